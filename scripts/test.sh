@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test: the native build (unit tests and
+# the end-to-end suite on the native program and on blurbsmith.exe under
+# wine) and the Windows build (its unit tests under wine).
+# On a fresh Debian machine it installs what it needs first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+export WINEDEBUG=-all
+WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# One wine server for the whole run; the first start also creates the prefix.
+"$WINESERVER" -p >/dev/null 2>&1 || true
+trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
+"$WINE" cmd /c exit 0 >/dev/null 2>&1 || true
+
+cmake --preset windows
+cmake --build --preset windows
+cmake --preset native
+cmake --build --preset native
+
+status=0
+echo "== Windows build: unit tests under wine"
+ctest --preset windows || status=1
+echo "== Native build: unit tests, end-to-end suite (native and under wine)"
+ctest --preset native || status=1
+exit $status

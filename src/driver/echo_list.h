@@ -1,0 +1,32 @@
+// The echo list: a DOS text file pairing area tags with descriptions,
+//   [HOLD|DOWN],TAG,Description[,more fields]
+// Every lookup reads it from its first line; the first line whose tag
+// matches decides.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/fastecho_layout.h"
+#include "util/short_string.h"
+#include "util/text_file.h"
+
+using Description = std::uint8_t[fastecho::kDescriptionWidth];
+
+class EchoListFile {
+ public:
+  // A large buffer: each lookup may read the whole file.
+  static constexpr std::uint32_t kBufferSize = 64 * 1024;
+
+  EchoListFile() : file_(kBufferSize) {}
+  // Binds the file; nothing is opened. An empty path names no file.
+  void Bind(const ShortString& path) { path_ = path; }
+
+  // Fills `description` with the listed description for `tag`, zero-padded
+  // to 52 bytes; all zero when the tag is not listed or the file cannot be
+  // read.
+  void LookupDescription(const ShortString& tag, Description& description);
+
+ private:
+  ShortString path_;
+  TextFile file_;
+};

@@ -1,0 +1,47 @@
+// The bytes of FastEcho's configuration file that the system reads and
+// writes. All integers are little-endian. Every byte not named here is
+// left unchanged.
+#pragma once
+
+#include <cstdint>
+
+#include "util/record_stream.h"
+#include "util/short_string.h"
+
+namespace fastecho {
+
+inline constexpr std::uint32_t kFixedPartSize = 4644;  // header before the variable parts
+inline constexpr std::uint32_t kLeadingCountOffset = 6;
+inline constexpr std::uint32_t kHeaderTailOffset = 4630;  // AreaRecordSize and what follows
+inline constexpr std::uint32_t kHeaderTailSize = 14;
+inline constexpr std::uint32_t kLeadingSizeOffset = 4638;
+inline constexpr std::uint32_t kExtensionSizeOffset = 4640;
+
+inline constexpr std::uint32_t kAreaTagOffset = 0;
+inline constexpr std::uint32_t kAreaKindOffset = 62;
+inline constexpr std::uint32_t kDescriptionOffset = 138;
+inline constexpr std::uint32_t kDescriptionWidth = 52;  // also the longest tag used
+inline constexpr std::uint32_t kRecordBufferSize = 256;
+// The smallest record that holds the whole description field.
+inline constexpr std::uint32_t kMinAreaRecordSize = kDescriptionOffset + kDescriptionWidth;
+
+struct AreaTable {
+  std::uint16_t areaRecordSize;
+  std::uint64_t firstAreaOffset;  // 64 bits: large header values must not wrap
+};
+
+// Reads the header fields through a freshly opened stream (its first read
+// starts at byte 0). Read failures are left in the stream's Status.
+AreaTable LocateAreaTable(RecordStream& stream);
+
+bool AreaRecordSizeSupported(std::uint16_t size);
+
+// Record access on a record held in a kRecordBufferSize-byte buffer.
+ShortString AreaTag(const std::uint8_t* record);
+std::uint8_t AreaKind(const std::uint8_t* record);
+bool AreaDescriptionEmpty(const std::uint8_t* record);
+inline std::uint64_t DescriptionPosition(std::uint64_t recordStart) {
+  return recordStart + kDescriptionOffset;
+}
+
+}  // namespace fastecho

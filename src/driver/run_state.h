@@ -1,0 +1,21 @@
+// The process-wide objects of one run, owned by the driver.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "driver/echo_list.h"
+#include "log/log_writer.h"
+#include "settings/program_settings.h"
+#include "util/record_stream.h"
+
+inline constexpr const char* kProgramTag = "BLSM";
+
+struct RunState {
+  ShortString settingsPath;
+  ProgramSettings settings;  // read-only once start-up has read them
+  std::unique_ptr<LogWriter> log;
+  std::unique_ptr<RecordStream> stream;  // the FastEcho configuration file
+  EchoListFile echoList;
+  std::uint32_t addedCount = 0;  // 32 bits: a big node must not wrap it
+};

@@ -1,0 +1,79 @@
+#include "log/log_writer.h"
+
+#include "log/console.h"
+#include "util/files.h"
+#include "util/io_result.h"
+
+std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool enabled,
+                                           Clock clock) {
+  std::unique_ptr<LogWriter> writer(new LogWriter(clock));
+  if (fileName.empty()) writer->Error("", "Log filename not defined");
+  writer->fileName_ = fileName;
+  writer->enabled_ = enabled;
+  if (enabled) {
+    if (!OpenTextAppend(writer->logFile_, fileName) &&
+        !OpenTextRewrite(writer->logFile_, fileName)) {
+      writer->enabled_ = false;
+      writer->Error("", ShortString("Can't create file \"") + fileName + "\"");
+    }
+    writer->logFile_.WriteLine("");
+  }
+  return writer;
+}
+
+void LogWriter::Done() {
+  CloseLog();
+  enabled_ = false;
+}
+
+void LogWriter::CloseLog() {
+  if (enabled_ && logFile_.IsOpen()) logFile_.Close();
+  // A failed log write is lost text, never a stop: drop the pending error
+  // so that it cannot spoil later file operations.
+  TakeIoResult();
+}
+
+void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view separator,
+                             const ShortString& msg) {
+  if (!enabled_) return;
+  ShortString line;
+  line += mark;
+  line += ' ';
+  line += LogStamp(clock_());
+  line += ' ';
+  line += tag;
+  line += separator;
+  line += msg;
+  logFile_.WriteLine(line);
+}
+
+void LogWriter::Log(char prefix, const ShortString& tag, const ShortString& msg) {
+  WriteStamped(prefix, tag, " ", msg);
+  ConsoleWriteLn(msg);
+}
+
+void LogWriter::LogRaw(const ShortString& msg) {
+  if (enabled_) logFile_.WriteLine(msg);
+  ConsoleWriteLn(msg);
+}
+
+void LogWriter::LogQuiet(char prefix, const ShortString& tag, const ShortString& msg) {
+  WriteStamped(prefix, tag, " ", msg);
+}
+
+void LogWriter::Warning(const ShortString& tag, const ShortString& msg) {
+  WriteStamped('?', tag, " Warning: ", msg);
+  ConsoleWarning(msg);
+}
+
+void LogWriter::Error(const ShortString& tag, const ShortString& msg) {
+  WriteStamped('!', tag, " Error: ", msg);
+  CloseLog();  // the line is on disk before anything reaches the console
+  ConsoleError(msg);
+}
+
+void LogWriter::Fatal(const ShortString& tag, const ShortString& msg, std::uint8_t exitCode) {
+  WriteStamped('!', tag, " Fatal: ", msg);
+  CloseLog();
+  ConsoleFatal(msg, exitCode);
+}

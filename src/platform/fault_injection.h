@@ -1,0 +1,27 @@
+// Test seam: makes the Nth call of one kind of file operation fail, so that
+// tests can prove that no single failure corrupts the files the system edits.
+// Unarmed, it only counts calls.
+#pragma once
+
+#include <cstdint>
+
+namespace platform::faults {
+
+enum class Op { Open, Read, Write, Seek, SetAttributes, Close, Truncate, kCount };
+
+enum class Kind {
+  Fail,        // the call fails with kInjectedErrorCode
+  ShortWrite,  // a write reports fewer bytes than asked (writes only)
+};
+
+// Arms the seam: the `nth` (1-based) call of `op` from now on misbehaves.
+void Arm(Op op, std::uint64_t nth, Kind kind = Kind::Fail);
+void Disarm();
+// Calls of `op` counted since the last Arm, Disarm or ResetCounts.
+std::uint64_t Calls(Op op);
+void ResetCounts();
+
+// Called by the platform implementations at the start of each operation.
+Kind* Trip(Op op);
+
+}  // namespace platform::faults

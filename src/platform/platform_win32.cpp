@@ -1,0 +1,159 @@
+// Win32 implementation of the platform layer: kernel32 calls only.
+#include <windows.h>
+
+#include "platform/fault_injection.h"
+#include "platform/platform.h"
+
+#undef GetFileAttributes
+#undef SetFileAttributes
+
+namespace platform {
+
+const std::uint32_t kInjectedErrorCode = ERROR_GEN_FAILURE;
+
+namespace {
+
+ExitHook g_exitHook = nullptr;
+ConsoleHook g_consoleHook = nullptr;
+
+HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+DWORD DesiredAccess(Access access) {
+  switch (access) {
+    case Access::Read: return GENERIC_READ;
+    case Access::Write: return GENERIC_WRITE;
+    case Access::ReadWrite: break;
+  }
+  return GENERIC_READ | GENERIC_WRITE;
+}
+
+DWORD ShareMode(Sharing sharing) {
+  switch (sharing) {
+    case Sharing::None: return 0;
+    case Sharing::Read: return FILE_SHARE_READ;
+    case Sharing::Write: return FILE_SHARE_WRITE;
+    case Sharing::ReadWrite: break;
+  }
+  return FILE_SHARE_READ | FILE_SHARE_WRITE;
+}
+
+}  // namespace
+
+std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
+                       FileHandle* handle) {
+  *handle = kInvalidHandle;
+  if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
+  SECURITY_ATTRIBUTES security{};
+  security.nLength = sizeof security;
+  security.lpSecurityDescriptor = nullptr;
+  security.bInheritHandle = TRUE;
+  const DWORD disposition = creation == Creation::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
+  HANDLE h = ::CreateFileA(path, DesiredAccess(access), ShareMode(sharing), &security,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  *handle = reinterpret_cast<FileHandle>(h);
+  return 0;
+}
+
+std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
+  *got = 0;
+  if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
+  DWORD n = 0;
+  if (!::ReadFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
+  *got = n;
+  return 0;
+}
+
+std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                        std::uint32_t* written) {
+  *written = 0;
+  if (faults::Kind* fault = faults::Trip(faults::Op::Write)) {
+    if (*fault == faults::Kind::Fail || count == 0) return kInjectedErrorCode;
+    count /= 2;  // a short write: half of it reaches the file
+  }
+  DWORD n = 0;
+  if (!::WriteFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
+  *written = n;
+  return 0;
+}
+
+std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
+                       std::int64_t* newPosition) {
+  if (faults::Trip(faults::Op::Seek)) return kInjectedErrorCode;
+  const DWORD method = from == SeekFrom::Begin ? FILE_BEGIN : from == SeekFrom::Current
+                                                                  ? FILE_CURRENT
+                                                                  : FILE_END;
+  LONG high = static_cast<LONG>(offset >> 32);
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::SetFilePointer(ToHandle(handle), static_cast<LONG>(offset & 0xFFFFFFFF),
+                                     &high, method);
+  if (low == INVALID_SET_FILE_POINTER) {
+    const DWORD error = ::GetLastError();
+    if (error != NO_ERROR) return error;
+  }
+  if (newPosition) *newPosition = (static_cast<std::int64_t>(high) << 32) | low;
+  return 0;
+}
+
+std::uint32_t TruncateFile(FileHandle handle) {
+  if (faults::Trip(faults::Op::Truncate)) return kInjectedErrorCode;
+  return ::SetEndOfFile(ToHandle(handle)) ? 0 : ::GetLastError();
+}
+
+std::uint32_t CloseFile(FileHandle handle) {
+  if (faults::Trip(faults::Op::Close)) {
+    ::CloseHandle(ToHandle(handle));  // the handle is gone either way
+    return kInjectedErrorCode;
+  }
+  return ::CloseHandle(ToHandle(handle)) ? 0 : ::GetLastError();
+}
+
+bool SameExistingFile(const char*, const char*) { return false; }
+
+bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
+  const DWORD value = ::GetFileAttributesA(path);
+  if (value == INVALID_FILE_ATTRIBUTES) return false;
+  *attributes = value;
+  return true;
+}
+
+bool SetFileAttributes(const char* path, std::uint32_t attributes) {
+  if (faults::Trip(faults::Op::SetAttributes)) return false;
+  return ::SetFileAttributesA(path, attributes) != 0;
+}
+
+std::string ExecutablePath() {
+  char buffer[260];
+  const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  // A truncated path fills the buffer; its last byte is then the terminator.
+  return std::string(buffer, n < sizeof buffer ? n : sizeof buffer - 1);
+}
+
+void SetConsoleHook(ConsoleHook hook) { g_consoleHook = hook; }
+
+void ConsoleWrite(const char* bytes, std::size_t count) {
+  if (g_consoleHook) return g_consoleHook(bytes, count);
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  while (count > 0) {
+    DWORD n = 0;
+    if (!::WriteFile(out, bytes, static_cast<DWORD>(count), &n, nullptr) || n == 0) return;
+    bytes += n;
+    count -= n;
+  }
+}
+
+LocalDateTime LocalNow() {
+  SYSTEMTIME t;
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+void SetExitHook(ExitHook hook) { g_exitHook = hook; }
+
+void ExitProcess(int exitCode) {
+  if (g_exitHook) g_exitHook(exitCode);
+  ::ExitProcess(static_cast<UINT>(exitCode));
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// The program's settings, read once from blurbsmith.cfg beside the
+// executable, and the reader that knows their five keywords.
+#pragma once
+
+#include "settings/config_reader.h"
+#include "util/short_string.h"
+
+struct ProgramSettings {
+  ShortString fastEchoCfgPath;      // FASTECHOCFG
+  ShortString logFilePath;          // LOGFILE
+  ShortString echoListPath;         // ECHOLIST
+  bool forceDesc = false;           // FORCEDESC
+  bool upcaseFirstDescChar = true;  // UPCASEFIRSTDESCCHAR
+};
+
+inline constexpr const char* kSettingsFileName = "blurbsmith.cfg";
+
+// Full path of the settings file: the program's directory and the file
+// name (upper-cased on Windows).
+ShortString SettingsPathFor(const ShortString& programDir);
+
+class SettingsReader : public ConfigReader {
+ public:
+  // Reads `fileName` into `settings` (";" and "//" start comments).
+  static std::unique_ptr<SettingsReader> Init(const ShortString& fileName,
+                                              ProgramSettings& settings) {
+    return Create<SettingsReader>(fileName, settings);
+  }
+
+ protected:
+  bool IsKeyword(const ShortString& keyword) override;
+  void HandleKeyword(const ShortString& keyword, const ShortString& value) override;
+  void UnknownKeyword(const ShortString& keyword, const ShortString& value) override;
+
+ private:
+  friend class ConfigReader;
+  SettingsReader(const ShortString& fileName, ProgramSettings& settings);
+  void HandleSwitch(bool& setting, ShortString value, const char* wrongValueMessage);
+
+  ProgramSettings& settings_;
+};

@@ -1,0 +1,129 @@
+#include "util/files.h"
+
+#include <memory>
+
+#include "util/io_result.h"
+#include "util/strings.h"
+
+bool FileExists(const ShortString& name) {
+  std::uint32_t attributes = 0;
+  return platform::GetFileAttributes(name.CStr().c_str(), &attributes);
+}
+
+namespace {
+
+template <typename OpenStep>
+bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
+  TakeIoResult();
+  file.Assign(name);
+  open(file);
+  return TakeIoResult() == 0;
+}
+
+bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
+             platform::Sharing sharing, platform::Creation creation) {
+  file.name = name;
+  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation, &file.handle) == 0;
+}
+
+// One round of the copy loop; false when a read or write fails or comes short.
+bool CopyChunk(RawFile& source, RawFile& destination, char* buffer, std::uint32_t* got) {
+  if (platform::ReadFile(source.handle, buffer, kCopyBufferSize, got) != 0) return false;
+  std::uint32_t written = 0;
+  if (*got == 0) return true;
+  return platform::WriteFile(destination.handle, buffer, *got, &written) == 0 && written == *got;
+}
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == ':' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+}  // namespace
+
+bool OpenTextRead(TextFile& file, const ShortString& name) {
+  return OpenText(file, name, [](TextFile& f) { f.Reset(); });
+}
+
+bool OpenTextAppend(TextFile& file, const ShortString& name) {
+  return OpenText(file, name, [](TextFile& f) { f.Append(); });
+}
+
+bool OpenTextRewrite(TextFile& file, const ShortString& name) {
+  return OpenText(file, name, [](TextFile& f) { f.Rewrite(); });
+}
+
+bool OpenRawRead(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
+                 platform::Creation::OpenExisting);
+}
+
+bool OpenRawRewrite(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
+                 platform::Creation::CreateAlways);
+}
+
+void CloseRaw(RawFile& file) {
+  if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
+  file.handle = platform::kInvalidHandle;
+}
+
+bool CopyFile(const ShortString& source, const ShortString& destination) {
+  std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
+  RawFile in, out;
+  // Without exclusive opens (POSIX), rewriting the destination would empty
+  // a source that is the same file.
+  if (platform::SameExistingFile(source.CStr().c_str(), destination.CStr().c_str())) return false;
+  if (!OpenRawRead(in, source)) return false;
+  if (!OpenRawRewrite(out, destination)) {
+    CloseRaw(in);
+    return false;
+  }
+  std::uint32_t got = 0;
+  bool copied = true;
+  do {
+    copied = CopyChunk(in, out, buffer.get(), &got);
+  } while (copied && got != 0);
+  // A copy whose bytes may not have reached the disk is no reserve copy.
+  const bool closed = platform::CloseFile(out.handle) == 0;
+  platform::CloseFile(in.handle);
+  if (!copied || !closed) return false;
+  std::uint32_t attributes = 0;
+  if (platform::GetFileAttributes(source.CStr().c_str(), &attributes))
+    platform::SetFileAttributes(destination.CStr().c_str(), attributes);
+  return true;
+}
+
+PathParts SplitPath(const ShortString& path) {
+  std::size_t sep = 0;  // 1-based position of the last separator, 0 when none
+  std::size_t dot = 0;  // 1-based position of the last dot after it, 0 when none
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (IsSeparator(path[i - 1])) {
+      sep = i;
+      dot = 0;
+    } else if (path[i - 1] == '.') {
+      dot = i;
+    }
+  }
+  const std::string_view text = path.view();
+  PathParts parts;
+  parts.directory = text.substr(0, sep);
+  if (dot != 0) {
+    parts.name = text.substr(sep, dot - 1 - sep);
+    parts.extension = text.substr(dot - 1);
+  } else {
+    parts.name = text.substr(sep);
+  }
+  return parts;
+}
+
+ShortString ExtractDir(const ShortString& path) { return SplitPath(path).directory; }
+
+ShortString ProgramDir() { return ExtractDir(ShortString(platform::ExecutablePath())); }
+
+ShortString UpCasePath(const ShortString& path) {
+  return platform::kUpcasePaths ? UpCaseStr(path) : path;
+}

@@ -1,0 +1,130 @@
+#include "util/record_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+platform::Access AccessOf(std::uint16_t mode) {
+  switch (mode & 0x03) {
+    case 0: return platform::Access::Read;
+    case 1: return platform::Access::Write;
+    default: return platform::Access::ReadWrite;
+  }
+}
+
+platform::Sharing SharingOf(std::uint16_t mode) {
+  switch ((mode >> 4) & 0x0F) {
+    case 2: return platform::Sharing::Read;
+    case 3: return platform::Sharing::Write;
+    case 4: return platform::Sharing::ReadWrite;
+    default: return platform::Sharing::None;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, std::uint16_t mode,
+                                                 std::uint32_t bufferSize) {
+  std::unique_ptr<RecordStream> stream(new RecordStream);
+  const std::uint32_t error =
+      platform::OpenFile(name.CStr().c_str(), AccessOf(mode), SharingOf(mode),
+                         platform::Creation::OpenExisting, &stream->handle_);
+  if (error != 0) stream->SetError(kStreamOpenError, static_cast<std::int32_t>(error));
+  stream->bufferSize_ = bufferSize;
+  if (bufferSize == 0)
+    stream->SetError(kStreamOpenError, 0);
+  else
+    stream->buffer_.reset(new std::uint8_t[bufferSize]);
+  return stream;
+}
+
+void RecordStream::SetError(std::int32_t code, std::int32_t info) {
+  status_ = code;
+  errorInfo_ = info;
+}
+
+void RecordStream::Read(void* destination, std::uint32_t count) {
+  auto* out = static_cast<std::uint8_t*>(destination);
+  if (status_ == kStreamOk && bufEnd_ == 0 && bufPtr_ > 0) WriteOut();
+  std::uint32_t done = 0;
+  while (status_ == kStreamOk && done < count) {
+    if (bufPtr_ == bufEnd_) {
+      std::uint32_t got = 0;
+      const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), bufferSize_, &got);
+      bufPtr_ = 0;
+      bufEnd_ = error == 0 ? got : 0;
+      if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+      else if (got == 0) SetError(kStreamReadError, 0);
+      if (status_ != kStreamOk) break;
+    }
+    const std::uint32_t n = std::min(count - done, bufEnd_ - bufPtr_);
+    std::memcpy(out + done, buffer_.get() + bufPtr_, n);
+    bufPtr_ += n;
+    done += n;
+  }
+  // A failed read hands out nothing, not even the bytes it did find.
+  if (status_ != kStreamOk) std::memset(out, 0, count);
+}
+
+void RecordStream::Write(const void* source, std::uint32_t count) {
+  if (status_ != kStreamOk) return;
+  if (bufEnd_ != 0) DropReadAhead();
+  const auto* in = static_cast<const std::uint8_t*>(source);
+  std::uint32_t done = 0;
+  while (status_ == kStreamOk && done < count) {
+    if (bufPtr_ == bufferSize_) {
+      WriteOut();
+      if (status_ != kStreamOk) return;
+    }
+    const std::uint32_t n = std::min(count - done, bufferSize_ - bufPtr_);
+    std::memcpy(buffer_.get() + bufPtr_, in + done, n);
+    bufPtr_ += n;
+    done += n;
+  }
+}
+
+void RecordStream::WriteOut() {
+  std::uint32_t written = 0;
+  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), bufPtr_, &written);
+  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+  else if (written != bufPtr_) SetError(kStreamWriteError, 0);
+  bufPtr_ = 0;
+}
+
+void RecordStream::DropReadAhead() {
+  // A failure of this move is not recorded; the next operation meets it.
+  platform::SeekFile(handle_, -static_cast<std::int64_t>(bufEnd_ - bufPtr_),
+                     platform::SeekFrom::Current, nullptr);
+  bufPtr_ = bufEnd_ = 0;
+}
+
+void RecordStream::Flush() {
+  if (status_ != kStreamOk) return;
+  if (bufEnd_ != 0) DropReadAhead();
+  else if (bufPtr_ != 0) WriteOut();
+  bufPtr_ = bufEnd_ = 0;
+}
+
+void RecordStream::Seek(std::int64_t position) {
+  if (status_ != kStreamOk) return;
+  Flush();
+  if (status_ != kStreamOk) return;
+  const std::uint32_t error = platform::SeekFile(handle_, std::max<std::int64_t>(position, 0),
+                                                 platform::SeekFrom::Begin, nullptr);
+  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+}
+
+void RecordStream::Done() {
+  Flush();
+  if (handle_ != platform::kInvalidHandle) platform::CloseFile(handle_);
+  handle_ = platform::kInvalidHandle;
+  buffer_.reset();
+}
+
+ShortString CStrToShort(const void* source, std::size_t available) {
+  const auto* text = static_cast<const char*>(source);
+  const std::size_t limit = std::min(available, ShortString::kCapacity);
+  const void* zero = std::memchr(text, 0, limit);
+  return std::string_view(text, zero ? static_cast<const char*>(zero) - text : limit);
+}

@@ -1,0 +1,60 @@
+// RecordStream: random access to an existing file of fixed-layout records
+// through a small read/write buffer. Failures never raise: the first one is
+// kept in Status for the life of the stream, and afterwards reads only
+// zero-fill, writes, seeks and flushes do nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "util/short_string.h"
+
+enum StreamStatus : std::int32_t {
+  kStreamOk = 0,
+  kStreamError = -1,      // an operating-system read, write or seek failed
+  kStreamOpenError = -2,  // the open failed, or the buffer size was 0
+  kStreamReadError = -3,  // a read met the end of the file
+  kStreamWriteError = -4, // the operating system wrote fewer bytes than asked
+};
+
+class RecordStream {
+ public:
+  // Mode: high byte 0x3D opens an existing file; low byte bits 0-1 access
+  // (0 read, 1 write, 2 both), bits 4-7 sharing (0/1 none, 2 read, 3 write,
+  // 4 both). Always yields a stream; failure shows in Status.
+  static std::unique_ptr<RecordStream> Open(const ShortString& name, std::uint16_t mode,
+                                            std::uint32_t bufferSize);
+  ~RecordStream() { Done(); }
+  RecordStream(const RecordStream&) = delete;
+  RecordStream& operator=(const RecordStream&) = delete;
+
+  std::int32_t Status() const { return status_; }
+  std::int32_t ErrorInfo() const { return errorInfo_; }
+
+  void Read(void* destination, std::uint32_t count);
+  void Write(const void* source, std::uint32_t count);
+  // Positions count from the start of the file; negative ones count as 0.
+  void Seek(std::int64_t position);
+  void Flush();
+  // Flushes and closes the file; idempotent.
+  void Done();
+
+ private:
+  RecordStream() = default;
+  void SetError(std::int32_t code, std::int32_t info);
+  void WriteOut();       // writes the waiting bytes and empties the buffer
+  void DropReadAhead();  // moves the file pointer back over unread bytes
+
+  std::int32_t status_ = kStreamOk;
+  std::int32_t errorInfo_ = 0;
+  platform::FileHandle handle_ = platform::kInvalidHandle;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint32_t bufferSize_ = 0;
+  std::uint32_t bufPtr_ = 0;  // next byte to hand out, or bytes waiting to be written
+  std::uint32_t bufEnd_ = 0;  // valid read-ahead bytes; 0 while writing
+};
+
+// The bytes before the first zero byte, at most 255 of them.
+ShortString CStrToShort(const void* source, std::size_t available);

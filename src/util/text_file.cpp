@@ -1,0 +1,185 @@
+#include "util/text_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "util/io_result.h"
+
+namespace {
+
+constexpr char kEndOfText = 26;
+constexpr std::int64_t kAppendSearchBlock = 128;
+constexpr std::size_t kMaxLine = ShortString::kCapacity;
+
+}  // namespace
+
+TextFile::TextFile(std::uint32_t bufferSize)
+    : capacity_(bufferSize), buffer_(new char[bufferSize]) {}
+
+TextFile::~TextFile() {
+  if (IsOpen()) Close();
+}
+
+void TextFile::Open(platform::Access access, platform::Creation creation, Mode mode) {
+  if (IsOpen()) Close();
+  pos_ = end_ = 0;
+  textEnded_ = false;
+  const std::uint32_t error = platform::OpenFile(name_.CStr().c_str(), access,
+                                                 platform::Sharing::ReadWrite, creation, &handle_);
+  if (error != 0) {
+    SetIoError(error);
+    return;
+  }
+  mode_ = mode;
+}
+
+void TextFile::Reset() {
+  Open(platform::Access::Read, platform::Creation::OpenExisting, Mode::Reading);
+}
+
+void TextFile::Rewrite() {
+  Open(platform::Access::ReadWrite, platform::Creation::CreateAlways, Mode::Writing);
+}
+
+void TextFile::Append() {
+  Open(platform::Access::ReadWrite, platform::Creation::OpenExisting, Mode::Writing);
+  if (IsOpen()) CutAtEndOfFileMark();
+}
+
+// Searches the last 128 bytes for Ctrl-Z and cuts the file at the first one;
+// leaves the file pointer at the (new) end.
+void TextFile::CutAtEndOfFileMark() {
+  std::int64_t size = 0;
+  std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
+  const std::int64_t blockStart = std::max<std::int64_t>(0, size - kAppendSearchBlock);
+  char block[kAppendSearchBlock];
+  std::uint32_t got = 0;
+  if (error == 0) error = platform::SeekFile(handle_, blockStart, platform::SeekFrom::Begin, nullptr);
+  if (error == 0) error = platform::ReadFile(handle_, block, static_cast<std::uint32_t>(size - blockStart), &got);
+  if (error != 0) {
+    SetIoError(error);
+    return;
+  }
+  const char* mark = static_cast<const char*>(std::memchr(block, kEndOfText, got));
+  const std::int64_t cut = mark ? blockStart + (mark - block) : size;
+  error = platform::SeekFile(handle_, cut, platform::SeekFrom::Begin, nullptr);
+  if (error == 0 && mark) error = platform::TruncateFile(handle_);
+  if (error != 0) SetIoError(error);
+}
+
+void TextFile::Close() {
+  if (!IsOpen()) {
+    SetIoError(kFileNotOpen);
+    return;
+  }
+  if (mode_ == Mode::Writing) Flush();
+  const std::uint32_t error = platform::CloseFile(handle_);
+  handle_ = platform::kInvalidHandle;
+  mode_ = Mode::Closed;
+  if (error != 0) SetIoError(error);
+}
+
+bool TextFile::Fill() {
+  pos_ = end_ = 0;
+  if (textEnded_ || IoErrorPending()) return false;
+  std::uint32_t got = 0;
+  const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
+  if (error != 0) {
+    SetIoError(error);
+    textEnded_ = true;
+    return false;
+  }
+  if (got == 0) {
+    textEnded_ = true;
+    return false;
+  }
+  // Ctrl-Z ends the text: nothing after it is ever handed out.
+  if (const void* mark = std::memchr(buffer_.get(), kEndOfText, got)) {
+    got = static_cast<std::uint32_t>(static_cast<const char*>(mark) - buffer_.get());
+    textEnded_ = true;
+  }
+  end_ = got;
+  return got > 0;
+}
+
+bool TextFile::Eof() {
+  if (mode_ != Mode::Reading) {
+    SetIoError(kFileNotOpen);
+    return true;
+  }
+  return pos_ == end_ && !Fill();
+}
+
+std::string_view TextFile::ReadLineView() {
+  if (mode_ != Mode::Reading) {
+    SetIoError(kFileNotOpen);
+    return {};
+  }
+  if (IoErrorPending()) return {};
+  std::size_t length = 0;
+  bool copying = false;  // the line spans buffer fills, so it is gathered in line_
+  std::string_view direct;
+  for (;;) {
+    if (pos_ == end_ && !Fill()) break;
+    const char* start = buffer_.get() + pos_;
+    const std::size_t available = end_ - pos_;
+    const char* cr = static_cast<const char*>(std::memchr(start, '\r', available));
+    const std::size_t chunk = cr ? static_cast<std::size_t>(cr - start) : available;
+    if (!copying && cr) {
+      direct = std::string_view(start, std::min(chunk, kMaxLine));
+    } else {
+      if (!copying && length == 0) copying = true;
+      const std::size_t take = std::min(chunk, kMaxLine - length);
+      std::memcpy(line_ + length, start, take);
+      length += take;
+    }
+    if (!cr) {
+      pos_ = end_;
+      copying = true;
+      continue;
+    }
+    pos_ += static_cast<std::uint32_t>(chunk + 1);
+    if (pos_ == end_) {
+      // The LF that belongs to this CR may start the next buffer; the line
+      // view must survive the refill, so keep it in line_.
+      if (!copying) {
+        std::memcpy(line_, direct.data(), direct.size());
+        length = direct.size();
+        copying = true;
+      }
+      if (!Fill()) break;
+    }
+    if (buffer_[pos_] == '\n') ++pos_;
+    break;
+  }
+  return copying ? std::string_view(line_, length) : direct;
+}
+
+void TextFile::Write(std::string_view text) {
+  if (mode_ != Mode::Writing) {
+    SetIoError(kFileNotOpen);
+    return;
+  }
+  while (!text.empty() && !IoErrorPending()) {
+    if (end_ == capacity_) Flush();
+    const std::size_t n = std::min<std::size_t>(text.size(), capacity_ - end_);
+    std::memcpy(buffer_.get() + end_, text.data(), n);
+    end_ += static_cast<std::uint32_t>(n);
+    text.remove_prefix(n);
+  }
+}
+
+void TextFile::WriteLine(std::string_view text) {
+  Write(text);
+  Write("\r\n");
+}
+
+void TextFile::Flush() {
+  if (mode_ != Mode::Writing || end_ == 0) return;
+  std::uint32_t written = 0;
+  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), end_, &written);
+  // What could not be written is lost; the pending error says so.
+  if (error != 0) SetIoError(error);
+  else if (written != end_) SetIoError(kDiskFull);
+  end_ = 0;
+}

@@ -1,0 +1,63 @@
+// TextFile: a DOS text file read line by line or written line by line.
+//
+// Reading: a line ends at CR, and an LF right after that CR belongs to the
+// line end; a lone LF is an ordinary character; byte 26 (Ctrl-Z) ends the
+// text; the end of the file ends a last line without CR. Only the first 255
+// characters of a line are used, the rest of that physical line is skipped.
+//
+// Failures never raise: they set the pending I/O error (io_result.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "util/short_string.h"
+
+class TextFile {
+ public:
+  static constexpr std::uint32_t kDefaultBufferSize = 1024;
+
+  explicit TextFile(std::uint32_t bufferSize = kDefaultBufferSize);
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  void Assign(const ShortString& name) { name_ = name; }
+  const ShortString& Name() const { return name_; }
+  bool IsOpen() const { return handle_ != platform::kInvalidHandle; }
+
+  // Open modes; an open file is closed first. Failures set the pending error.
+  void Reset();    // existing file, reading from the start
+  void Rewrite();  // new empty file, writing
+  void Append();   // existing file, writing at its end after the Ctrl-Z cut
+  void Close();
+
+  bool Eof();
+  // The next line, at most 255 characters. The view stays valid until the
+  // next call on this file.
+  std::string_view ReadLineView();
+  void ReadLine(ShortString& line) { line = ReadLineView(); }
+
+  void Write(std::string_view text);
+  void WriteLine(std::string_view text);
+  void Flush();
+
+ private:
+  enum class Mode { Closed, Reading, Writing };
+
+  void Open(platform::Access access, platform::Creation creation, Mode mode);
+  bool Fill();
+  void CutAtEndOfFileMark();
+
+  ShortString name_;
+  platform::FileHandle handle_ = platform::kInvalidHandle;
+  Mode mode_ = Mode::Closed;
+  std::uint32_t capacity_;
+  std::unique_ptr<char[]> buffer_;
+  std::uint32_t pos_ = 0;
+  std::uint32_t end_ = 0;
+  bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
+  char line_[ShortString::kCapacity];
+};

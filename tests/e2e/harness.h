@@ -1,0 +1,53 @@
+// End-to-end harness: runs the real executable as a user would. The
+// program lives in its own directory with its settings file; it runs from
+// a different current directory, with no arguments and no standard input.
+// BLURBSMITH_EXE names the executable; BLURBSMITH_LAUNCHER, when set, the
+// program that starts it (wine for blurbsmith.exe).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/fastecho_builder.h"
+#include "support/scratch_dir.h"
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;  // standard output, byte for byte
+};
+
+class Installation {
+ public:
+  Installation();
+
+  bool UnderWine() const { return !launcher_.empty(); }
+  std::string ProgDirPath() const { return prog_.string(); }
+  std::string WorkPath(const std::string& name) const { return (work_ / name).string(); }
+  std::string ProgPath(const std::string& name) const { return (prog_ / name).string(); }
+
+  void WriteSettings(const std::string& text) const;
+  RunResult Run() const;
+  // Starts the program without waiting; returns a shell job for Kill tests.
+  std::string Command() const;
+
+  // The program's directory and paths as the program itself shows them.
+  std::string ProgDirSeen() const;
+  std::string SettingsPathSeen() const;
+  // A path that the settings file names, as the program shows it in
+  // messages (upper-cased on Windows, kept on POSIX).
+  std::string CasedPath(const std::string& path) const;
+
+  // Log lines with the time stamps replaced by "<stamp>".
+  std::vector<std::string> LogLines(const std::string& name) const;
+
+ private:
+  ScratchDir root_;
+  std::filesystem::path prog_;
+  std::filesystem::path work_;
+  std::filesystem::path exe_;
+  std::string launcher_;
+};
+
+// The console lines of the banner and the settings step.
+std::string StartLines(const Installation& inst);
+std::vector<std::string> SplitCrLf(const std::string& text);

@@ -1,0 +1,231 @@
+// End-to-end: complete runs of the real program on real files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "e2e/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSettings =
+    "; test settings\r\n"
+    "FASTECHOCFG fastecho.cfg\r\n"
+    "LOGFILE     blsm.log   ; log beside the data\r\n"
+    "ECHOLIST    echos.lst\r\n";
+
+const std::string kEchoList =
+    "; tag, description\r\n"
+    ",ALPHA.CHAT,general chat about alpha\r\n"
+    "Hold,beta.talk,Beta discussions\r\n"
+    ",GAMMA,Gamma area, moderated\r\n"
+    ",PRESENT,New text for present\r\n"
+    ",LOCAL.NET,Should never be used\r\n";
+
+class E2eRun : public testing::Test {
+ protected:
+  void Install(const FastEchoImage& layout, const std::string& settings = kSettings,
+               const std::string& echoList = kEchoList) {
+    layout_ = layout;
+    original_ = layout.Build();
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    WriteFileText(inst_.WorkPath("echos.lst"), echoList);
+    inst_.WriteSettings(settings);
+  }
+
+  std::string OpeningLines() const {
+    return StartLines(inst_) + "  Opening log (blsm.log..\r\n";
+  }
+  std::string ReserveLine() const {
+    return "  Making reserve copy of Fastecho.cfg [" + inst_.ProgDirSeen() + "$FE_CFG$.QZ$]";
+  }
+  std::string ProcessingLine(const std::string& cfg = "fastecho.cfg") const {
+    return "  Processing \"" + inst_.CasedPath(cfg) + "\"..";
+  }
+  static std::string ShutdownLines(int added) {
+    return "  Description was added to " + std::to_string(added) +
+           " areas\r\n  ShutDowning...\r\nBlurbsmith ver 0.2 finished.\r\n";
+  }
+  Bytes Current() const { return ReadFileBytes(inst_.WorkPath("fastecho.cfg")); }
+  Bytes ReserveCopy() const { return ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")); }
+
+  Installation inst_;
+  FastEchoImage layout_;
+  Bytes original_;
+};
+
+FastEchoImage OutcomeTableLayout() {
+  FastEchoImage f;
+  f.areas = {
+      {"ALPHA.CHAT", "", 0x05},              // kind 0, empty, listed: written
+      {"NOT.LISTED", "", 0x00},              // kind 0, empty, unlisted: "-" line
+      {"PRESENT", "Old text", 0x0F},         // kind 0, present, no force: passed over
+      {"LOCAL.NET", "", 0x10},               // kind 1: passed over silently
+      {"BETA.TALK", "", 0x00},               // HOLD line, tag matched ignoring case
+      {"gamma", "", 0x00},                   // third field dropped
+  };
+  f.trailingBytes = 37;  // a partial record at the end is never touched
+  return f;
+}
+
+TEST_F(E2eRun, CompleteRunFollowsTheOutcomeTable) {
+  Install(OutcomeTableLayout());
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       "   Added description for area ALPHA.CHAT\r\n"
+                       "   No description for areaNOT.LISTED\r\n"
+                       "   Added description for area BETA.TALK\r\n"
+                       "   Added description for area gamma\r\n" +
+                       ShutdownLines(3));
+
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "General chat about alpha");
+  PutDescription(expected, layout_, 4, "Beta discussions");
+  PutDescription(expected, layout_, 5, "Gamma area");
+  EXPECT_EQ(Current(), expected);
+  EXPECT_EQ(ReserveCopy(), original_);
+
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  const std::vector<std::string> expectedLog = {
+      "",
+      "> <stamp> BLSM Blurbsmith ver 0.2 started",
+      "% <stamp> BLSM " + ReserveLine(),
+      "% <stamp> BLSM " + ProcessingLine(),
+      "+ <stamp> BLSM    Added description for area ALPHA.CHAT",
+      "- <stamp> BLSM    No description for areaNOT.LISTED",
+      "+ <stamp> BLSM    Added description for area BETA.TALK",
+      "+ <stamp> BLSM    Added description for area gamma",
+      "$ <stamp> BLSM   Description was added to 3 areas",
+      "x <stamp> BLSM   ShutDowning...",
+      "> <stamp> BLSM Blurbsmith ver 0.2 finished.",
+  };
+  EXPECT_EQ(log, expectedLog);
+}
+
+TEST_F(E2eRun, ForceDescRewritesListedAndKeepsUnlisted) {
+  FastEchoImage f;
+  f.areas = {{"PRESENT", "Old text", 0x00}, {"UNLISTED", "Keep me", 0x00}, {"LOCAL.NET", "x", 0x20}};
+  Install(f, kSettings + "FORCEDESC yes\r\nUPCASEFIRSTDESCCHAR No\r\n");
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       "   Added description for area PRESENT\r\n"
+                       "   No description for areaUNLISTED\r\n" + ShutdownLines(1));
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "New text for present");
+  EXPECT_EQ(Current(), expected);
+}
+
+TEST_F(E2eRun, FirstCharacterUpCasingAndFullWidthDescriptions) {
+  const std::string full52(52, 'z');
+  FastEchoImage f;
+  f.areas = {{"ASCII", ""}, {"CYRILLIC", ""}, {"DIGIT", ""}, {"WIDE", ""}, {"LONGER", ""}};
+  Install(f, kSettings,
+          ",ascii,abc Def\r\n,CYRILLIC,\xA0\xA1\xE0\r\n,DIGIT,9 lives\r\n,WIDE," + full52 +
+              "\r\n,LONGER," + std::string(60, 'y') + "\r\n");
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "Abc Def");
+  PutDescription(expected, layout_, 1, "\x80\xA1\xE0");
+  PutDescription(expected, layout_, 2, "9 lives");
+  PutDescription(expected, layout_, 3, "Z" + full52.substr(1));
+  PutDescription(expected, layout_, 4, "Y" + std::string(51, 'y'));
+  EXPECT_EQ(Current(), expected);
+}
+
+TEST_F(E2eRun, NoEligibleRecordLogsOnlyTheTwoSteps) {
+  FastEchoImage f;
+  f.areas = {{"PRESENT", "Has one"}, {"ALPHA.CHAT", "", 0x30}};
+  Install(f);
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       ShutdownLines(0));
+  EXPECT_EQ(Current(), original_);
+}
+
+TEST_F(E2eRun, PathsKeepTheirCaseOnPosixAndAreUpCasedOnWindows) {
+  FastEchoImage f;
+  f.areas = {{"ALPHA.CHAT", ""}};
+  Install(f, "FASTECHOCFG FastEcho.Cfg\r\nLOGFILE Blsm.Log\r\nECHOLIST echos.lst\r\n");
+  fs::rename(inst_.WorkPath("fastecho.cfg"), inst_.WorkPath("FastEcho.Cfg"));
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (Blsm.Log..\r\n" + ReserveLine() + "\r\n" +
+                       ProcessingLine("FastEcho.Cfg") + "\r\n" +
+                       "   Added description for area ALPHA.CHAT\r\n" + ShutdownLines(1));
+  EXPECT_TRUE(fs::exists(inst_.WorkPath("Blsm.Log")));
+}
+
+TEST_F(E2eRun, ReserveCopyIsTakenAnewInTheProgramDirectory) {
+  FastEchoImage f;
+  f.areas = {{"ALPHA.CHAT", ""}, {"BETA.TALK", ""}};
+  Install(f);
+  WriteFileText(inst_.ProgPath("$FE_CFG$.QZ$"), std::string(100000, 'x'));  // a longer old copy
+
+  ASSERT_EQ(inst_.Run().exitCode, 0);
+  EXPECT_EQ(ReserveCopy(), original_);
+  const Bytes afterFirst = Current();
+
+  ASSERT_EQ(inst_.Run().exitCode, 0);
+  EXPECT_EQ(ReserveCopy(), afterFirst);
+  EXPECT_FALSE(fs::exists(inst_.WorkPath("$FE_CFG$.QZ$")));
+  // The second run appends to the log, beginning with an empty line.
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), ""), 2);
+}
+
+TEST_F(E2eRun, WalkStopsQuietlyWhenTheHeaderPutsRecordsBeyondTheFile) {
+  FastEchoImage f;
+  f.areas = {{"ALPHA.CHAT", ""}};
+  Install(f);
+  // 65535 leading records of 65535 bytes: the first area lies far beyond the end.
+  Bytes image = original_;
+  image[6] = image[7] = 0xFF;
+  image[4638] = image[4639] = 0xFF;
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), image);
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       ShutdownLines(0));
+  EXPECT_EQ(Current(), image);
+}
+
+TEST_F(E2eRun, UnsupportedRecordSizeIsAWarningAndNothingIsWritten) {
+  FastEchoImage f;
+  f.areaRecordSize = 180;
+  f.areas = {{"ALPHA.CHAT", ""}};
+  Install(f);
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       "Warning: Area record size 180 is not supported; no area was processed\r\n" +
+                       ShutdownLines(0));
+  EXPECT_EQ(Current(), original_);
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_EQ(log[4], "? <stamp> BLSM Warning: Area record size 180 is not supported; no area was processed");
+}
+
+TEST_F(E2eRun, FileShorterThanTheHeaderEndsTheWalkQuietly) {
+  Install(FastEchoImage{});
+  const Bytes shortFile(4000, 0x41);
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), shortFile);
+  const RunResult r = inst_.Run();
+
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       ShutdownLines(0));
+  EXPECT_EQ(Current(), shortFile);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Writes a FastEcho configuration file and an echo list made by the tests'
+// fixture code:
+//   make_fixture sample DIR                 a small node for the README demo
+//   make_fixture bench DIR AREAS LINES      every area eligible, half of the
+//                                           tags absent from the list
+//   make_fixture show FILE                  lists the area records of FILE
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "driver/fastecho_layout.h"
+#include "support/fastecho_builder.h"
+
+namespace {
+
+void WriteSample(const std::string& dir) {
+  FastEchoImage f;
+  f.areas = {
+      {"FIDONEWS", ""},           {"NET_DEV", ""},           {"SYSOP.CHAT", "Sysops talk"},
+      {"RU.FIDONET.TODAY", ""},   {"NETMAIL", "", 0x10},     {"NO.SUCH.ECHO", ""},
+  };
+  WriteFileBytes(dir + "/fastecho.cfg", f.Build());
+  WriteFileText(dir + "/echos.lst",
+                "; Echo list: [HOLD|DOWN],TAG,Description\r\n"
+                ",FIDONEWS,fidoNews - the FidoNet weekly\r\n"
+                "Hold,NET_DEV,network development\r\n"
+                ",SYSOP.CHAT,Sysops only\r\n"
+                "DOWN,RU.FIDONET.TODAY,\xAD\xAE\xA2\xAE\xE1\xE2\xA8 \xE4\xA8\xA4\xAE\r\n");
+}
+
+void WriteBench(const std::string& dir, int areas, int lines) {
+  FastEchoImage f;
+  f.leadingRecordCount = 0;
+  f.extensionSize = 0;
+  for (int i = 0; i < areas; ++i) f.areas.push_back({"AREA." + std::to_string(i) + ".ECHO", ""});
+  WriteFileBytes(dir + "/fastecho.cfg", f.Build());
+
+  // Listed tags are the even-numbered areas; the odd ones are absent.
+  std::string list;
+  for (int i = 0; i < lines; ++i) {
+    const int area = 2 * i;
+    const std::string prefix = i % 7 == 3 ? "HOLD" : i % 11 == 5 ? "DOWN" : "";
+    if (i % 13 == 0) list += "; ---- section " + std::to_string(i / 13) + " ----\r\n";
+    list += prefix + ",AREA." + std::to_string(area) + ".ECHO,Discussion area number " +
+            std::to_string(area) + " of the benchmark\r\n";
+  }
+  WriteFileText(dir + "/echos.lst", list);
+}
+
+// One line per whole area record: tag, kind and description (bytes shown as
+// they are; cp866 text shows as such in a cp866 terminal).
+void ShowAreas(const std::string& path) {
+  const Bytes file = ReadFileBytes(path);
+  if (file.size() < fastecho::kFixedPartSize) return;
+  auto u16 = [&](std::size_t at) { return file[at] | file[at + 1] << 8; };
+  const std::size_t recordSize = u16(fastecho::kHeaderTailOffset);
+  std::uint64_t offset = fastecho::kFixedPartSize +
+                         (file[4640] | file[4641] << 8 | file[4642] << 16 | std::uint64_t{file[4643]} << 24) +
+                         std::uint64_t(u16(fastecho::kLeadingCountOffset)) * u16(fastecho::kLeadingSizeOffset);
+  if (recordSize < fastecho::kMinAreaRecordSize) return;
+  std::printf("  %-20s %-4s %s\n", "TAG", "KIND", "DESCRIPTION");
+  for (; offset + recordSize <= file.size(); offset += recordSize) {
+    const std::uint8_t* record = file.data() + offset;
+    const std::string desc(reinterpret_cast<const char*>(record + fastecho::kDescriptionOffset),
+                           fastecho::kDescriptionWidth);
+    std::printf("  %-20s %-4d %s\n", fastecho::AreaTag(record).str().c_str(), fastecho::AreaKind(record),
+                desc.substr(0, desc.find('\0')).c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 2 ? argv[1] : "";
+  if (mode == "sample" && argc == 3) {
+    WriteSample(argv[2]);
+  } else if (mode == "show" && argc == 3) {
+    ShowAreas(argv[2]);
+  } else if (mode == "bench" && argc == 5) {
+    WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  } else {
+    std::fprintf(stderr, "usage: make_fixture sample DIR | bench DIR AREAS LINES | show FILE\n");
+    return 2;
+  }
+  return 0;
+}
