@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ googletest libgtest-dev
   g++-mingw-w64-x86-64-posix wine64
   clang libclang-rt-14-dev e2fsprogs
+  time
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the native build (unit tests and
 # the end-to-end suite on the native program and on blurbsmith.exe under
-# wine) and the Windows build (its unit tests under wine).
+# wine), the Windows build (its unit tests under wine), the native tests
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, and each
+# fuzz target for a bounded time (BLURBSMITH_FUZZ_SECONDS, default 60).
 # On a fresh Debian machine it installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,10 +22,18 @@ cmake --preset windows
 cmake --build --preset windows
 cmake --preset native
 cmake --build --preset native
+cmake --preset sanitize
+cmake --build --preset sanitize
+cmake --preset fuzz -DBLURBSMITH_FUZZ_SECONDS="${BLURBSMITH_FUZZ_SECONDS:-60}"
+cmake --build --preset fuzz
 
 status=0
 echo "== Windows build: unit tests under wine"
 ctest --preset windows || status=1
 echo "== Native build: unit tests, end-to-end suite (native and under wine)"
 ctest --preset native || status=1
+echo "== Native build under AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --preset sanitize || status=1
+echo "== Fuzz targets"
+ctest --preset fuzz || status=1
 exit $status

@@ -14,10 +14,11 @@ enum class Kind {
   ShortWrite,  // a write reports fewer bytes than asked (writes only)
 };
 
-// Arms the seam: the `nth` (1-based) call of `op` from now on misbehaves.
+// Arms the seam and restarts the counts: the `nth` (1-based) call of `op`
+// from now on misbehaves.
 void Arm(Op op, std::uint64_t nth, Kind kind = Kind::Fail);
-void Disarm();
-// Calls of `op` counted since the last Arm, Disarm or ResetCounts.
+void Disarm();  // keeps the counts
+// Calls of `op` counted since the last Arm or ResetCounts.
 std::uint64_t Calls(Op op);
 void ResetCounts();
 

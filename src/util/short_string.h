@@ -16,9 +16,11 @@ class ShortString {
   ShortString() = default;
   ShortString(std::string_view text) { Assign(text); }  // NOLINT: implicit like a text value
   ShortString(const char* text) : ShortString(std::string_view(text)) {}
+  ShortString(const std::string& text) : ShortString(std::string_view(text)) {}
 
   ShortString& operator=(std::string_view text) { return Assign(text); }
   ShortString& operator=(const char* text) { return Assign(std::string_view(text)); }
+  ShortString& operator=(const std::string& text) { return Assign(text); }
 
   ShortString& Assign(std::string_view text) {
     length_ = static_cast<std::uint8_t>(text.size() < kCapacity ? text.size() : kCapacity);

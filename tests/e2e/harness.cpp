@@ -1,7 +1,11 @@
 #include "e2e/harness.h"
 
+#include <signal.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -55,6 +59,39 @@ RunResult Installation::Run() const {
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+pid_t Installation::StartOther(const std::string& exe, const std::vector<std::string>& args) const {
+  std::vector<std::string> argv;
+  if (!launcher_.empty()) argv.push_back(launcher_);
+  argv.push_back(exe);
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
+  pid_t pid = -1;
+  extern char** environ;
+  const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("posix_spawn failed");
+  return pid;
+}
+
+pid_t Installation::Start() const { return StartOther(exe_.string(), {}); }
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string Installation::ProgDirSeen() const {

@@ -5,6 +5,8 @@
 // program that starts it (wine for blurbsmith.exe).
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -27,8 +29,10 @@ class Installation {
 
   void WriteSettings(const std::string& text) const;
   RunResult Run() const;
-  // Starts the program without waiting; returns a shell job for Kill tests.
-  std::string Command() const;
+  // Starts the program without waiting (output discarded), for kill tests.
+  pid_t Start() const;
+  // Starts another program of the same platform (under the same launcher).
+  pid_t StartOther(const std::string& exe, const std::vector<std::string>& args) const;
 
   // The program's directory and paths as the program itself shows them.
   std::string ProgDirSeen() const;
@@ -46,7 +50,12 @@ class Installation {
   std::filesystem::path work_;
   std::filesystem::path exe_;
   std::string launcher_;
+
+  std::string Command() const;
 };
+
+// Waits for a started process; its exit code, or -1 when a signal ended it.
+int WaitFor(pid_t pid);
 
 // The console lines of the banner and the settings step.
 std::string StartLines(const Installation& inst);

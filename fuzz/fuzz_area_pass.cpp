@@ -1,0 +1,183 @@
+// Fuzz target: the whole area description pass on an arbitrary FastEcho
+// configuration file and an arbitrary echo list.
+//
+// Input layout:
+//   byte 0      flags: bit 0 FORCEDESC, bit 1 UPCASEFIRSTDESCCHAR, bit 2 short header
+//   bytes 1-2   length L of the FastEcho part (little-endian; cut to what is there)
+//   L bytes     the FastEcho part
+//   the rest    the echo list
+// The FastEcho part is the file itself. With the short-header bit and at
+// least 24 bytes, its first 10 bytes become file bytes 0-9, the next 14
+// bytes file bytes 4630-4643, the bytes between are fixed noise, and the
+// rest follows from 4644 on: area records are then within a small input's
+// reach.
+//
+// After every run it checks the promise the program makes about the file:
+// its length never changes; the header and everything before the first area
+// record never change; only the 52-byte descriptions of whole area records
+// can change; and whenever the file changed, the reserve copy holds the file
+// as it was. It also checks the file against a reference pass (which records
+// get which description) and the count of descriptions written.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "driver/area_pass.h"
+#include "driver/fastecho_layout.h"
+#include "fuzz_common.h"
+#include "support/process_trap.h"
+#include "util/files.h"
+
+namespace {
+
+constexpr std::size_t kFixedPart = 4644;
+constexpr std::size_t kDescriptionOffset = 138;
+constexpr std::size_t kShortHeaderPart = 24;
+
+std::uint32_t Le(const std::string& b, std::size_t at, int width) {
+  std::uint32_t v = 0;
+  for (int i = width - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+
+// Where the area records lie, as the program computes it (64-bit sums).
+struct Layout {
+  bool readable = false;  // the whole fixed part is there
+  std::uint32_t recordSize = 0;
+  std::uint64_t firstArea = 0;
+  bool Walks() const { return readable && recordSize >= 190 && recordSize <= 256; }
+};
+
+Layout LayoutOf(const std::string& file) {
+  Layout l;
+  if (file.size() < kFixedPart) return l;
+  l.readable = true;
+  l.recordSize = Le(file, 4630, 2);
+  l.firstArea = kFixedPart + std::uint64_t{Le(file, 4640, 4)} +
+                std::uint64_t{Le(file, 6, 2)} * Le(file, 4638, 2);
+  return l;
+}
+
+// Byte i lies inside the description field of a whole area record.
+bool InDescription(const Layout& l, std::uint64_t i, std::uint64_t fileSize) {
+  if (!l.Walks() || i < l.firstArea) return false;
+  const std::uint64_t start = l.firstArea + (i - l.firstArea) / l.recordSize * l.recordSize;
+  if (start + l.recordSize > fileSize) return false;
+  return i >= start + kDescriptionOffset && i < start + kDescriptionOffset + 52;
+}
+
+// The file as the pass should leave it, and the count it should report.
+std::string ReferencePass(const std::string& original, const std::string& echoList, bool force,
+                          bool upcaseFirst, std::uint32_t* added) {
+  std::string result = original;
+  *added = 0;
+  const Layout l = LayoutOf(original);
+  if (!l.Walks()) return result;
+  for (std::uint64_t start = l.firstArea; start + l.recordSize <= original.size();
+       start += l.recordSize) {
+    const char* record = original.data() + start;
+    if ((static_cast<unsigned char>(record[62]) >> 4) != 0) continue;
+    if (record[kDescriptionOffset] != 0 && !force) continue;
+    std::string_view tag(record, 52);
+    tag = tag.substr(0, std::min<std::size_t>(tag.find('\0'), 52));
+    std::string description = fuzzref::LookupDescription(echoList, tag);
+    if (description[0] == 0) continue;
+    if (upcaseFirst) description[0] = static_cast<char>(fuzzref::Upper(static_cast<unsigned char>(description[0])));
+    result.replace(start + kDescriptionOffset, 52, description);
+    ++*added;
+  }
+  return result;
+}
+
+std::string FastEchoFile(std::string_view part, bool shortHeader) {
+  if (!shortHeader || part.size() < kShortHeaderPart) return std::string(part);
+  std::string file(kFixedPart, '\0');
+  std::uint32_t state = 0x2545F491u;
+  for (char& c : file) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(1 + (state >> 16) % 255);
+  }
+  file.replace(0, 10, part.substr(0, 10));
+  file.replace(4630, 14, part.substr(10, 14));
+  file.append(part.substr(kShortHeaderPart));
+  return file;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  static ProcessTrap trap;
+  static const std::filesystem::path dir = fuzzref::ScratchDir("area-pass");
+  static const std::string cfgPath = (dir / "fastecho.cfg").string();
+  static const std::string echoPath = (dir / "echo.lst").string();
+  static const std::string logPath = (dir / "blurbsmith.log").string();
+  static const std::string reservePath = (ProgramDir() + kReserveCopyName).str();
+
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::uint8_t flags = data[0];
+  const bool force = flags & 1;
+  const bool upcaseFirst = flags & 2;
+  const std::size_t partLength = std::min<std::size_t>(data[1] | data[2] << 8, size - 3);
+  const std::string original = FastEchoFile(input.substr(3, partLength), flags & 4);
+  const std::string echoList(input.substr(3 + partLength));
+
+  fuzzref::WriteBytes(cfgPath, original);
+  fuzzref::WriteBytes(echoPath, echoList);
+  std::error_code ec;
+  std::filesystem::remove(logPath, ec);
+  std::filesystem::remove(reservePath, ec);  // a copy from an earlier input proves nothing
+
+  trap.Clear();
+  int exitCode = 0;
+  std::uint32_t added = 0;
+  {
+    RunState run;
+    run.settings.fastEchoCfgPath = cfgPath;
+    run.settings.logFilePath = logPath;
+    run.settings.echoListPath = echoPath;
+    run.settings.forceDesc = force;
+    run.settings.upcaseFirstDescChar = upcaseFirst;
+    run.echoList.Bind(run.settings.echoListPath);
+    exitCode = trap.Run([&] {
+      run.log = LogWriter::Init(run.settings.logFilePath, true);
+      DescribeAreas(run);
+    });
+    run.stream.reset();  // closes the FastEcho file
+    run.log.reset();
+    added = run.addedCount;
+  }
+
+  std::string after, reserve;
+  fuzzref::Check(fuzzref::ReadBytes(cfgPath, &after), "the FastEcho file is gone");
+  const bool haveReserve = fuzzref::ReadBytes(reservePath, &reserve);
+
+  // The promise.
+  fuzzref::Check(after.size() == original.size(), "the FastEcho file changed its length");
+  const Layout layout = LayoutOf(original);
+  const std::uint64_t untouched =
+      std::min<std::uint64_t>(original.size(), std::max<std::uint64_t>(kFixedPart, layout.firstArea));
+  fuzzref::Check(after.compare(0, untouched, original, 0, untouched) == 0,
+                 "the header or the bytes before the first area record changed");
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (after[i] != original[i] && !InDescription(layout, i, original.size()))
+      fuzzref::Fail("a byte outside the description fields changed");
+  }
+  if (after != original) {
+    fuzzref::Check(haveReserve && reserve == original,
+                   "the file changed but the reserve copy does not hold it as it was");
+  }
+
+  // No failure can stop a run on these files, and the outcome is exactly
+  // the reference one.
+  fuzzref::Check(exitCode == -1, "the pass ended the process");
+  fuzzref::Check(haveReserve && reserve == original, "the reserve copy differs from the file");
+  std::uint32_t expectedAdded = 0;
+  const std::string expected = ReferencePass(original, echoList, force, upcaseFirst, &expectedAdded);
+  fuzzref::Check(after == expected, "the file differs from the reference pass");
+  fuzzref::Check(added == expectedAdded, "AddedCount differs from the reference pass");
+  return 0;
+}

@@ -1,0 +1,128 @@
+// Fuzz target: the settings reader on arbitrary file bytes.
+//
+// The input is the whole settings file. The reader must read every such file
+// to its end without ending the process (the file always opens and reads),
+// and what it stores, counts and reports must equal what a plain reading of
+// the keyword file rules gives: the five settings, ErrorCount, the last line
+// number and every warning line on the console.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_common.h"
+#include "settings/program_settings.h"
+#include "support/process_trap.h"
+
+namespace {
+
+struct Expected {
+  ProgramSettings settings;
+  std::int32_t errorCount = 0;
+  std::int32_t lineNumber = 0;
+  std::string console;
+};
+
+std::string Cut(std::string s) {
+  if (s.size() > 255) s.resize(255);
+  return s;
+}
+
+void Warn(Expected& e, const std::string& fileName, std::int32_t line, const std::string& msg) {
+  const std::string text =
+      Cut("File " + fileName + " (line " + std::to_string(line) + ") - " + Cut(msg));
+  e.console += Cut("Warning: " + text) + "\r\n";
+}
+
+void Switch(Expected& e, bool& setting, std::string_view value, const char* message,
+            const std::string& fileName) {
+  const std::string upper = fuzzref::Upper(value);
+  if (upper == "YES") {
+    setting = true;
+  } else if (upper == "NO") {
+    setting = false;
+  } else {
+    ++e.errorCount;
+    Warn(e, fileName, e.lineNumber, message);
+  }
+}
+
+Expected ReadReference(std::string_view bytes, const std::string& fileName) {
+  Expected e;
+  for (const std::string& raw : fuzzref::DosLines(bytes)) {
+    ++e.lineNumber;
+    const std::string_view line = fuzzref::Trim(raw);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.size() >= 2 && line[0] == '/' && line[1] == '/') continue;
+    // Keyword: the first run of non-blanks; value: everything after the
+    // blanks that follow it.
+    std::size_t end = 0;
+    while (end < line.size() && !fuzzref::IsBlank(line[end])) ++end;
+    const std::string keyword = fuzzref::Upper(line.substr(0, end));
+    std::size_t start = end;
+    while (start < line.size() && fuzzref::IsBlank(line[start])) ++start;
+    std::string_view value = line.substr(start);
+    for (std::size_t p = 0; p < value.size(); ++p) {
+      if (value[p] == ';' || (value[p] == '/' && p + 1 < value.size() && value[p + 1] == '/')) {
+        value = value.substr(0, p);
+        break;
+      }
+    }
+    value = fuzzref::Trim(value);
+    ProgramSettings& s = e.settings;
+    if (keyword == "FASTECHOCFG") {
+      s.fastEchoCfgPath = value;
+    } else if (keyword == "LOGFILE") {
+      s.logFilePath = value;
+    } else if (keyword == "ECHOLIST") {
+      s.echoListPath = value;
+    } else if (keyword == "FORCEDESC") {
+      Switch(e, s.forceDesc, value, "Wrong value of ForceDesc", fileName);
+    } else if (keyword == "UPCASEFIRSTDESCCHAR") {
+      Switch(e, s.upcaseFirstDescChar, value, "Wrong value of UpcaseFirstDescChar", fileName);
+    } else {
+      ++e.errorCount;
+      Warn(e, fileName, e.lineNumber, "Unknown keyword \"" + keyword + "\"");
+    }
+  }
+  return e;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static ProcessTrap trap;
+  static const std::string path = (fuzzref::ScratchDir("settings") / kSettingsFileName).string();
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  fuzzref::WriteBytes(path, bytes);
+
+  trap.Clear();
+  ProgramSettings settings;
+  std::unique_ptr<SettingsReader> reader;
+  const int exitCode = trap.Run([&] { reader = SettingsReader::Init(ShortString(path), settings); });
+  fuzzref::Check(exitCode == -1 && reader, "the reader ended the process on a readable file");
+
+  // Invariants that hold whatever the file says.
+  fuzzref::Check(reader->ErrorCount() >= 0, "ErrorCount is negative");
+  fuzzref::Check(reader->LineNumber() >= 0, "LineNumber is negative after reading");
+  fuzzref::Check(settings.fastEchoCfgPath.size() <= 255 && settings.logFilePath.size() <= 255 &&
+                     settings.echoListPath.size() <= 255,
+                 "a path is longer than 255 characters");
+  fuzzref::Check(reader->FileName() == path, "FileName differs from the path given");
+
+  // The reference reading of the same bytes.
+  const Expected e = ReadReference(bytes, path);
+  fuzzref::Check(reader->ErrorCount() == e.errorCount, "ErrorCount differs from the reference");
+  fuzzref::Check(reader->LineNumber() == e.lineNumber, "LineNumber differs from the reference");
+  fuzzref::Check(settings.fastEchoCfgPath == e.settings.fastEchoCfgPath.view(),
+                 "FASTECHOCFG differs from the reference");
+  fuzzref::Check(settings.logFilePath == e.settings.logFilePath.view(),
+                 "LOGFILE differs from the reference");
+  fuzzref::Check(settings.echoListPath == e.settings.echoListPath.view(),
+                 "ECHOLIST differs from the reference");
+  fuzzref::Check(settings.forceDesc == e.settings.forceDesc, "FORCEDESC differs from the reference");
+  fuzzref::Check(settings.upcaseFirstDescChar == e.settings.upcaseFirstDescChar,
+                 "UPCASEFIRSTDESCCHAR differs from the reference");
+  fuzzref::Check(trap.Console() == e.console, "console warnings differ from the reference");
+  return 0;
+}

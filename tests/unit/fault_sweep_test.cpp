@@ -1,0 +1,143 @@
+// Every single I/O failure of a complete run, one at a time: the run ends
+// with exit code 0 or with one of its error messages and 255, and the
+// FastEcho file is never corrupted. Its length never changes, only
+// description fields of visited areas can differ, and whenever it changed
+// at all, the reserve copy holds it as it was before the run.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <set>
+
+#include "driver/area_pass.h"
+#include "driver/program_driver.h"
+#include "platform/fault_injection.h"
+#include "support/fastecho_builder.h"
+#include "support/process_trap.h"
+#include "support/scratch_dir.h"
+#include "util/files.h"
+
+namespace {
+
+using platform::faults::Kind;
+using platform::faults::Op;
+
+constexpr std::array kOps = {Op::Open, Op::Read, Op::Write, Op::Seek,
+                             Op::SetAttributes, Op::Close, Op::Truncate};
+
+const char* OpName(Op op) {
+  static const char* const names[] = {"open", "read", "write", "seek", "set-attributes", "close", "truncate"};
+  return names[static_cast<int>(op)];
+}
+
+class FaultSweep : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 40; ++i) {
+      const std::string tag = "AREA." + std::to_string(i);
+      layout_.areas.push_back({tag, i % 7 == 0 ? "Old" : "", static_cast<std::uint8_t>(i % 9 == 0 ? 0x20 : 0x03)});
+      if (i % 4 != 0) echoList_ += ",area." + std::to_string(i) + ",text " + std::to_string(i) + "\r\n";
+      if (i % 10 == 0) echoList_ += "; section " + std::to_string(i) + "\r\n";
+    }
+    layout_.trailingBytes = 77;
+    original_ = layout_.Build();
+    WriteFileText(dir_.File("echos.lst"), echoList_);
+    reserve_ = (ProgramDir() + kReserveCopyName).str();
+  }
+  void TearDown() override {
+    platform::faults::Disarm();
+    std::remove(reserve_.c_str());
+  }
+
+  // One complete run in-process, from opening the log to the exit code.
+  int RunOnce(ProcessTrap& trap) {
+    WriteFileBytes(dir_.File("fastecho.cfg"), original_);
+    std::remove(reserve_.c_str());
+    std::remove(dir_.File("blsm.log").c_str());
+    RunState run;
+    run.settings.fastEchoCfgPath = dir_.File("fastecho.cfg");
+    run.settings.logFilePath = dir_.File("blsm.log");
+    run.settings.echoListPath = dir_.File("echos.lst");
+    trap.Clear();
+    const int code = trap.Run([&] {
+      run.log = LogWriter::Init(run.settings.logFilePath, true);
+      run.echoList.Bind(run.settings.echoListPath);
+      DescribeAreas(run);
+      ShutDown(run);
+      platform::ExitProcess(0);
+    });
+    platform::faults::Disarm();  // releasing the objects is not part of the run
+    run.stream.reset();
+    run.log.reset();
+    return code;
+  }
+
+  // The promise, checked after a run that met a fault.
+  void ExpectPromiseKept(int code, const std::string& console) {
+    const Bytes now = ReadFileBytes(dir_.File("fastecho.cfg"));
+    ASSERT_EQ(now.size(), original_.size());
+    std::set<std::size_t> changedAreas;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (now[i] == original_[i]) continue;
+      ASSERT_GE(i, layout_.FirstAreaOffset()) << "header byte " << i << " changed";
+      const std::size_t area = (i - layout_.FirstAreaOffset()) / layout_.areaRecordSize;
+      ASSERT_LT(area, layout_.areas.size()) << "byte " << i << " beyond the records changed";
+      const std::size_t within = i - layout_.RecordStart(area);
+      ASSERT_TRUE(within >= 138 && within < 190) << "byte " << within << " of area " << area;
+      changedAreas.insert(area);
+    }
+    if (!changedAreas.empty()) {
+      ASSERT_EQ(ReadFileBytes(reserve_), original_);
+    }
+    if (code == 0) return;
+    ASSERT_EQ(code, 255);
+    const std::string path = UpCasePath(dir_.File("fastecho.cfg")).str();
+    const std::set<std::string> errors = {
+        "Error: Can't make reserve copy\r\n\r\n", "Error: Can't open " + path + "\r\n\r\n",
+        "Error: Can't write to " + path + "\r\n\r\n", "Error: " + path + " not found\r\n\r\n",
+        "Error: Can't create file \"" + dir_.File("blsm.log") + "\"\r\n\r\n"};
+    const std::size_t last = console.rfind("Error: ");
+    ASSERT_NE(last, std::string::npos) << console;
+    EXPECT_EQ(errors.count(console.substr(last)), 1u) << console.substr(last);
+  }
+
+  ScratchDir dir_;
+  FastEchoImage layout_;
+  std::string echoList_;
+  Bytes original_;
+  std::string reserve_;
+};
+
+TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
+  ProcessTrap trap;
+  platform::faults::Disarm();
+  platform::faults::ResetCounts();
+  ASSERT_EQ(RunOnce(trap), 0) << trap.Console();
+  std::array<std::uint64_t, kOps.size()> calls{};
+  for (std::size_t k = 0; k < kOps.size(); ++k) calls[k] = platform::faults::Calls(kOps[k]);
+  ASSERT_GT(calls[1], 40u);  // a realistic run: many reads, writes and seeks
+
+  int injected = 0, failedRuns = 0;
+  for (std::size_t k = 0; k < kOps.size(); ++k) {
+    const std::vector<Kind> kinds = kOps[k] == Op::Write ? std::vector{Kind::Fail, Kind::ShortWrite}
+                                                         : std::vector{Kind::Fail};
+    for (Kind kind : kinds) {
+      for (std::uint64_t n = 1; n <= calls[k]; ++n) {
+        SCOPED_TRACE(std::string(OpName(kOps[k])) + (kind == Kind::ShortWrite ? " (short)" : "") +
+                     " #" + std::to_string(n));
+        // Restoring the files is not part of the run: arm only inside it.
+        WriteFileBytes(dir_.File("fastecho.cfg"), original_);
+        platform::faults::Arm(kOps[k], n, kind);
+        const int code = RunOnce(trap);
+        ++injected;
+        if (code != 0) ++failedRuns;
+        ExpectPromiseKept(code, trap.Console());
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+  std::printf("faults injected: %d, runs stopped by them: %d\n", injected, failedRuns);
+  EXPECT_GT(failedRuns, 0);
+}
+
+}  // namespace
