@@ -1,0 +1,289 @@
+// The echo list lookup: line syntax, matching, the 52-byte result and the
+// files that cannot be read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/echo_list.h"
+#include "platform/fault_injection.h"
+#include "support/fastecho_builder.h"
+#include "support/scratch_dir.h"
+#include "util/io_result.h"
+#include "util/short_string.h"
+
+namespace {
+
+namespace faults = platform::faults;
+
+// The 52-byte result expected for `text`: its characters, then zero bytes.
+std::string Field(const std::string& text) {
+  std::string field = text.substr(0, 52);
+  field.resize(52, '\0');
+  return field;
+}
+
+const std::string kNothing = Field("");
+
+class EchoListTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    faults::Disarm();
+    TakeIoResult();
+  }
+
+  // Writes the echo list and binds `list_` to it.
+  void WriteList(const std::string& content) {
+    const std::string path = scratch_.File("echo.lst");
+    WriteFileText(path, content);
+    list_.Bind(ShortString(path));
+  }
+
+  // The 52 bytes a lookup writes; the buffer starts out full of noise so
+  // that every byte must be written.
+  std::string Lookup(const std::string& tag) {
+    Description description;
+    std::memset(description, 0xA5, sizeof description);
+    list_.LookupDescription(ShortString(tag), description);
+    return std::string(reinterpret_cast<const char*>(description), sizeof description);
+  }
+
+  ScratchDir scratch_;
+  EchoListFile list_;
+};
+
+TEST_F(EchoListTest, WorkedExamples) {
+  struct Case {
+    std::string line;
+    std::string tag;
+    std::string description;  // empty: nothing found
+  };
+  const std::vector<Case> cases = {
+      {",ALPHA.CHAT,General chat about alpha", "ALPHA.CHAT", "General chat about alpha"},
+      {"Hold,beta.talk,Beta discussions", "BETA.TALK", "Beta discussions"},
+      {"DOWN,GAMMA,Gamma area, moderated", "GAMMA", "Gamma area"},
+      {",DELTA,,Delta news", "DELTA", "Delta news"},
+      {",,EPSILON,Eps", "EPSILON", "Eps"},
+      {"   ,KAPPA,Kappa desc   ", "KAPPA", "Kappa desc"},
+      {",LAMBDA,   spaced  out  words", "LAMBDA", "   spaced  out  words"},
+      {",MU", "MU", ""},
+      {"ZETA,Zeta", "ZETA", ""},
+      {", THETA,Theta", "THETA", ""},
+      {", THETA,Theta", " THETA", "Theta"},
+      {",ETA ,Eta", "ETA", ""},
+      {",ETA ,Eta", "ETA ", "Eta"},
+      {";,IOTA,Iota", "IOTA", ""},
+      {"HOLDING,NU,Nu", "NU", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line + " / tag '" + c.tag + "'");
+    WriteList(c.line + "\r\n");
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
+TEST_F(EchoListTest, FirstMatchingLineDecides) {
+  struct Case {
+    std::string name;
+    std::string content;
+    std::string tag;
+    std::string description;
+  };
+  const std::vector<Case> cases = {
+      {"first of two", ",DUP,First\r\n,DUP,Second\r\n", "DUP", "First"},
+      {"case differs", ",dup,First\r\n,DUP,Second\r\n", "DUP", "First"},
+      {"after other tags", ",A,Alpha\r\n;,B,Comment\r\n,B,Beta\r\n,B,Again\r\n", "B", "Beta"},
+      {"tag without description stops", ",MU\r\n,MU,Later\r\n", "MU", ""},
+      {"empty description stops", ",MU,\r\n,MU,Later\r\n", "MU", ""},
+      {"commas only after the tag stop", ",MU,,,\r\n,MU,Later\r\n", "MU", ""},
+      {"a longer tag does not match", ",MUMU,Long\r\n,MU,Short\r\n", "MU", "Short"},
+      {"a shorter tag does not match", ",M,Short\r\n,MU,Right\r\n", "MU", "Right"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
+TEST_F(EchoListTest, EveryBlankByteIsTrimmedFromTheLineEnds) {
+  struct Case {
+    std::string name;
+    std::string content;
+    std::string tag;
+    std::string description;
+  };
+  const std::vector<Case> cases = {
+      {"leading", std::string("\t\xFF\0 ,KAPPA,Kappa desc\r\n", 23), "KAPPA", "Kappa desc"},
+      {"trailing", std::string(",KAPPA,Kappa desc\t\xFF \0\r\n", 23), "KAPPA", "Kappa desc"},
+      {"before HOLD", "\t HOLD,KAPPA,Held\r\n", "KAPPA", "Held"},
+      // The blanks after a lone tag are trimmed: the line lists the tag
+      // without a description and so stops the search.
+      {"after a lone tag", ",MU \t\xFF\r\n,MU,Later\r\n", "MU", ""},
+      // Inside the line a tab is an ordinary character of the field.
+      {"tab inside the tag field", ",KAPPA\t,Tabbed\r\n,KAPPA,Plain\r\n", "KAPPA", "Plain"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
+TEST_F(EchoListTest, CaseInsensitiveForAsciiAndRussianLetters) {
+  struct Case {
+    std::string fileTag;
+    std::string lookupTag;
+    bool matches;
+  };
+  const std::vector<Case> cases = {
+      {"Alpha.Chat", "ALPHA.CHAT", true},
+      {"ALPHA.CHAT", "alpha.chat", true},
+      // cp866 а р я ё in the file, А Р Я Ё looked up, and the other way round.
+      {"\xA0\xE0\xEF\xF1.x", "\x80\x90\x9F\xF0.X", true},
+      {"\x80\x90\x9F\xF0.X", "\xA0\xE0\xEF\xF1.x", true},
+      {"\xAF\xEE", "\x8F\x9E", true},
+      // Bytes outside the mapping must match exactly.
+      {"\xF3", "\xF2", false},  // є / Є are not paired
+      {"[", "{", false},
+      {"@", "`", false},
+      {"\xB0", "\xE0", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.fileTag) + " vs " + testing::PrintToString(c.lookupTag));
+    WriteList("," + c.fileTag + ",MiXed Case desc\r\n");
+    EXPECT_EQ(Lookup(c.lookupTag), Field(c.matches ? "MiXed Case desc" : ""));
+  }
+}
+
+TEST_F(EchoListTest, HoldAndDownWords) {
+  struct Case {
+    std::string content;
+    std::string tag;
+    std::string description;
+  };
+  const std::vector<Case> cases = {
+      {"HOLD,T1,Held\r\n", "T1", "Held"},
+      {"hold,T1,Held\r\n", "T1", "Held"},
+      {"hOlD,T1,Held\r\n", "T1", "Held"},
+      {"DOWN,T1,Down\r\n", "T1", "Down"},
+      {"dOwN,T1,Down\r\n", "T1", "Down"},
+      {"  Hold,T1,Trimmed first\r\n", "T1", "Trimmed first"},
+      // A line holding only the word is ignored, not taken as a tag.
+      {"HOLD\r\n,HOLD,Named hold\r\n", "HOLD", "Named hold"},
+      {"down\r\n,DOWN,Named down\r\n", "DOWN", "Named down"},
+      // Only one word is removed.
+      {"HOLDHOLD,X,Twice\r\n", "X", ""},
+      {"HOLDDOWN,X,Twice\r\n", "X", ""},
+      {"HOLD,HOLD,Tag is hold\r\n", "HOLD", "Tag is hold"},
+      {"HOLD ,X,Blank after\r\n", "X", ""},
+      {"HOL,X,Short\r\n", "X", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.content) + " / " + c.tag);
+    WriteList(c.content);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
+TEST_F(EchoListTest, DescriptionIsCutTo52Bytes) {
+  std::string sixty;
+  for (int i = 0; i < 60; ++i) sixty += static_cast<char>('A' + i % 26);
+  const std::string fiftyTwo = sixty.substr(0, 52);
+  WriteList(",SIXTY," + sixty + "\r\n,EXACT," + fiftyTwo + "\r\n,FIFTYONE," +
+            fiftyTwo.substr(0, 51) + "\r\n");
+
+  EXPECT_EQ(Lookup("SIXTY"), fiftyTwo);
+  const std::string exact = Lookup("EXACT");
+  EXPECT_EQ(exact, fiftyTwo);
+  EXPECT_EQ(exact.find('\0'), std::string::npos);
+  EXPECT_EQ(Lookup("FIFTYONE"), fiftyTwo.substr(0, 51) + std::string(1, '\0'));
+}
+
+TEST_F(EchoListTest, OnlyTheFirst255CharactersOfALineAreUsed) {
+  // The remainder of a long comment line looks like an entry but is skipped.
+  const std::string longComment = ";" + std::string(254, 'x') + ",HIDDEN,Hidden\r\n";
+  // A long matching line: its description runs past character 255.
+  const std::string longEntry = ",LONG," + std::string(300, 'd') + "\r\n";
+  WriteList(longComment + longEntry + ",NEXT,Next\r\n");
+
+  EXPECT_EQ(Lookup("HIDDEN"), kNothing);
+  EXPECT_EQ(Lookup("LONG"), Field(std::string(52, 'd')));
+  EXPECT_EQ(Lookup("NEXT"), Field("Next"));
+}
+
+TEST_F(EchoListTest, LineFeedsAloneDoNotEndLines) {
+  WriteList(",A,Alpha\n,B,Beta\n,C,Gamma\n");
+  EXPECT_EQ(Lookup("A"), Field("Alpha\n"));
+  EXPECT_EQ(Lookup("B"), kNothing);
+  EXPECT_EQ(Lookup("C"), kNothing);
+}
+
+TEST_F(EchoListTest, NothingAfterCtrlZIsRead) {
+  WriteList(",A,Alpha\r\n,B,Be\x1Ata\r\n\x1A,C,Gamma\r\n");
+  EXPECT_EQ(Lookup("A"), Field("Alpha"));
+  EXPECT_EQ(Lookup("B"), Field("Be"));
+  EXPECT_EQ(Lookup("C"), kNothing);
+}
+
+TEST_F(EchoListTest, EmptyTagMatchesOnlyALineWithoutTagAndGetsNoDescription) {
+  WriteList(",,Desc\r\n,X,Y\r\n,,,\r\n,\r\n,,Later\r\n,DESC,Real\r\n");
+  EXPECT_EQ(Lookup(""), kNothing);
+  EXPECT_EQ(Lookup("X"), Field("Y"));
+  // ",,Desc" has no empty field: it lists the tag Desc without a description.
+  EXPECT_EQ(Lookup("DESC"), kNothing);
+}
+
+TEST_F(EchoListTest, UnreadableListGivesNothingAndLeavesNoError) {
+  {
+    SCOPED_TRACE("missing file");
+    list_.Bind(ShortString(scratch_.File("missing.lst")));
+    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("empty path");
+    list_.Bind(ShortString(""));
+    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(Lookup(""), kNothing);
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("empty file");
+    WriteList("");
+    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("read failure");
+    WriteList(",ALPHA,Alpha\r\n");
+    faults::Arm(faults::Op::Read, 1);
+    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    faults::Disarm();
+    EXPECT_EQ(TakeIoResult(), 0u);
+    EXPECT_EQ(Lookup("ALPHA"), Field("Alpha"));  // the next lookup reads again
+  }
+}
+
+TEST_F(EchoListTest, EveryLookupStartsAtTheFirstLine) {
+  WriteList(",A,Alpha\r\n,B,Beta\r\n,C,Gamma\r\n");
+  struct Step {
+    std::string tag, description;
+  };
+  const std::vector<Step> steps = {
+      {"C", "Gamma"}, {"A", "Alpha"}, {"C", "Gamma"}, {"Z", ""},
+      {"B", "Beta"},  {"A", "Alpha"}, {"Z", ""},      {"A", "Alpha"},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE("lookup " + std::to_string(i + 1) + ": " + steps[i].tag);
+    EXPECT_EQ(Lookup(steps[i].tag), Field(steps[i].description));
+  }
+
+  // The file is read anew each time, so a changed list is seen at once.
+  WriteList(",A,New alpha\r\n");
+  EXPECT_EQ(Lookup("A"), Field("New alpha"));
+  EXPECT_EQ(Lookup("C"), kNothing);
+}
+
+}  // namespace

@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/fault_injection.h"
+#include "platform/platform.h"
+#include "support/fastecho_builder.h"
+#include "support/scratch_dir.h"
+#include "util/files.h"
+#include "util/io_result.h"
+#include "util/text_file.h"
+
+namespace fs = std::filesystem;
+namespace faults = platform::faults;
+
+namespace {
+
+// Bytes that differ from position to position, so that a dropped, doubled
+// or reordered chunk shows.
+Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
+  Bytes bytes(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    x = x * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(x >> 24);
+  }
+  return bytes;
+}
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    faults::Disarm();
+    TakeIoResult();
+  }
+  void TearDown() override {
+    faults::Disarm();
+    TakeIoResult();
+  }
+  ScratchDir dir;
+};
+
+struct SplitCase {
+  const char* path;
+  const char* directory;
+  const char* name;
+  const char* extension;
+};
+
+}  // namespace
+
+TEST(SplitPathTest, SplitsIntoDirectoryNameAndExtension) {
+  const std::vector<SplitCase> cases = {
+#ifdef _WIN32
+      {"C:\\DIR\\FILE.TXT", "C:\\DIR\\", "FILE", ".TXT"},
+      {"FILE", "", "FILE", ""},
+      {"C:FILE.A.B", "C:", "FILE.A", ".B"},
+      {"DIR.X\\FILE", "DIR.X\\", "FILE", ""},
+      {"DIR\\", "DIR\\", "", ""},
+      {"FILE.", "", "FILE", "."},
+      {"A/B.TXT", "", "A/B", ".TXT"},  // '/' is no separator here
+      {"C:\\A.B\\C:D.E", "C:\\A.B\\C:", "D", ".E"},
+      {".CFG", "", "", ".CFG"},
+      {"", "", "", ""},
+#else
+      {"/dir/file.txt", "/dir/", "file", ".txt"},
+      {"file", "", "file", ""},
+      {"dir/file.a.b", "dir/", "file.a", ".b"},
+      {"dir.x/file", "dir.x/", "file", ""},
+      {"dir/", "dir/", "", ""},
+      {"file.", "", "file", "."},
+      {"A\\B.TXT", "", "A\\B", ".TXT"},  // '\' is no separator here
+      {"C:FILE.A.B", "", "C:FILE.A", ".B"},  // nor is ':'
+      {"/a.b/c/d.e", "/a.b/c/", "d", ".e"},
+      {".cfg", "", "", ".cfg"},
+      {"", "", "", ""},
+#endif
+  };
+  for (const SplitCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    const PathParts parts = SplitPath(c.path);
+    EXPECT_EQ(parts.directory.str(), c.directory);
+    EXPECT_EQ(parts.name.str(), c.name);
+    EXPECT_EQ(parts.extension.str(), c.extension);
+    EXPECT_EQ(ExtractDir(c.path).str(), c.directory);
+  }
+}
+
+TEST(ProgramDirTest, IsTheDirectoryOfTheRunningProgram) {
+  const ShortString dir = ProgramDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir[dir.size() - 1], platform::kDirSeparator);
+  EXPECT_TRUE(FileExists(dir));
+  EXPECT_EQ(dir.str(), ExtractDir(ShortString(platform::ExecutablePath())).str());
+}
+
+TEST_F(FilesTest, FileExistsAnswersForFilesAndDirectoriesOnly) {
+  WriteFileText(dir.File("present.txt"), "x");
+  fs::create_directory(dir.Path() / "sub");
+  struct Case {
+    std::string name;
+    bool exists;
+  };
+  const std::vector<Case> cases = {
+      {dir.File("present.txt"), true},
+      {dir.File("sub"), true},
+      {dir.Path().string(), true},
+      {dir.File("missing.txt"), false},
+      {(dir.Path() / "missing" / "present.txt").string(), false},
+      {dir.File("*.txt"), false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(FileExists(ShortString(c.name)), c.exists);
+  }
+  EXPECT_FALSE(fs::exists(dir.Path() / "missing.txt"));
+}
+
+TEST_F(FilesTest, CopyFileCopiesEveryByteWhateverTheSize) {
+  struct Case {
+    const char* label;
+    std::size_t size;
+  };
+  const std::vector<Case> cases = {
+      {"empty", 0},
+      {"one byte", 1},
+      {"exactly one buffer", kCopyBufferSize},
+      {"one byte over a buffer", kCopyBufferSize + 1},
+      {"several buffers", 3 * kCopyBufferSize + 12345},
+  };
+  std::uint32_t seed = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string source = dir.File("source.bin");
+    const std::string destination = dir.File("copy.bin");
+    const Bytes bytes = PatternBytes(c.size, seed++);
+    WriteFileBytes(source, bytes);
+    faults::ResetCounts();
+    EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
+    EXPECT_TRUE(ReadFileBytes(destination) == bytes);
+    EXPECT_TRUE(ReadFileBytes(source) == bytes);
+    // The loop ends on a read that yields nothing.
+    EXPECT_EQ(faults::Calls(faults::Op::Read), (c.size + kCopyBufferSize - 1) / kCopyBufferSize + 1);
+    EXPECT_EQ(TakeIoResult(), 0u);
+    fs::remove(destination);
+  }
+}
+
+TEST_F(FilesTest, CopyFileReplacesALongerDestinationEntirely) {
+  const std::string source = dir.File("short.cfg");
+  const std::string destination = dir.File("long.cfg");
+  const Bytes bytes = PatternBytes(100, 7);
+  WriteFileBytes(source, bytes);
+  WriteFileBytes(destination, PatternBytes(kCopyBufferSize + 500, 8));
+  EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
+  EXPECT_TRUE(ReadFileBytes(destination) == bytes);
+}
+
+TEST_F(FilesTest, CopyFileOfAMissingSourceFailsBeforeTouchingTheDestination) {
+  const std::string missing = dir.File("missing.cfg");
+  const std::string existing = dir.File("existing.cfg");
+  const std::string absent = dir.File("absent.cfg");
+  WriteFileText(existing, "old contents");
+
+  EXPECT_FALSE(CopyFile(ShortString(missing), ShortString(existing)));
+  EXPECT_EQ(ReadFileText(existing), "old contents");
+
+  EXPECT_FALSE(CopyFile(ShortString(missing), ShortString(absent)));
+  EXPECT_FALSE(fs::exists(absent));
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(FilesTest, CopyFileFailsWhenTheDestinationCannotBeCreated) {
+  const std::string source = dir.File("source.cfg");
+  WriteFileText(source, "data");
+  EXPECT_FALSE(CopyFile(ShortString(source), ShortString((dir.Path() / "no-such-dir" / "copy.cfg").string())));
+  EXPECT_EQ(ReadFileText(source), "data");
+}
+
+TEST_F(FilesTest, CopyFileFailsOnAReadOrWriteFailureMidway) {
+  struct Case {
+    const char* label;
+    faults::Op op;
+    std::uint64_t nth;
+    faults::Kind kind;
+  };
+  const std::vector<Case> cases = {
+      // The first chunk is copied, the second read fails: a truncated copy
+      // must not pass for a good one.
+      {"second read fails", faults::Op::Read, 2, faults::Kind::Fail},
+      {"first read fails", faults::Op::Read, 1, faults::Kind::Fail},
+      {"second write fails", faults::Op::Write, 2, faults::Kind::Fail},
+      {"first write comes back short", faults::Op::Write, 1, faults::Kind::ShortWrite},
+      {"second write comes back short", faults::Op::Write, 2, faults::Kind::ShortWrite},
+  };
+  const std::string source = dir.File("source.bin");
+  const Bytes bytes = PatternBytes(2 * kCopyBufferSize + 99, 3);
+  WriteFileBytes(source, bytes);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string destination = dir.File("copy.bin");
+    faults::Arm(c.op, c.nth, c.kind);
+    EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
+    faults::Disarm();
+    EXPECT_EQ(TakeIoResult(), 0u);
+    EXPECT_LT(ReadFileBytes(destination).size(), bytes.size());
+    EXPECT_TRUE(ReadFileBytes(source) == bytes);
+    fs::remove(destination);
+  }
+}
+
+TEST_F(FilesTest, CopyFileOntoItselfFailsAndKeepsTheFile) {
+  const std::string file = dir.File("self.cfg");
+  WriteFileText(file, "keep me");
+  EXPECT_FALSE(CopyFile(ShortString(file), ShortString(file)));
+  EXPECT_EQ(ReadFileText(file), "keep me");
+}
+
+namespace {
+
+// Gives back write permission when a test ends, so that the scratch
+// directory can go.
+struct MakeWritableAtEnd {
+  std::vector<std::string> names;
+  ~MakeWritableAtEnd() {
+    std::error_code ignored;
+    for (const auto& n : names)
+      fs::permissions(n, fs::perms::owner_write, fs::perm_options::add, ignored);
+  }
+};
+
+void MakeReadOnly(const std::string& name) {
+  fs::permissions(name, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}
+
+}  // namespace
+
+TEST_F(FilesTest, CopyFileOntoAReadOnlyFileFailsAndKeepsIt) {
+  const std::string source = dir.File("source.cfg");
+  const std::string destination = dir.File("copy.cfg");
+  MakeWritableAtEnd writable{{destination}};
+  WriteFileText(source, "second");
+  WriteFileText(destination, "first");
+  MakeReadOnly(destination);
+
+  // For a user with administrator rights (root, or wine run by root)
+  // read-only files stay writable, and there is nothing to show.
+  platform::FileHandle probe = platform::kInvalidHandle;
+  if (platform::OpenFile(destination.c_str(), platform::Access::Write, platform::Sharing::ReadWrite,
+                         platform::Creation::OpenExisting, &probe) == 0) {
+    platform::CloseFile(probe);
+    GTEST_SKIP() << "read-only files are writable for this user";
+  }
+  EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
+  EXPECT_EQ(ReadFileText(destination), "first");
+}
+
+#ifndef _WIN32
+TEST_F(FilesTest, CopyFileGivesTheCopyTheSourcePermissionBits) {
+  const std::string source = dir.File("source.cfg");
+  const std::string destination = dir.File("copy.cfg");
+  WriteFileText(source, "data");
+  WriteFileText(destination, "older");
+  const fs::perms modes[] = {
+      fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read,
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read,
+  };
+  for (const fs::perms mode : modes) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    fs::permissions(source, mode);
+    EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
+    EXPECT_EQ(fs::status(destination).permissions(), mode);
+    fs::permissions(destination, fs::perms::owner_all);
+  }
+  fs::permissions(source, fs::perms::owner_all);
+}
+#endif
+
+#ifdef _WIN32
+TEST_F(FilesTest, ReadOnlySourceMakesAReadOnlyCopy) {
+  const std::string source = dir.File("source.cfg");
+  const std::string destination = dir.File("copy.cfg");
+  MakeWritableAtEnd writable{{source, destination}};
+  WriteFileText(source, "first");
+  WriteFileText(destination, "older and longer");
+  MakeReadOnly(source);
+
+  EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
+  EXPECT_EQ(ReadFileText(destination), "first");
+  EXPECT_EQ(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST_F(FilesTest, CopyFileFailsWhileTheSourceIsHeldOpen) {
+  const std::string source = dir.File("source.cfg");
+  const std::string destination = dir.File("copy.cfg");
+  WriteFileText(source, "source data");
+  struct Holder {
+    const char* label;
+    platform::Access access;
+    platform::Sharing sharing;
+  };
+  // The copy opens its source exclusively, so it fails whatever sharing
+  // the other holder allows.
+  const std::vector<Holder> holders = {
+      {"reader sharing nothing", platform::Access::Read, platform::Sharing::None},
+      {"reader sharing all", platform::Access::Read, platform::Sharing::ReadWrite},
+      {"writer sharing all", platform::Access::Write, platform::Sharing::ReadWrite},
+  };
+  for (const Holder& h : holders) {
+    SCOPED_TRACE(h.label);
+    WriteFileText(destination, "previous copy");
+    platform::FileHandle holder = platform::kInvalidHandle;
+    ASSERT_EQ(platform::OpenFile(source.c_str(), h.access, h.sharing,
+                                 platform::Creation::OpenExisting, &holder),
+              0u);
+    EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
+    EXPECT_EQ(ReadFileText(destination), "previous copy");  // opened only after the source
+    EXPECT_EQ(TakeIoResult(), 0u);
+    platform::CloseFile(holder);
+  }
+  EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
+  EXPECT_EQ(ReadFileText(destination), "source data");
+}
+#endif
+
+TEST_F(FilesTest, OpenTextAppendOnAMissingFileFailsAndCreatesNothing) {
+  const std::string missing = dir.File("missing.log");
+  TextFile file;
+  EXPECT_FALSE(OpenTextAppend(file, ShortString(missing)));
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(fs::exists(missing));
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoPendingError) {
+  const std::string present = dir.File("present.txt");
+  const std::string missing = dir.File("missing.txt");
+  const std::string unmakeable = (dir.Path() / "no-such-dir" / "new.txt").string();
+  WriteFileText(present, "line\r\n");
+  using TextOpen = bool (*)(TextFile&, const ShortString&);
+  struct Case {
+    const char* label;
+    TextOpen open;
+    std::string name;
+    bool opened;
+  };
+  const std::vector<Case> cases = {
+      {"read existing", OpenTextRead, present, true},
+      {"read missing", OpenTextRead, missing, false},
+      {"append existing", OpenTextAppend, present, true},
+      {"append missing", OpenTextAppend, missing, false},
+      {"rewrite new", OpenTextRewrite, dir.File("new.txt"), true},
+      {"rewrite in a missing directory", OpenTextRewrite, unmakeable, false},
+  };
+  for (const Case& c : cases) {
+    for (const bool earlierFailure : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (earlierFailure ? ", after an earlier failure" : ""));
+      // A failure left pending by someone else must not spoil the answer.
+      if (earlierFailure) SetIoError(kFileNotOpen);
+      TextFile file;
+      EXPECT_EQ(c.open(file, ShortString(c.name)), c.opened);
+      EXPECT_EQ(file.IsOpen(), c.opened);
+      EXPECT_EQ(TakeIoResult(), 0u);
+    }
+  }
+  EXPECT_FALSE(fs::exists(missing));
+
+  RawFile raw;
+  EXPECT_TRUE(OpenRawRead(raw, ShortString(present)));
+  CloseRaw(raw);
+  EXPECT_FALSE(OpenRawRead(raw, ShortString(missing)));
+  EXPECT_TRUE(OpenRawRewrite(raw, ShortString(dir.File("raw.bin"))));
+  CloseRaw(raw);
+  EXPECT_FALSE(OpenRawRewrite(raw, ShortString(unmakeable)));
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(FilesTest, OpenTextRewriteEmptiesAnExistingFile) {
+  const std::string name = dir.File("log.txt");
+  WriteFileText(name, "old contents\r\n");
+  {
+    TextFile file;
+    ASSERT_TRUE(OpenTextRewrite(file, ShortString(name)));
+    file.WriteLine("new");
+    file.Close();
+  }
+  EXPECT_EQ(ReadFileText(name), "new\r\n");
+}

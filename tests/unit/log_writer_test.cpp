@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "log/console.h"
+#include "log/log_stamp.h"
+#include "log/log_writer.h"
+#include "platform/fault_injection.h"
+#include "platform/platform.h"
+#include "support/fastecho_builder.h"
+#include "support/process_trap.h"
+#include "support/scratch_dir.h"
+#include "util/io_result.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The test clock: every stamp reads this moment.
+platform::LocalDateTime g_now{2026, 12, 7, 22, 14, 5};
+platform::LocalDateTime TestClock() { return g_now; }
+
+constexpr const char* kStamp = "07 Dec 26 22:14:05";
+
+class LogWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_now = {2026, 12, 7, 22, 14, 5};
+    platform::faults::Disarm();
+    TakeIoResult();
+  }
+  void TearDown() override {
+    platform::faults::Disarm();
+    TakeIoResult();
+  }
+
+  std::unique_ptr<LogWriter> Open(const std::string& name, bool enabled = true) {
+    return LogWriter::Init(ShortString(name), enabled, TestClock);
+  }
+
+  ScratchDir dir;
+  std::string logName = dir.File("events.log");
+  ProcessTrap trap;
+};
+
+}  // namespace
+
+TEST(LogStampTest, FormatsDayMonthYearAndTime) {
+  struct Case {
+    platform::LocalDateTime now;
+    const char* stamp;
+  };
+  const std::vector<Case> cases = {
+      {{2000, 1, 1, 0, 0, 0}, "01 Jan 00 00:00:00"},
+      {{1999, 12, 31, 23, 59, 59}, "31 Dec 99 23:59:59"},
+      {{2026, 12, 7, 22, 14, 5}, "07 Dec 26 22:14:05"},
+      {{2024, 2, 29, 9, 5, 7}, "29 Feb 24 09:05:07"},
+      {{2031, 6, 15, 12, 30, 45}, "15 Jun 31 12:30:45"},
+  };
+  const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    EXPECT_EQ(LogStamp(c.now).str(), c.stamp);
+  }
+  for (int month = 1; month <= 12; ++month) {
+    SCOPED_TRACE(month);
+    EXPECT_EQ(LogStamp({2010, month, 10, 10, 10, 10}).str(),
+              std::string("10 ") + months[month - 1] + " 10 10:10:10");
+  }
+}
+
+TEST_F(LogWriterTest, WritesEachOperationInItsLayoutAndConsoleForm) {
+  auto log = Open(logName);
+  EXPECT_TRUE(log->Enabled());
+  log->LogQuiet('>', "BLSM", "Blurbsmith ver 0.2 started");
+  log->Log('%', "BLSM", "  Making reserve copy");
+  log->LogRaw("raw text");
+  log->Warning("BLSM", "something odd");
+  log->Log('+', "", "no tag");
+  g_now = {2026, 12, 7, 22, 14, 9};  // the stamp is taken anew for every line
+  log->Log('$', "BLSM", "  Description was added to 3 areas");
+  log->Done();
+
+  EXPECT_EQ(ReadFileText(logName),
+            std::string("\r\n") +
+                "> " + kStamp + " BLSM Blurbsmith ver 0.2 started\r\n" +
+                "% " + kStamp + " BLSM   Making reserve copy\r\n" +
+                "raw text\r\n" +
+                "? " + kStamp + " BLSM Warning: something odd\r\n" +
+                "+ " + kStamp + "  no tag\r\n" +
+                "$ 07 Dec 26 22:14:09 BLSM   Description was added to 3 areas\r\n");
+  EXPECT_EQ(trap.Console(),
+            "  Making reserve copy\r\n"
+            "raw text\r\n"
+            "Warning: something odd\r\n"
+            "no tag\r\n"
+            "  Description was added to 3 areas\r\n");
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(LogWriterTest, CutsTheLineAt255CharactersBeforeItsLineEnd) {
+  const std::string prefix = std::string("+ ") + kStamp + " BLSM ";
+  struct Case {
+    const char* label;
+    std::size_t msgLength;
+    std::size_t lineLength;
+  };
+  const std::vector<Case> cases = {
+      {"fits exactly", 255 - prefix.size(), 255},
+      {"one over", 256 - prefix.size(), 255},
+      {"longest message", 255, 255},
+      {"short", 10, prefix.size() + 10},
+  };
+  auto log = Open(logName);
+  std::string expected = "\r\n";
+  for (const Case& c : cases) {
+    const std::string msg(c.msgLength, 'm');
+    log->Log('+', "BLSM", ShortString(msg));
+    expected += (prefix + msg).substr(0, c.lineLength) + "\r\n";
+  }
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), expected);
+}
+
+TEST_F(LogWriterTest, CreatesAMissingLogAndAppendsToAnExistingOne) {
+  {
+    auto log = Open(logName);
+    log->Done();
+  }
+  EXPECT_EQ(ReadFileText(logName), "\r\n");
+
+  WriteFileText(logName, "> older line\r\n");
+  {
+    auto log = Open(logName);
+    log->Log('x', "BLSM", "next");
+    log->Done();
+  }
+  EXPECT_EQ(ReadFileText(logName),
+            std::string("> older line\r\n\r\nx ") + kStamp + " BLSM next\r\n");
+  EXPECT_EQ(trap.Console(), "next\r\n");
+}
+
+TEST_F(LogWriterTest, RemovesAnEndOfFileMarkWithinTheLastBlockBeforeAppending) {
+  const std::string filler(300, 'a');
+  struct Case {
+    const char* label;
+    std::string existing;
+    std::string kept;
+  };
+  const std::vector<Case> cases = {
+      {"mark at the very end", filler + "\x1A", filler},
+      {"mark and text after it", filler + "\r\n\x1Atail\r\n", filler + "\r\n"},
+      {"two marks: cut at the first", filler + "\x1A" "b\x1A" "c", filler},
+      {"mark on the first byte of the last 128", filler + "\x1A" + std::string(127, 'z'), filler},
+      {"mark just before the last 128 is kept",
+       filler + "\x1A" + std::string(128, 'z'), filler + "\x1A" + std::string(128, 'z')},
+      {"short file holding only the mark", "\x1A", ""},
+      {"short file with the mark in the middle", "ab\x1A" "cd", "ab"},
+      {"no mark", filler, filler},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteFileText(logName, c.existing);
+    auto log = Open(logName);
+    log->LogRaw("new");
+    log->Done();
+    EXPECT_EQ(ReadFileText(logName), c.kept + "\r\nnew\r\n");
+  }
+}
+
+TEST_F(LogWriterTest, ErrorPutsItsLineOnDiskBeforeTheConsoleAndEndsWith255) {
+  static std::string g_path;
+  static std::string g_logAtConsole;
+  static std::string g_console;
+  g_path = logName;
+  g_logAtConsole.clear();
+  g_console.clear();
+  // What the log file holds at the moment the console part begins.
+  platform::SetConsoleHook([](const char* bytes, std::size_t count) {
+    if (g_console.empty()) g_logAtConsole = ReadFileText(g_path);
+    g_console.append(bytes, count);
+  });
+
+  auto log = Open(logName);
+  log->LogQuiet('%', "BLSM", "  Making reserve copy");
+  const int code = trap.Run([&] { log->Error("BLSM", "Can't make reserve copy"); });
+  EXPECT_EQ(code, 255);
+
+  const std::string expected = std::string("\r\n% ") + kStamp + " BLSM   Making reserve copy\r\n" +
+                               "! " + kStamp + " BLSM Error: Can't make reserve copy\r\n";
+  EXPECT_EQ(g_logAtConsole, expected);
+  EXPECT_EQ(g_console, "Error: Can't make reserve copy\r\n\r\n");
+  EXPECT_EQ(ReadFileText(logName), expected);
+  log.reset();
+  EXPECT_EQ(ReadFileText(logName), expected);
+}
+
+TEST_F(LogWriterTest, FatalWritesItsLineAndEndsWithItsOwnCode) {
+  auto log = Open(logName);
+  const int code = trap.Run([&] { log->Fatal("BLSM", "Out of luck", 7); });
+  EXPECT_EQ(code, 7);
+  EXPECT_EQ(trap.Console(), "Out of luck\r\n\r\n");
+  const std::string text = ReadFileText(logName);
+  const std::string head = std::string("\r\n! ") + kStamp + " BLSM";
+  const std::string tail = "Out of luck\r\n";
+  ASSERT_GE(text.size(), head.size() + tail.size());
+  EXPECT_EQ(text.substr(0, head.size()), head);
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}
+
+TEST_F(LogWriterTest, DisabledWriterOnlyDoesTheConsoleParts) {
+  auto log = Open(logName, false);
+  EXPECT_FALSE(log->Enabled());
+  log->Log('+', "BLSM", "shown");
+  log->LogRaw("raw");
+  log->LogQuiet('>', "BLSM", "quiet");
+  log->Warning("BLSM", "careful");
+  EXPECT_EQ(trap.Console(), "shown\r\nraw\r\nWarning: careful\r\n");
+
+  trap.Clear();
+  EXPECT_EQ(trap.Run([&] { log->Error("BLSM", "stop"); }), 255);
+  EXPECT_EQ(trap.Console(), "Error: stop\r\n\r\n");
+  trap.Clear();
+  EXPECT_EQ(trap.Run([&] { log->Fatal("BLSM", "halt", 3); }), 3);
+  EXPECT_EQ(trap.Console(), "halt\r\n\r\n");
+  log->Done();
+  EXPECT_FALSE(fs::exists(logName));
+}
+
+TEST_F(LogWriterTest, EmptyFileNameStopsTheRunWhetherEnabledOrNot) {
+  for (const bool enabled : {true, false}) {
+    SCOPED_TRACE(enabled);
+    trap.Clear();
+    std::unique_ptr<LogWriter> log;
+    EXPECT_EQ(trap.Run([&] { log = Open("", enabled); }), 255);
+    EXPECT_EQ(trap.Console(), "Error: Log filename not defined\r\n\r\n");
+    EXPECT_EQ(log, nullptr);
+  }
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+TEST_F(LogWriterTest, LogInAMissingDirectoryStopsTheRunAndCreatesNothing) {
+  const std::string name = (dir.Path() / "nodir" / "events.log").string();
+  EXPECT_EQ(trap.Run([&] { Open(name); }), 255);
+  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + name + "\"\r\n\r\n");
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(LogWriterTest, AFailedLogWriteLosesTextButNotConsoleOutput) {
+  auto log = Open(logName);
+  platform::faults::Arm(platform::faults::Op::Write, 1);
+  log->Log('+', "BLSM", "first");
+  log->Done();
+  platform::faults::Disarm();
+  EXPECT_EQ(trap.Console(), "first\r\n");
+  EXPECT_EQ(TakeIoResult(), 0u);  // nothing left pending to spoil later file work
+}

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/program_settings.h"
+#include "support/fastecho_builder.h"
+#include "support/process_trap.h"
+#include "support/scratch_dir.h"
+#include "util/files.h"
+
+namespace {
+
+struct Outcome {
+  ProgramSettings settings;
+  int exitCode = -1;
+  std::int32_t errorCount = -1;
+  std::string console;
+};
+
+class ProgramSettingsTest : public ::testing::Test {
+ protected:
+  Outcome Read(const std::string& text, const ProgramSettings& start = ProgramSettings{}) {
+    WriteFileText(path, text);
+    return ReadPath(path, start);
+  }
+
+  Outcome ReadPath(const std::string& name, const ProgramSettings& start = ProgramSettings{}) {
+    Outcome outcome;
+    outcome.settings = start;
+    ProcessTrap trap;
+    outcome.exitCode = trap.Run([&] {
+      auto reader = SettingsReader::Init(ShortString(name), outcome.settings);
+      outcome.errorCount = reader->ErrorCount();
+    });
+    outcome.console = trap.Console();
+    return outcome;
+  }
+
+  std::string Warning(int line, const std::string& msg) const {
+    return "Warning: File " + shownPath + " (line " + std::to_string(line) + ") - " + msg + "\r\n";
+  }
+
+  ScratchDir dir;
+  std::string path = dir.File("blurbsmith.cfg");
+  std::string shownPath = UpCasePath(ShortString(path)).str();
+};
+
+void ExpectStartValues(const ProgramSettings& s) {
+  EXPECT_EQ(s.fastEchoCfgPath.str(), "");
+  EXPECT_EQ(s.logFilePath.str(), "");
+  EXPECT_EQ(s.echoListPath.str(), "");
+  EXPECT_FALSE(s.forceDesc);
+  EXPECT_TRUE(s.upcaseFirstDescChar);
+}
+
+}  // namespace
+
+TEST_F(ProgramSettingsTest, ReadsTheExampleFile) {
+  const Outcome o = Read(
+      "; where FastEcho keeps its areas\r\n"
+      "FASTECHOCFG  C:\\FE\\FASTECHO.CFG\r\n"
+      "LOGFILE      C:\\FE\\LOG\\EVENTS.LOG\r\n"
+      "ECHOLIST     C:\\FE\\ECHOS.LST    // tag and description per line\r\n"
+      "FORCEDESC    no\r\n"
+      "UPCASEFIRSTDESCCHAR Yes\r\n",
+      ProgramSettings{"x", "y", "z", true, false});
+  EXPECT_EQ(o.exitCode, -1);
+  EXPECT_EQ(o.errorCount, 0);
+  EXPECT_EQ(o.console, "");
+  EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "C:\\FE\\FASTECHO.CFG");
+  EXPECT_EQ(o.settings.logFilePath.str(), "C:\\FE\\LOG\\EVENTS.LOG");
+  EXPECT_EQ(o.settings.echoListPath.str(), "C:\\FE\\ECHOS.LST");
+  EXPECT_FALSE(o.settings.forceDesc);
+  EXPECT_TRUE(o.settings.upcaseFirstDescChar);
+}
+
+TEST_F(ProgramSettingsTest, FileWithoutSignificantLinesKeepsTheStartValues) {
+  for (const char* text : {"", "; only a note\r\n\r\n   // another\r\n\t\r\n"}) {
+    SCOPED_TRACE(text);
+    const Outcome o = Read(text);
+    EXPECT_EQ(o.exitCode, -1);
+    EXPECT_EQ(o.errorCount, 0);
+    EXPECT_EQ(o.console, "");
+    ExpectStartValues(o.settings);
+  }
+}
+
+TEST_F(ProgramSettingsTest, SwitchesTakeYesOrNoInAnyCaseOnly) {
+  struct Case {
+    std::string value;
+    bool good;
+    bool result;  // when good
+  };
+  const std::vector<Case> cases = {
+      {"Yes", true, true},        {"yes", true, true},     {"YES", true, true},
+      {"No", true, false},        {"no", true, false},     {"NO", true, false},
+      {"YES ; old setting", true, true},  {"no // note", true, false},
+      {"Y", false, false},        {"1", false, false},     {"TRUE", false, false},
+      {"", false, false},         {"YES more", false, false}, {"N", false, false},
+      {"YESNO", false, false},    {"; YES", false, false},
+  };
+  struct Switch {
+    const char* keyword;
+    const char* wrongValue;
+    bool ProgramSettings::*field;
+  };
+  const std::vector<Switch> switches = {
+      {"FORCEDESC", "Wrong value of ForceDesc", &ProgramSettings::forceDesc},
+      {"UPCASEFIRSTDESCCHAR", "Wrong value of UpcaseFirstDescChar",
+       &ProgramSettings::upcaseFirstDescChar},
+  };
+  for (const Switch& sw : switches) {
+    for (const Case& c : cases) {
+      for (const bool before : {false, true}) {
+        SCOPED_TRACE(std::string(sw.keyword) + " [" + c.value + "] over " +
+                     (before ? "true" : "false"));
+        ProgramSettings start;
+        start.*sw.field = before;
+        const Outcome o = Read("\r\n" + std::string(sw.keyword) + " " + c.value + "\r\n", start);
+        EXPECT_EQ(o.exitCode, -1);
+        EXPECT_EQ(o.settings.*sw.field, c.good ? c.result : before);
+        EXPECT_EQ(o.errorCount, c.good ? 0 : 1);
+        EXPECT_EQ(o.console, c.good ? "" : Warning(2, sw.wrongValue));
+      }
+    }
+  }
+}
+
+TEST_F(ProgramSettingsTest, PathsKeepCaseAndInnerBlanks) {
+  struct Case {
+    const char* line;
+    const char* stored;
+  };
+  const std::vector<Case> cases = {
+      {"ECHOLIST C:\\Fido\\Echo List.txt", "C:\\Fido\\Echo List.txt"},
+      {"echolist\t/home/Fido/echo  list.txt\t; note", "/home/Fido/echo  list.txt"},
+      {"  EchoList   relative/Path.lst  ", "relative/Path.lst"},
+      {"ECHOLIST", ""},
+      {"ECHOLIST ; nothing", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ProgramSettings start;
+    start.echoListPath = "old";
+    const Outcome o = Read(std::string(c.line) + "\r\n", start);
+    EXPECT_EQ(o.errorCount, 0);
+    EXPECT_EQ(o.settings.echoListPath.str(), c.stored);
+  }
+  // A path on an over-long line keeps what fits in the line's 255.
+  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n");
+  EXPECT_EQ(o.errorCount, 0);
+  EXPECT_EQ(o.settings.echoListPath.str(), std::string(255 - 9, 'p'));
+  EXPECT_EQ(o.settings.logFilePath.str(), "x.log");
+}
+
+TEST_F(ProgramSettingsTest, EachKeywordFillsItsOwnSetting) {
+  const Outcome o = Read(
+      "logfile L\r\n"
+      "FastEchoCfg F\r\n"
+      "ECHOLIST E\r\n"
+      "forcedesc yes\r\n"
+      "UpCaseFirstDescChar no\r\n");
+  EXPECT_EQ(o.errorCount, 0);
+  EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "F");
+  EXPECT_EQ(o.settings.logFilePath.str(), "L");
+  EXPECT_EQ(o.settings.echoListPath.str(), "E");
+  EXPECT_TRUE(o.settings.forceDesc);
+  EXPECT_FALSE(o.settings.upcaseFirstDescChar);
+}
+
+TEST_F(ProgramSettingsTest, LaterLinesOfAKeywordDecide) {
+  struct Case {
+    const char* label;
+    const char* text;
+    bool forceDesc;
+    const char* logFile;
+    std::int32_t errors;
+  };
+  const std::vector<Case> cases = {
+      {"second switch value wins", "FORCEDESC yes\r\nFORCEDESC no\r\n", false, "", 0},
+      {"bad second value leaves the first", "FORCEDESC yes\r\nFORCEDESC maybe\r\n", true, "", 1},
+      {"second path wins", "LOGFILE a.log\r\nLOGFILE b.log\r\n", false, "b.log", 0},
+      {"empty second path empties", "LOGFILE a.log\r\nLOGFILE\r\n", false, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const Outcome o = Read(c.text);
+    EXPECT_EQ(o.errorCount, c.errors);
+    EXPECT_EQ(o.settings.forceDesc, c.forceDesc);
+    EXPECT_EQ(o.settings.logFilePath.str(), c.logFile);
+  }
+}
+
+TEST_F(ProgramSettingsTest, EveryProblemIsReportedOnItsLineAndReadingGoesOn) {
+  const Outcome o = Read(
+      "; settings\r\n"                 // 1
+      "# FASTECHOCFG old.cfg\r\n"      // 2: a hash sign is no comment
+      "\r\n"                           // 3
+      "LOGFILE;note x.log\r\n"         // 4: glued semicolon joins the keyword
+      "FORCE yes\r\n"                  // 5: no abbreviations
+      "/\r\n"                          // 6
+      "UPCASEFIRSTDESCCHAR maybe\r\n"  // 7
+      "// FORCEDESC yes\r\n"           // 8
+      "LOGFILE run.log\r\n");          // 9
+  EXPECT_EQ(o.exitCode, -1);
+  EXPECT_EQ(o.errorCount, 5);
+  EXPECT_EQ(o.console, Warning(2, "Unknown keyword \"#\"") +
+                           Warning(4, "Unknown keyword \"LOGFILE;NOTE\"") +
+                           Warning(5, "Unknown keyword \"FORCE\"") +
+                           Warning(6, "Unknown keyword \"/\"") +
+                           Warning(7, "Wrong value of UpcaseFirstDescChar"));
+  EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "");
+  EXPECT_EQ(o.settings.logFilePath.str(), "run.log");
+  EXPECT_FALSE(o.settings.forceDesc);
+  EXPECT_TRUE(o.settings.upcaseFirstDescChar);
+}
+
+TEST_F(ProgramSettingsTest, MissingSettingsFileEndsTheRun) {
+  const std::string missing = dir.File("blurbsmith.cfg");
+  const Outcome o = ReadPath(missing);
+  EXPECT_EQ(o.exitCode, 255);
+  EXPECT_EQ(o.console, "Error: Can't open " + UpCasePath(ShortString(missing)).str() + "\r\n\r\n");
+  ExpectStartValues(o.settings);
+}
+
+TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
+#ifdef _WIN32
+  EXPECT_EQ(SettingsPathFor("C:\\Fido\\Bin\\").str(), "C:\\FIDO\\BIN\\BLURBSMITH.CFG");
+#else
+  EXPECT_EQ(SettingsPathFor("/opt/Fido/bin/").str(), "/opt/Fido/bin/blurbsmith.cfg");
+#endif
+  const ShortString dir = ProgramDir();
+  EXPECT_EQ(SettingsPathFor(dir).str(), UpCasePath(dir + "blurbsmith.cfg").str());
+}

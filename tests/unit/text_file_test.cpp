@@ -1,0 +1,225 @@
+// Reading DOS text files: line ends, Ctrl-Z, long lines, buffer boundaries
+// and read failures.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/fault_injection.h"
+#include "support/fastecho_builder.h"
+#include "support/scratch_dir.h"
+#include "util/files.h"
+#include "util/io_result.h"
+#include "util/short_string.h"
+#include "util/text_file.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+namespace faults = platform::faults;
+
+// Buffer sizes that put line ends and long lines across buffer refills at
+// many different offsets, plus the default size.
+const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, TextFile::kDefaultBufferSize};
+
+Lines ReadAll(TextFile& file) {
+  Lines lines;
+  while (!file.Eof()) {
+    lines.emplace_back(file.ReadLineView());
+    if (lines.size() > 10000) break;  // a reader that never ends
+  }
+  return lines;
+}
+
+Lines ReadFileLines(const std::string& path, std::uint32_t bufferSize) {
+  TextFile file(bufferSize);
+  EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
+  Lines lines = ReadAll(file);
+  EXPECT_EQ(TakeIoResult(), 0u);
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+  return lines;
+}
+
+class TextFileTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    faults::Disarm();
+    TakeIoResult();
+  }
+  std::string Write(const std::string& content, const std::string& name = "text.txt") {
+    const std::string path = scratch_.File(name);
+    WriteFileText(path, content);
+    return path;
+  }
+
+  ScratchDir scratch_;
+};
+
+TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
+  const std::string x255(255, 'x');
+  std::string mixed300;
+  for (int i = 0; i < 300; ++i) mixed300 += static_cast<char>('a' + i % 26);
+  std::string lots;  // data after the Ctrl-Z, more than several buffers of it
+  for (int i = 0; i < 40; ++i) lots += ",LATER,line\r\n";
+
+  struct Case {
+    std::string name;
+    std::string content;
+    Lines lines;
+  };
+  const std::vector<Case> cases = {
+      {"empty file", "", {}},
+      {"CR", "one\rtwo\rthree\r", {"one", "two", "three"}},
+      {"CR LF", "one\r\ntwo\r\n", {"one", "two"}},
+      {"last line without CR", "one\r\nlast", {"one", "last"}},
+      {"single line without CR", "only", {"only"}},
+      {"empty lines", "\r\n\r\na\r\r\n", {"", "", "a", ""}},
+      {"lone LF is a character", "a\nb\r\nc\n", {"a\nb", "c\n"}},
+      {"LF only", "a\nb\nc\n", {"a\nb\nc\n"}},
+      {"LF before CR", "a\n\rb", {"a\n", "b"}},
+      {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
+      {"CR LF LF", "a\r\n\nb", {"a", "\nb"}},
+      {"Ctrl-Z ends the text", "a\r\nb\r\n\x1A" "c\r\n", {"a", "b"}},
+      {"Ctrl-Z mid-line", "a\r\nbc\x1A" "de\r\nf\r\n", {"a", "bc"}},
+      {"Ctrl-Z first", "\x1A" "a\r\n", {}},
+      {"Ctrl-Z after CR", "a\r\x1A\nb", {"a"}},
+      {"Ctrl-Z then much more", "ab\x1A" + lots, {"ab"}},
+      {"other control bytes are characters", std::string("a\0\tb\x1B\r\n", 7),
+       {std::string("a\0\tb\x1B", 5)}},
+      {"255 characters", x255 + "\r\nnext", {x255, "next"}},
+      {"256 characters", x255 + "y\r\nnext", {x255, "next"}},
+      {"300 characters", mixed300 + "\r\nnext\r\n", {mixed300.substr(0, 255), "next"}},
+      {"long line remainder with LF and commas is skipped",
+       x255 + "\n,TAG,Hidden\n\r\nnext", {x255, "next"}},
+      {"long last line", std::string(2000, 'z'), {std::string(255, 'z')}},
+      {"long line with Ctrl-Z in its remainder", x255 + "tail\x1A" "\r\nnext\r\n", {x255}},
+      {"very long line then short ones", std::string(3000, 'w') + "\r\na\r\nb",
+       {std::string(255, 'w'), "a", "b"}},
+  };
+  for (std::uint32_t bufferSize : kBufferSizes) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name + ", buffer " + std::to_string(bufferSize));
+      const std::string path = Write(c.content);
+      EXPECT_EQ(ReadFileLines(path, bufferSize), c.lines);
+    }
+  }
+}
+
+TEST_F(TextFileTest, CrAtTheEndOfABufferWithItsLfInTheNext) {
+  for (std::uint32_t bufferSize : {7u, 16u}) {
+    SCOPED_TRACE("buffer " + std::to_string(bufferSize));
+    const std::string head(bufferSize - 1, 'h');  // the CR is the buffer's last byte
+    struct Case {
+      std::string name;
+      std::string content;
+      Lines lines;
+    };
+    const std::vector<Case> cases = {
+        {"LF starts the next buffer", head + "\r\nnext\r\n", {head, "next"}},
+        {"no LF after the CR", head + "\rnext\r\n", {head, "next"}},
+        {"empty line after the CR", head + "\r\r\nnext", {head, "", "next"}},
+        {"file ends at the CR", head + "\r", {head}},
+        {"Ctrl-Z starts the next buffer", head + "\r\x1A" "more\r\n", {head}},
+        {"second buffer ends the same way",
+         head + "\r\n" + std::string(bufferSize - 2, 'i') + "\r\nlast",
+         {head, std::string(bufferSize - 2, 'i'), "last"}},
+        {"line spanning buffers ends at a buffer end",
+         std::string(3 * bufferSize - 1, 's') + "\r\nlast",
+         {std::string(3 * bufferSize - 1, 's'), "last"}},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      EXPECT_EQ(ReadFileLines(Write(c.content), bufferSize), c.lines);
+    }
+  }
+}
+
+TEST_F(TextFileTest, ReadLineIntoShortString) {
+  TextFile file(7);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(Write("first line\r\n" + std::string(300, 'L') + "\r\n"))));
+  ShortString line;
+  file.ReadLine(line);
+  EXPECT_EQ(line.str(), "first line");
+  file.ReadLine(line);
+  EXPECT_EQ(line.str(), std::string(255, 'L'));
+  EXPECT_TRUE(file.Eof());
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, ReopeningStartsAtTheFirstLineAgain) {
+  const std::string path = Write("a\r\nb\r\nc\r\n");
+  TextFile file(2);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+  EXPECT_EQ(std::string(file.ReadLineView()), "a");
+  EXPECT_EQ(std::string(file.ReadLineView()), "b");
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));  // still open: closed and reopened
+  EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, OpenAnswersAndLeavesNoPendingError) {
+  TextFile file;
+  EXPECT_FALSE(OpenTextRead(file, ShortString(scratch_.File("missing.txt"))));
+  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_FALSE(file.IsOpen());
+
+  // An error left pending by something else does not make the open fail.
+  SetIoError(kFileNotOpen);
+  EXPECT_TRUE(OpenTextRead(file, ShortString(Write("x\r\n"))));
+  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(ReadAll(file), (Lines{"x"}));
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, ReadingAFileThatIsNotOpenSetsAnError) {
+  TextFile file;
+  EXPECT_TRUE(file.ReadLineView().empty());
+  EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+}
+
+TEST_F(TextFileTest, ReadFailureSetsThePendingError) {
+  std::string content;
+  for (int i = 0; i < 10; ++i) content += "line" + std::to_string(i) + "\r\n";
+  const std::string path = Write(content);
+
+  struct Case {
+    std::uint64_t failingRead;
+    Lines linesBefore;  // whole lines handed out before the failure
+  };
+  // 16-byte buffer: the first fill holds "line0\r\nline1\r\nli".
+  const std::vector<Case> cases = {{1, {}}, {2, {"line0", "line1"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("read " + std::to_string(c.failingRead) + " fails");
+    TextFile file(16);
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    faults::Arm(faults::Op::Read, c.failingRead);
+
+    Lines lines;
+    while (lines.size() < c.linesBefore.size()) lines.emplace_back(file.ReadLineView());
+    EXPECT_EQ(lines, c.linesBefore);
+    EXPECT_FALSE(IoErrorPending());
+
+    file.ReadLineView();  // meets the failing read
+    EXPECT_TRUE(IoErrorPending());
+    const std::uint64_t readsAtFailure = faults::Calls(faults::Op::Read);
+    EXPECT_EQ(readsAtFailure, c.failingRead);
+
+    // While the error is pending, reading does nothing.
+    EXPECT_TRUE(file.ReadLineView().empty());
+    EXPECT_TRUE(file.Eof());
+    EXPECT_EQ(faults::Calls(faults::Op::Read), readsAtFailure);
+
+    EXPECT_NE(TakeIoResult(), 0u);
+    EXPECT_EQ(TakeIoResult(), 0u);  // taking it clears it
+    faults::Disarm();
+    file.Close();
+    TakeIoResult();
+  }
+}
+
+}  // namespace
