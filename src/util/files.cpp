@@ -22,6 +22,7 @@ bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
 
 bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
              platform::Sharing sharing, platform::Creation creation) {
+  TakeIoResult();  // like the text opens: no earlier failure survives an open
   file.name = name;
   return platform::OpenFile(name.CStr().c_str(), access, sharing, creation, &file.handle) == 0;
 }

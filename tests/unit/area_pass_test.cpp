@@ -1,0 +1,291 @@
+#include "driver/area_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "log/log_stamp.h"
+#include "platform/fault_injection.h"
+#include "platform/platform.h"
+#include "support/fastecho_builder.h"
+#include "support/process_trap.h"
+#include "support/scratch_dir.h"
+#include "util/files.h"
+
+namespace {
+
+namespace faults = platform::faults;
+
+static_assert(std::is_unsigned_v<decltype(RunState::addedCount)> &&
+                  std::numeric_limits<decltype(RunState::addedCount)>::digits >= 32,
+              "the count of descriptions written must not wrap at 65536");
+
+platform::LocalDateTime FixedClock() { return {2024, 2, 29, 23, 59, 58}; }
+
+// Console capture that can also arm a write fault the moment a given line
+// reaches the console: the platform write that follows that line fails.
+struct ConsoleProbe {
+  std::string bytes;
+  std::string armAtLine;  // empty: never arm
+  faults::Kind kind = faults::Kind::Fail;
+  bool armed = false;
+};
+ConsoleProbe g_probe;
+
+void ProbeConsole(const char* bytes, std::size_t count) {
+  const std::string_view text(bytes, count);
+  g_probe.bytes.append(text);
+  if (!g_probe.armed && !g_probe.armAtLine.empty() && text == g_probe.armAtLine + "\r\n") {
+    faults::Arm(faults::Op::Write, 1, g_probe.kind);
+    g_probe.armed = true;
+  }
+}
+
+// The reserve copy goes to the directory of the test program; it is removed
+// when the test ends.
+struct ReserveCopyCleanup {
+  ~ReserveCopyCleanup() {
+    std::error_code ignored;
+    std::filesystem::remove(Path(), ignored);
+  }
+  static std::string Path() { return (ProgramDir() + kReserveCopyName).str(); }
+};
+
+void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
+  b[at] = static_cast<std::uint8_t>(v);
+  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+struct LogLine {
+  char mark;
+  std::string text;  // "{cfg}" stands for the configuration file's path as shown
+};
+
+FastEchoImage ThreeListedAreas(std::uint16_t recordSize = 200) {
+  FastEchoImage image;
+  image.areaRecordSize = recordSize;
+  image.areas = {{"AREA.ONE", "", 0x05}, {"AREA.TWO", "", 0x0F}, {"AREA.THREE", "", 0x00}};
+  return image;
+}
+
+const char* const kEchoList =
+    ",AREA.ONE,first area\r\n"
+    ",AREA.TWO,second area\r\n"
+    ",AREA.THREE,third area\r\n";
+
+const std::vector<LogLine> kAllThreeAdded = {
+    {'+', "   Added description for area AREA.ONE"},
+    {'+', "   Added description for area AREA.TWO"},
+    {'+', "   Added description for area AREA.THREE"},
+};
+const std::vector<std::pair<std::size_t, std::string>> kAllThreeWritten = {
+    {0, "First area"}, {1, "Second area"}, {2, "Third area"}};
+
+// One area of each outcome without FORCEDESC: written, not listed, wrong
+// kind (listed), description present (listed).
+FastEchoImage MixedAreas() {
+  FastEchoImage image;
+  image.areas = {{"AREA.ONE", "", 0x0F},
+                 {"NOT.LISTED", "", 0x00},
+                 {"AREA.TWO", "", 0x10},
+                 {"AREA.THREE", "Kept as it is", 0x00}};
+  return image;
+}
+
+struct PassCase {
+  const char* name;
+  FastEchoImage image;
+  std::function<void(Bytes&)> patch = nullptr;  // changes the built file, e.g. its header
+  std::optional<faults::Kind> secondWriteFault = std::nullopt;
+  int exitCode = -1;  // -1: the pass returned
+  std::vector<std::pair<std::size_t, std::string>> written = {};
+  std::optional<std::size_t> unsettledArea = std::nullopt;  // may hold part of a failed write
+  std::vector<LogLine> log = {};                            // after the two "%" lines
+  std::uint32_t addedCount = 0;
+};
+
+std::string Replace(std::string text, const std::string& what, const std::string& with) {
+  for (std::size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + with.size()))
+    text.replace(at, what.size(), with);
+  return text;
+}
+
+TEST(DescribeAreasTest, RunsAndFailures) {
+  // Every case makes the reserve copy in the test program's directory, so
+  // they all live in this one test and never run side by side.
+  ReserveCopyCleanup cleanup;
+
+  const std::vector<LogLine> failedSecondWrite = {
+      {'+', "   Added description for area AREA.ONE"}, {'!', "Error: Can't write to {cfg}"}};
+  const auto recordSize = [](std::uint16_t size) {
+    return [size](Bytes& b) { PutU16(b, 4630, size); };
+  };
+  const auto refused = [](const char* size) {
+    return std::vector<LogLine>{
+        {'?', std::string("Warning: Area record size ") + size +
+                  " is not supported; no area was processed"}};
+  };
+
+  const std::vector<PassCase> cases = {
+      {.name = "every listed area gets its description",
+       .image = ThreeListedAreas(),
+       .written = kAllThreeWritten,
+       .log = kAllThreeAdded,
+       .addedCount = 3},
+      {.name = "each outcome once",
+       .image = MixedAreas(),
+       .written = {{0, "First area"}},
+       .log = {{'+', "   Added description for area AREA.ONE"},
+               {'-', "   No description for areaNOT.LISTED"}},
+       .addedCount = 1},
+      {.name = "smallest record that holds the description",
+       .image = ThreeListedAreas(190),
+       .written = kAllThreeWritten,
+       .log = kAllThreeAdded,
+       .addedCount = 3},
+      {.name = "largest record the buffer holds",
+       .image = ThreeListedAreas(256),
+       .written = kAllThreeWritten,
+       .log = kAllThreeAdded,
+       .addedCount = 3},
+      {.name = "second description write fails",
+       .image = ThreeListedAreas(),
+       .secondWriteFault = faults::Kind::Fail,
+       .exitCode = 255,
+       .written = {{0, "First area"}},
+       .log = failedSecondWrite,
+       .addedCount = 1},
+      {.name = "second description write comes back short",
+       .image = ThreeListedAreas(),
+       .secondWriteFault = faults::Kind::ShortWrite,
+       .exitCode = 255,
+       .written = {{0, "First area"}},
+       .unsettledArea = 1,
+       .log = failedSecondWrite,
+       .addedCount = 1},
+      {.name = "record size 189 is refused",
+       .image = ThreeListedAreas(),
+       .patch = recordSize(189),
+       .log = refused("189")},
+      {.name = "record size 257 is refused",
+       .image = ThreeListedAreas(),
+       .patch = recordSize(257),
+       .log = refused("257")},
+      {.name = "record size 0 is refused",
+       .image = ThreeListedAreas(),
+       .patch = recordSize(0),
+       .log = refused("0")},
+      // In 32 bits, 4644 + 131335 + 65535 * 65535 wraps to 4908, the first
+      // record of this file; in 64 bits it lies far beyond the end.
+      {.name = "leading records past 4 GiB do not wrap onto the records",
+       .image = ThreeListedAreas(),
+       .patch =
+           [](Bytes& b) {
+             PutU16(b, 6, 65535);
+             PutU16(b, 4638, 65535);
+             PutU32(b, 4640, 131335);
+           }},
+      // 4644 + 0xFFFFFFFF + 1 * 265 wraps to 4908 as well.
+      {.name = "extension past 4 GiB does not wrap onto the records",
+       .image = ThreeListedAreas(),
+       .patch =
+           [](Bytes& b) {
+             PutU16(b, 6, 1);
+             PutU16(b, 4638, 265);
+             PutU32(b, 4640, 0xFFFFFFFFu);
+           }},
+      {.name = "file shorter than the header ends the walk quietly",
+       .image = ThreeListedAreas(),
+       .patch = [](Bytes& b) { b.resize(4000); }},
+  };
+
+  for (const PassCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string cfgPath = dir.File("fastecho.cfg");
+    const std::string logPath = dir.File("blurbsmith.log");
+    const std::string echoPath = dir.File("echo.lst");
+
+    Bytes original = c.image.Build();
+    ASSERT_EQ(c.image.FirstAreaOffset(), 4908u);
+    if (c.patch) c.patch(original);
+    WriteFileBytes(cfgPath, original);
+    WriteFileText(echoPath, kEchoList);
+    Bytes expected = original;
+    for (const auto& [area, text] : c.written) PutDescription(expected, c.image, area, text);
+
+    {
+      RunState run;
+      run.settings.fastEchoCfgPath = ShortString(cfgPath);
+      run.settings.echoListPath = ShortString(echoPath);
+      run.settings.logFilePath = ShortString(logPath);
+      run.settings.forceDesc = false;
+      run.settings.upcaseFirstDescChar = true;
+      run.echoList.Bind(ShortString(echoPath));
+
+      ProcessTrap trap;
+      g_probe = ConsoleProbe{};
+      platform::SetConsoleHook(ProbeConsole);
+      if (c.secondWriteFault) {
+        // The first description is reported right after it reached the
+        // file; the next write is the second description.
+        g_probe.armAtLine = "   Added description for area AREA.ONE";
+        g_probe.kind = *c.secondWriteFault;
+      }
+      const ShortString logName(logPath);
+      ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(logName, true, FixedClock); }), -1);
+      const int code = trap.Run([&] { DescribeAreas(run); });
+      faults::Disarm();
+      EXPECT_EQ(code, c.exitCode);
+      EXPECT_EQ(run.addedCount, c.addedCount);
+      EXPECT_EQ(g_probe.armed, c.secondWriteFault.has_value());
+
+      // Release the file and the log as shutdown would.
+      run.stream.reset();
+      run.log.reset();
+
+      const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
+      std::vector<LogLine> lines = {
+          {'%', "  Making reserve copy of Fastecho.cfg [" + ReserveCopyCleanup::Path() + "]"},
+          {'%', "  Processing \"{cfg}\".."}};
+      lines.insert(lines.end(), c.log.begin(), c.log.end());
+      const std::string stamp = LogStamp(FixedClock()).str();
+      std::string expectedLog = "\r\n";
+      std::string expectedConsole;
+      for (const LogLine& line : lines) {
+        const std::string text = Replace(line.text, "{cfg}", cfgShown);
+        expectedLog += std::string(1, line.mark) + " " + stamp + " BLSM " + text + "\r\n";
+        expectedConsole += text + "\r\n";
+        if (line.mark == '!') expectedConsole += "\r\n";
+      }
+      EXPECT_EQ(ReadFileText(logPath), expectedLog);
+      EXPECT_EQ(g_probe.bytes, expectedConsole);
+    }
+
+    Bytes actual = ReadFileBytes(cfgPath);
+    ASSERT_EQ(actual.size(), expected.size());
+    if (c.unsettledArea) {
+      // Only the field whose write failed may differ.
+      const std::size_t at = c.image.DescriptionOffset(*c.unsettledArea);
+      std::copy(expected.begin() + at, expected.begin() + at + 52, actual.begin() + at);
+    }
+    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(ReadFileBytes(ReserveCopyCleanup::Path()), original)
+        << "the reserve copy holds the file as it was before the run";
+  }
+}
+
+}  // namespace
