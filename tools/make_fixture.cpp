@@ -1,8 +1,9 @@
 // Writes a FastEcho configuration file and an echo list made by the tests'
 // fixture code:
 //   make_fixture sample DIR                 a small node for the README demo
-//   make_fixture bench DIR AREAS LINES      every area eligible, half of the
-//                                           tags absent from the list
+//   make_fixture bench DIR AREAS LINES      AREAS areas, all eligible, and a
+//                                           list of LINES lines (CR LF) that
+//                                           lists the even-numbered ones only
 //   make_fixture show FILE                  lists the area records of FILE
 #include <cstdio>
 #include <cstdlib>
@@ -35,14 +36,21 @@ void WriteBench(const std::string& dir, int areas, int lines) {
   for (int i = 0; i < areas; ++i) f.areas.push_back({"AREA." + std::to_string(i) + ".ECHO", ""});
   WriteFileBytes(dir + "/fastecho.cfg", f.Build());
 
-  // Listed tags are the even-numbered areas; the odd ones are absent.
+  // LINES counts every line of the list, comments included. The listed tags
+  // are the even-numbered areas, in order; the odd ones are absent, so their
+  // lookups read the whole list. A comment starts every 13th line; some
+  // entries carry HOLD or DOWN, in the case mixes FidoNet lists use.
   std::string list;
-  for (int i = 0; i < lines; ++i) {
-    const int area = 2 * i;
-    const std::string prefix = i % 7 == 3 ? "HOLD" : i % 11 == 5 ? "DOWN" : "";
-    if (i % 13 == 0) list += "; ---- section " + std::to_string(i / 13) + " ----\r\n";
+  int area = 0;
+  for (int line = 0; line < lines; ++line) {
+    if (line % 13 == 0) {
+      list += "; ---- section " + std::to_string(line / 13) + " ----\r\n";
+      continue;
+    }
+    const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
     list += prefix + ",AREA." + std::to_string(area) + ".ECHO,Discussion area number " +
-            std::to_string(area) + " of the benchmark\r\n";
+            std::to_string(area) + " of the benchmark node\r\n";
+    area += 2;
   }
   WriteFileText(dir + "/echos.lst", list);
 }

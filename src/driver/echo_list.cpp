@@ -35,18 +35,50 @@ bool MatchLine(std::string_view line, std::string_view key, std::string_view* de
   return true;
 }
 
+// A quick look at a line for the scan: false when the line surely does not
+// list `upperKey` (the tag, upper-cased), true when it may. It walks the
+// line as MatchLine does but without the trim at the end, which never moves
+// the start of the tag field, and checks only the key's length of it and the
+// byte after, so every line MatchLine accepts passes; MatchLine then decides.
+bool MayList(std::string_view line, std::string_view upperKey) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  while (p != end && kBlankSet.Contains(*p)) ++p;
+  if (p == end || *p == ';') return false;
+  if (*p != ',') {
+    if (end - p < 5 || p[4] != ',') return false;
+    const auto upper = [&](int i) { return UpCaseChar(static_cast<unsigned char>(p[i])); };
+    const bool hold = upper(0) == 'H' && upper(1) == 'O' && upper(2) == 'L' && upper(3) == 'D';
+    const bool down = upper(0) == 'D' && upper(1) == 'O' && upper(2) == 'W' && upper(3) == 'N';
+    if (!hold && !down) return false;
+    p += 4;
+  }
+  while (p != end && *p == ',') ++p;
+  // The tag field must end right after the key's length: at a comma, at the
+  // end of the line or where the blanks at its end begin.
+  const std::size_t n = upperKey.size();
+  if (static_cast<std::size_t>(end - p) < n) return false;
+  if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
+  for (const char k : upperKey) {
+    if (*p != k && UpCaseChar(static_cast<unsigned char>(*p)) != static_cast<unsigned char>(k)) return false;
+    ++p;
+  }
+  return true;
+}
+
 }  // namespace
 
 void EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
   std::memset(description, 0, sizeof description);
   if (path_.empty() || !OpenTextRead(file_, path_)) return;
+  const ShortString key = UpCaseStr(tag.view());
   std::string_view found;
   while (!file_.Eof()) {
     const std::string_view line = file_.ReadLineView();
     if (IoErrorPending()) break;  // a read failure ends the lookup like the end of the file
-    if (MatchLine(line, tag.view(), &found)) {
+    if (MayList(line, key.view()) && MatchLine(line, tag.view(), &found)) {
       found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
-      std::memcpy(description, found.data(), found.size());
+      if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
       break;
     }
   }

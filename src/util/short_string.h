@@ -24,7 +24,7 @@ class ShortString {
 
   ShortString& Assign(std::string_view text) {
     length_ = static_cast<std::uint8_t>(text.size() < kCapacity ? text.size() : kCapacity);
-    std::memmove(chars_, text.data(), length_);
+    if (length_ != 0) std::memmove(chars_, text.data(), length_);  // an empty view may hold null
     return *this;
   }
 

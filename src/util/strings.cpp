@@ -1,6 +1,5 @@
 #include "util/strings.h"
 
-#include <array>
 
 namespace {
 
@@ -12,15 +11,13 @@ constexpr unsigned char MapUpper(unsigned ch) {
   return static_cast<unsigned char>(ch);
 }
 
-constexpr std::array<unsigned char, 256> kUpperTable = [] {
+}  // namespace
+
+constexpr std::array<unsigned char, 256> kUpCaseTable = [] {
   std::array<unsigned char, 256> table{};
   for (unsigned i = 0; i < 256; ++i) table[i] = MapUpper(i);
   return table;
 }();
-
-}  // namespace
-
-unsigned char UpCaseChar(unsigned char ch) { return kUpperTable[ch]; }
 
 ShortString UpCaseStr(std::string_view s) {
   ShortString result = s;
@@ -35,8 +32,8 @@ void UpCaseInPlace(ShortString& s) {
 bool EqualsUpCased(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (kUpperTable[static_cast<unsigned char>(a[i])] !=
-        kUpperTable[static_cast<unsigned char>(b[i])])
+    if (kUpCaseTable[static_cast<unsigned char>(a[i])] !=
+        kUpCaseTable[static_cast<unsigned char>(b[i])])
       return false;
   }
   return true;

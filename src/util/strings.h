@@ -3,13 +3,16 @@
 // Positions are 1-based; 0 means "no such character".
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
 #include "util/char_set.h"
 #include "util/short_string.h"
 
-unsigned char UpCaseChar(unsigned char ch);
+// Upper-case mapping of every byte (ASCII a-z, cp866 а-я and ё).
+extern const std::array<unsigned char, 256> kUpCaseTable;
+inline unsigned char UpCaseChar(unsigned char ch) { return kUpCaseTable[ch]; }
 inline char UpCaseChar(char ch) { return static_cast<char>(UpCaseChar(static_cast<unsigned char>(ch))); }
 ShortString UpCaseStr(std::string_view s);
 void UpCaseInPlace(ShortString& s);

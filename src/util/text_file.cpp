@@ -102,7 +102,7 @@ bool TextFile::Fill() {
   return got > 0;
 }
 
-bool TextFile::Eof() {
+bool TextFile::EofSlow() {
   if (mode_ != Mode::Reading) {
     SetIoError(kFileNotOpen);
     return true;
@@ -110,7 +110,7 @@ bool TextFile::Eof() {
   return pos_ == end_ && !Fill();
 }
 
-std::string_view TextFile::ReadLineView() {
+std::string_view TextFile::ReadLineSlow() {
   if (mode_ != Mode::Reading) {
     SetIoError(kFileNotOpen);
     return {};

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "util/io_result.h"
 #include "util/short_string.h"
 
 class TextFile {
@@ -34,7 +36,7 @@ class TextFile {
   void Append();   // existing file, writing at its end after the Ctrl-Z cut
   void Close();
 
-  bool Eof();
+  bool Eof() { return mode_ == Mode::Reading && pos_ != end_ ? false : EofSlow(); }
   // The next line, at most 255 characters. The view stays valid until the
   // next call on this file.
   std::string_view ReadLineView();
@@ -48,6 +50,8 @@ class TextFile {
   enum class Mode { Closed, Reading, Writing };
 
   void Open(platform::Access access, platform::Creation creation, Mode mode);
+  bool EofSlow();
+  std::string_view ReadLineSlow();
   bool Fill();
   void CutAtEndOfFileMark();
 
@@ -61,3 +65,20 @@ class TextFile {
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
   char line_[ShortString::kCapacity];
 };
+
+// The common case inline: a line whose CR and the byte after it are both in
+// the buffer is handed out where it lies. Everything else (a line running
+// past the buffer, a CR as its last byte, a closed file, a pending error)
+// takes the general path.
+inline std::string_view TextFile::ReadLineView() {
+  if (mode_ == Mode::Reading && end_ - pos_ > 1 && !IoErrorPending()) {
+    const char* start = buffer_.get() + pos_;
+    if (const void* cr = std::memchr(start, '\r', end_ - pos_ - 1)) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
+      pos_ += static_cast<std::uint32_t>(length + 1);
+      if (buffer_[pos_] == '\n') ++pos_;
+      return std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
+    }
+  }
+  return ReadLineSlow();
+}
