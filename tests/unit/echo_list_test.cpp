@@ -49,6 +49,21 @@ class EchoListTest : public testing::Test {
     return std::string(reinterpret_cast<const char*>(description), sizeof description);
   }
 
+  // One lookup per case, each on its own list.
+  struct ListCase {
+    std::string name;  // empty: the content names the case
+    std::string content;
+    std::string tag;
+    std::string description;  // empty: nothing found
+  };
+  void ExpectLookups(const std::vector<ListCase>& cases) {
+    for (const ListCase& c : cases) {
+      SCOPED_TRACE(c.name.empty() ? testing::PrintToString(c.content) : c.name);
+      WriteList(c.content);
+      EXPECT_EQ(Lookup(c.tag), Field(c.description));
+    }
+  }
+
   ScratchDir scratch_;
   EchoListFile list_;
 };
@@ -84,13 +99,7 @@ TEST_F(EchoListTest, WorkedExamples) {
 }
 
 TEST_F(EchoListTest, FirstMatchingLineDecides) {
-  struct Case {
-    std::string name;
-    std::string content;
-    std::string tag;
-    std::string description;
-  };
-  const std::vector<Case> cases = {
+  ExpectLookups({
       {"first of two", ",DUP,First\r\n,DUP,Second\r\n", "DUP", "First"},
       {"case differs", ",dup,First\r\n,DUP,Second\r\n", "DUP", "First"},
       {"after other tags", ",A,Alpha\r\n;,B,Comment\r\n,B,Beta\r\n,B,Again\r\n", "B", "Beta"},
@@ -99,22 +108,11 @@ TEST_F(EchoListTest, FirstMatchingLineDecides) {
       {"commas only after the tag stop", ",MU,,,\r\n,MU,Later\r\n", "MU", ""},
       {"a longer tag does not match", ",MUMU,Long\r\n,MU,Short\r\n", "MU", "Short"},
       {"a shorter tag does not match", ",M,Short\r\n,MU,Right\r\n", "MU", "Right"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteList(c.content);
-    EXPECT_EQ(Lookup(c.tag), Field(c.description));
-  }
+  });
 }
 
 TEST_F(EchoListTest, EveryBlankByteIsTrimmedFromTheLineEnds) {
-  struct Case {
-    std::string name;
-    std::string content;
-    std::string tag;
-    std::string description;
-  };
-  const std::vector<Case> cases = {
+  ExpectLookups({
       {"leading", std::string("\t\xFF\0 ,KAPPA,Kappa desc\r\n", 23), "KAPPA", "Kappa desc"},
       {"trailing", std::string(",KAPPA,Kappa desc\t\xFF \0\r\n", 23), "KAPPA", "Kappa desc"},
       {"before HOLD", "\t HOLD,KAPPA,Held\r\n", "KAPPA", "Held"},
@@ -123,12 +121,7 @@ TEST_F(EchoListTest, EveryBlankByteIsTrimmedFromTheLineEnds) {
       {"after a lone tag", ",MU \t\xFF\r\n,MU,Later\r\n", "MU", ""},
       // Inside the line a tab is an ordinary character of the field.
       {"tab inside the tag field", ",KAPPA\t,Tabbed\r\n,KAPPA,Plain\r\n", "KAPPA", "Plain"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteList(c.content);
-    EXPECT_EQ(Lookup(c.tag), Field(c.description));
-  }
+  });
 }
 
 TEST_F(EchoListTest, CaseInsensitiveForAsciiAndRussianLetters) {
@@ -158,33 +151,23 @@ TEST_F(EchoListTest, CaseInsensitiveForAsciiAndRussianLetters) {
 }
 
 TEST_F(EchoListTest, HoldAndDownWords) {
-  struct Case {
-    std::string content;
-    std::string tag;
-    std::string description;
-  };
-  const std::vector<Case> cases = {
-      {"HOLD,T1,Held\r\n", "T1", "Held"},
-      {"hold,T1,Held\r\n", "T1", "Held"},
-      {"hOlD,T1,Held\r\n", "T1", "Held"},
-      {"DOWN,T1,Down\r\n", "T1", "Down"},
-      {"dOwN,T1,Down\r\n", "T1", "Down"},
-      {"  Hold,T1,Trimmed first\r\n", "T1", "Trimmed first"},
+  ExpectLookups({
+      {"", "HOLD,T1,Held\r\n", "T1", "Held"},
+      {"", "hold,T1,Held\r\n", "T1", "Held"},
+      {"", "hOlD,T1,Held\r\n", "T1", "Held"},
+      {"", "DOWN,T1,Down\r\n", "T1", "Down"},
+      {"", "dOwN,T1,Down\r\n", "T1", "Down"},
+      {"", "  Hold,T1,Trimmed first\r\n", "T1", "Trimmed first"},
       // A line holding only the word is ignored, not taken as a tag.
-      {"HOLD\r\n,HOLD,Named hold\r\n", "HOLD", "Named hold"},
-      {"down\r\n,DOWN,Named down\r\n", "DOWN", "Named down"},
+      {"", "HOLD\r\n,HOLD,Named hold\r\n", "HOLD", "Named hold"},
+      {"", "down\r\n,DOWN,Named down\r\n", "DOWN", "Named down"},
       // Only one word is removed.
-      {"HOLDHOLD,X,Twice\r\n", "X", ""},
-      {"HOLDDOWN,X,Twice\r\n", "X", ""},
-      {"HOLD,HOLD,Tag is hold\r\n", "HOLD", "Tag is hold"},
-      {"HOLD ,X,Blank after\r\n", "X", ""},
-      {"HOL,X,Short\r\n", "X", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.content) + " / " + c.tag);
-    WriteList(c.content);
-    EXPECT_EQ(Lookup(c.tag), Field(c.description));
-  }
+      {"", "HOLDHOLD,X,Twice\r\n", "X", ""},
+      {"", "HOLDDOWN,X,Twice\r\n", "X", ""},
+      {"", "HOLD,HOLD,Tag is hold\r\n", "HOLD", "Tag is hold"},
+      {"", "HOLD ,X,Blank after\r\n", "X", ""},
+      {"", "HOL,X,Short\r\n", "X", ""},
+  });
 }
 
 TEST_F(EchoListTest, DescriptionIsCutTo52Bytes) {
