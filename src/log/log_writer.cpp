@@ -11,8 +11,10 @@ std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool ena
   writer->fileName_ = fileName;
   writer->enabled_ = enabled;
   if (enabled) {
+    // Only a missing log is created: an existing one that cannot be
+    // appended to is shared with other programs and must not be emptied.
     if (!OpenTextAppend(writer->logFile_, fileName) &&
-        !OpenTextRewrite(writer->logFile_, fileName)) {
+        (FileExists(fileName) || !OpenTextRewrite(writer->logFile_, fileName))) {
       writer->enabled_ = false;
       writer->Error("", ShortString("Can't create file \"") + fileName + "\"");
     }

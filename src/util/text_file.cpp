@@ -47,24 +47,28 @@ void TextFile::Append() {
 }
 
 // Searches the last 128 bytes for Ctrl-Z and cuts the file at the first one;
-// leaves the file pointer at the (new) end.
+// leaves the file pointer at the (new) end. When the search or the cut
+// fails, nothing is cut: the file is only written at its end, and a failure
+// here must never make the caller take the file for missing and empty it.
 void TextFile::CutAtEndOfFileMark() {
   std::int64_t size = 0;
   std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
-  const std::int64_t blockStart = std::max<std::int64_t>(0, size - kAppendSearchBlock);
-  char block[kAppendSearchBlock];
-  std::uint32_t got = 0;
-  if (error == 0) error = platform::SeekFile(handle_, blockStart, platform::SeekFrom::Begin, nullptr);
-  if (error == 0) error = platform::ReadFile(handle_, block, static_cast<std::uint32_t>(size - blockStart), &got);
-  if (error != 0) {
-    SetIoError(error);
-    return;
+  if (error == 0) {
+    const std::int64_t blockStart = std::max<std::int64_t>(0, size - kAppendSearchBlock);
+    char block[kAppendSearchBlock];
+    std::uint32_t got = 0;
+    if (platform::SeekFile(handle_, blockStart, platform::SeekFrom::Begin, nullptr) == 0 &&
+        platform::ReadFile(handle_, block, static_cast<std::uint32_t>(size - blockStart), &got) == 0) {
+      if (const void* mark = std::memchr(block, kEndOfText, got)) {
+        const std::int64_t cut = blockStart + (static_cast<const char*>(mark) - block);
+        if (platform::SeekFile(handle_, cut, platform::SeekFrom::Begin, nullptr) == 0 &&
+            platform::TruncateFile(handle_) == 0)
+          return;
+      }
+    }
+    error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, nullptr);
   }
-  const char* mark = static_cast<const char*>(std::memchr(block, kEndOfText, got));
-  const std::int64_t cut = mark ? blockStart + (mark - block) : size;
-  error = platform::SeekFile(handle_, cut, platform::SeekFrom::Begin, nullptr);
-  if (error == 0 && mark) error = platform::TruncateFile(handle_);
-  if (error != 0) SetIoError(error);
+  if (error != 0) SetIoError(error);  // the end cannot be found: no appending
 }
 
 void TextFile::Close() {
@@ -160,8 +164,9 @@ void TextFile::Write(std::string_view text) {
     SetIoError(kFileNotOpen);
     return;
   }
-  while (!text.empty() && !IoErrorPending()) {
+  while (!text.empty()) {
     if (end_ == capacity_) Flush();
+    if (IoErrorPending()) return;  // the rest of the text is lost with what went before
     const std::size_t n = std::min<std::size_t>(text.size(), capacity_ - end_);
     std::memcpy(buffer_.get() + end_, text.data(), n);
     end_ += static_cast<std::uint32_t>(n);

@@ -261,3 +261,48 @@ TEST_F(LogWriterTest, AFailedLogWriteLosesTextButNotConsoleOutput) {
   EXPECT_EQ(trap.Console(), "first\r\n");
   EXPECT_EQ(TakeIoResult(), 0u);  // nothing left pending to spoil later file work
 }
+
+// A log that exists is shared with other programs: a failure while looking
+// for the end-of-file mark, or an append that is refused, must never empty it.
+TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
+  using platform::faults::Op;
+  const std::string earlier = "line of another program\r\n";
+  // The first seek finds the end; the second and the read search the last block.
+  for (const auto& [op, nth] : {std::pair{Op::Seek, 2}, std::pair{Op::Read, 1}}) {
+    SCOPED_TRACE(op == Op::Seek ? "seek fails" : "read fails");
+    WriteFileText(logName, earlier);
+    platform::faults::Arm(op, nth);
+    auto log = Open(logName);
+    platform::faults::Disarm();
+    log->LogQuiet('>', "BLSM", "started");
+    log->Done();
+    EXPECT_EQ(ReadFileText(logName),
+              earlier + "\r\n> " + kStamp + " BLSM started\r\n");
+  }
+
+  WriteFileText(logName, earlier);
+  platform::faults::Arm(Op::Open, 1);  // the append is refused
+  EXPECT_EQ(trap.Run([&] { Open(logName); }), 255);
+  platform::faults::Disarm();
+  EXPECT_EQ(ReadFileText(logName), earlier);
+  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\"\r\n\r\n");
+}
+
+// After a failed write the rest of that text is lost too: no fragment of it
+// is glued to a later line.
+TEST_F(LogWriterTest, TextAfterAFailedFlushIsNotWrittenLater) {
+  auto log = Open(logName);
+  log->Done();
+  std::filesystem::remove(logName);
+  log = Open(logName);
+  const std::string longMessage(250, 'e');
+  for (int i = 0; i < 3; ++i) log->LogQuiet('-', "BLSM", longMessage);  // fills most of the buffer
+  platform::faults::Arm(platform::faults::Op::Write, 1);
+  log->LogQuiet('-', "BLSM", longMessage);  // the buffer overflows: its flush fails
+  platform::faults::Disarm();
+  TakeIoResult();  // as the next open of any text file does
+  log->LogQuiet('>', "BLSM", "after");
+  log->Done();
+  const std::string text = ReadFileText(logName);
+  EXPECT_EQ(text, "> " + std::string(kStamp) + " BLSM after\r\n");
+}
