@@ -132,7 +132,7 @@ std::string_view TextFile::ReadLineSlow() {
     if (!copying && cr) {
       direct = std::string_view(start, std::min(chunk, kMaxLine));
     } else {
-      if (!copying && length == 0) copying = true;
+      copying = true;
       const std::size_t take = std::min(chunk, kMaxLine - length);
       std::memcpy(line_ + length, start, take);
       length += take;
