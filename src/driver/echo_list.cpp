@@ -46,11 +46,7 @@ bool MayList(std::string_view line, std::string_view upperKey) {
   while (p != end && kBlankSet.Contains(*p)) ++p;
   if (p == end || *p == ';') return false;
   if (*p != ',') {
-    if (end - p < 5 || p[4] != ',') return false;
-    const auto upper = [&](int i) { return UpCaseChar(static_cast<unsigned char>(p[i])); };
-    const bool hold = upper(0) == 'H' && upper(1) == 'O' && upper(2) == 'L' && upper(3) == 'D';
-    const bool down = upper(0) == 'D' && upper(1) == 'O' && upper(2) == 'W' && upper(3) == 'N';
-    if (!hold && !down) return false;
+    if (end - p < 5 || p[4] != ',' || !StartsWithHoldOrDown(std::string_view(p, 4))) return false;
     p += 4;
   }
   while (p != end && *p == ',') ++p;
@@ -59,11 +55,7 @@ bool MayList(std::string_view line, std::string_view upperKey) {
   const std::size_t n = upperKey.size();
   if (static_cast<std::size_t>(end - p) < n) return false;
   if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
-  for (const char k : upperKey) {
-    if (*p != k && UpCaseChar(static_cast<unsigned char>(*p)) != static_cast<unsigned char>(k)) return false;
-    ++p;
-  }
-  return true;
+  return EqualsUpCased(std::string_view(p, n), upperKey);
 }
 
 }  // namespace

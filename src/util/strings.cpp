@@ -1,6 +1,5 @@
 #include "util/strings.h"
 
-
 namespace {
 
 constexpr unsigned char MapUpper(unsigned ch) {
@@ -32,8 +31,8 @@ void UpCaseInPlace(ShortString& s) {
 bool EqualsUpCased(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (kUpCaseTable[static_cast<unsigned char>(a[i])] !=
-        kUpCaseTable[static_cast<unsigned char>(b[i])])
+    if (a[i] != b[i] && kUpCaseTable[static_cast<unsigned char>(a[i])] !=
+                            kUpCaseTable[static_cast<unsigned char>(b[i])])
       return false;
   }
   return true;
