@@ -50,7 +50,7 @@ void DescribeAreas(RunState& run) {
   const ShortString cfgPath = UpCasePath(run.settings.fastEchoCfgPath);
   if (!FileExists(cfgPath)) log.Error(kProgramTag, cfgPath + " not found");
 
-  const ShortString reserveCopyPath = ProgramDir() + kReserveCopyName;
+  const ShortString reserveCopyPath = ReserveCopyPath(run);
   log.Log('%', kProgramTag,
           ShortString("  Making reserve copy of Fastecho.cfg [") + reserveCopyPath + "]");
   if (!CopyFile(cfgPath, reserveCopyPath)) log.Error(kProgramTag, "Can't make reserve copy");

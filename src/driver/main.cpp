@@ -15,6 +15,7 @@ void OutOfMemory() { platform::ExitProcess(kOutOfMemoryExitCode); }
 }  // namespace
 
 int main() {
+  platform::PrepareProcess();
   std::set_new_handler(OutOfMemory);
   static RunState run;
   RunProgram(run);

@@ -12,6 +12,41 @@ void ShowBanner() {
 
 namespace {
 
+// The settings file and the reserve copy are found by this path alone, so
+// it must be exact.
+void FindProgramDir(RunState& run) {
+  switch (ProgramDir(&run.programDir, std::string_view(kSettingsFileName).size())) {
+    case ProgramDirResult::Found:
+      return;
+    case ProgramDirResult::Unknown:
+      ConsoleError("Can't find the program's own directory, where its settings file lies");
+    case ProgramDirResult::TooLong:
+      ConsoleError(ShortString("The program's directory is too long: its settings path would pass ") +
+                   NumToStr(ShortString::kCapacity) + " characters");
+  }
+}
+
+// Appending log lines to one of these files would corrupt it, or (the
+// FastEcho file) cut it before its reserve copy is made.
+void RefuseLogOnAnotherFile(const RunState& run) {
+  const ShortString& log = run.settings.logFilePath;
+  if (log.empty()) return;
+  const struct {
+    const char* what;
+    ShortString path;
+  } others[] = {
+      {"the FastEcho configuration file", UpCasePath(run.settings.fastEchoCfgPath)},
+      {"the reserve copy", ReserveCopyPath(run)},
+      {"the settings file", run.settingsPath},
+      {"the echo list", run.settings.echoListPath},
+  };
+  for (const auto& other : others) {
+    if (!other.path.empty() && SameFile(log, other.path))
+      ConsoleError(ShortString("Log file \"") + log + "\" is the same file as " + other.what +
+                   " \"" + other.path + "\"");
+  }
+}
+
 void ReadSettings(RunState& run) {
   auto reader = SettingsReader::Init(run.settingsPath, run.settings);
   const std::int32_t errors = reader->ErrorCount();
@@ -36,9 +71,11 @@ void OpenLog(RunState& run) {
 }  // namespace
 
 void StartUp(RunState& run) {
-  run.settingsPath = SettingsPathFor(ProgramDir());
+  FindProgramDir(run);
+  run.settingsPath = SettingsPathFor(run.programDir);
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
   ReadSettings(run);
+  RefuseLogOnAnotherFile(run);
   OpenLog(run);
   run.echoList.Bind(run.settings.echoListPath);
 }

@@ -12,6 +12,7 @@
 inline constexpr const char* kProgramTag = "BLSM";
 
 struct RunState {
+  ShortString programDir;  // where the settings file and the reserve copy live
   ShortString settingsPath;
   ProgramSettings settings;  // read-only once start-up has read them
   std::unique_ptr<LogWriter> log;

@@ -1,6 +1,8 @@
 #include "util/files.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "util/io_result.h"
 #include "util/strings.h"
@@ -24,7 +26,8 @@ bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
              platform::Sharing sharing, platform::Creation creation) {
   TakeIoResult();  // like the text opens: no earlier failure survives an open
   file.name = name;
-  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation, &file.handle) == 0;
+  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation,
+                            platform::Target::DiskFile, &file.handle) == 0;
 }
 
 // One round of the copy loop; false when a read or write fails or comes short.
@@ -75,9 +78,8 @@ void CloseRaw(RawFile& file) {
 bool CopyFile(const ShortString& source, const ShortString& destination) {
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
   RawFile in, out;
-  // Without exclusive opens (POSIX), rewriting the destination would empty
-  // a source that is the same file.
-  if (platform::SameExistingFile(source.CStr().c_str(), destination.CStr().c_str())) return false;
+  // The copy of a file onto itself would empty it.
+  if (SameFile(source, destination)) return false;
   if (!OpenRawRead(in, source)) return false;
   if (!OpenRawRewrite(out, destination)) {
     CloseRaw(in);
@@ -94,8 +96,24 @@ bool CopyFile(const ShortString& source, const ShortString& destination) {
   if (!copied || !closed) return false;
   std::uint32_t attributes = 0;
   if (platform::GetFileAttributes(source.CStr().c_str(), &attributes))
-    platform::SetFileAttributes(destination.CStr().c_str(), attributes);
+    platform::SetFileAttributes(destination.CStr().c_str(),
+                                platform::ReplaceableAttributes(attributes));
   return true;
+}
+
+bool SameFile(const ShortString& a, const ShortString& b) {
+  const std::string pathA = a.CStr(), pathB = b.CStr();
+  platform::FileId idA, idB;
+  const bool knownA = platform::GetFileId(pathA.c_str(), &idA);
+  const bool knownB = platform::GetFileId(pathB.c_str(), &idB);
+  if (knownA && knownB) return idA == idB;
+  if (knownA != knownB) return false;
+  const std::string fullA = platform::FullPathName(pathA.c_str());
+  const std::string fullB = platform::FullPathName(pathB.c_str());
+  if (fullA.empty() || fullA.size() != fullB.size()) return false;
+  if (!platform::kUpcasePaths) return fullA == fullB;
+  return std::equal(fullA.begin(), fullA.end(), fullB.begin(),
+                    [](char x, char y) { return UpCaseChar(x) == UpCaseChar(y); });
 }
 
 PathParts SplitPath(const ShortString& path) {
@@ -123,7 +141,15 @@ PathParts SplitPath(const ShortString& path) {
 
 ShortString ExtractDir(const ShortString& path) { return SplitPath(path).directory; }
 
-ShortString ProgramDir() { return ExtractDir(ShortString(platform::ExecutablePath())); }
+ProgramDirResult ProgramDir(ShortString* dir, std::size_t room) {
+  std::string path;
+  if (!platform::ExecutablePath(&path)) return ProgramDirResult::Unknown;
+  const std::size_t length = path.find_last_of(platform::kDirSeparator) + 1;
+  if (length == 0) return ProgramDirResult::Unknown;
+  if (length + room > ShortString::kCapacity) return ProgramDirResult::TooLong;
+  *dir = path.substr(0, length);
+  return ProgramDirResult::Found;
+}
 
 ShortString UpCasePath(const ShortString& path) {
   return platform::kUpcasePaths ? UpCaseStr(path) : path;

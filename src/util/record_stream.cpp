@@ -29,7 +29,8 @@ std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, std::u
   std::unique_ptr<RecordStream> stream(new RecordStream);
   const std::uint32_t error =
       platform::OpenFile(name.CStr().c_str(), AccessOf(mode), SharingOf(mode),
-                         platform::Creation::OpenExisting, &stream->handle_);
+                         platform::Creation::OpenExisting, platform::Target::DiskFile,
+                         &stream->handle_);
   if (error != 0) stream->SetError(kStreamOpenError, static_cast<std::int32_t>(error));
   stream->bufferSize_ = bufferSize;
   if (bufferSize == 0)

@@ -31,9 +31,12 @@ class TextFile {
   bool IsOpen() const { return handle_ != platform::kInvalidHandle; }
 
   // Open modes; an open file is closed first. Failures set the pending error.
-  void Reset();    // existing file, reading from the start
-  void Rewrite();  // new empty file, writing
-  void Append();   // existing file, writing at its end after the Ctrl-Z cut
+  void Reset();    // existing disk file, reading from the start
+  void Rewrite();  // new empty file (or a device), writing
+  // Existing file (or a device), writing after the Ctrl-Z cut. Every write
+  // lands at the end of the file as it is then, so that lines other
+  // programs append meanwhile are kept.
+  void Append();
   void Close();
 
   bool Eof() { return mode_ == Mode::Reading && pos_ != end_ ? false : EofSlow(); }
@@ -41,15 +44,20 @@ class TextFile {
   // next call on this file.
   std::string_view ReadLineView();
   void ReadLine(ShortString& line) { line = ReadLineView(); }
+  // True when the line last read was longer than 255 characters.
+  bool LineWasCut() const { return lineWasCut_; }
 
   void Write(std::string_view text);
+  // A line and its CR LF reach the file in one write whenever they fit the
+  // buffer, so that a line shared with other writers is never split.
   void WriteLine(std::string_view text);
   void Flush();
 
  private:
   enum class Mode { Closed, Reading, Writing };
 
-  void Open(platform::Access access, platform::Creation creation, Mode mode);
+  void Open(platform::Access access, platform::Creation creation, platform::Target target,
+            Mode mode);
   bool EofSlow();
   std::string_view ReadLineSlow();
   bool Fill();
@@ -63,6 +71,8 @@ class TextFile {
   std::uint32_t pos_ = 0;
   std::uint32_t end_ = 0;
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
+  bool appending_ = false;  // writes go to the end of the file as it is then
+  bool lineWasCut_ = false;
   char line_[ShortString::kCapacity];
 };
 
@@ -77,7 +87,8 @@ inline std::string_view TextFile::ReadLineView() {
       const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
       pos_ += static_cast<std::uint32_t>(length + 1);
       if (buffer_[pos_] == '\n') ++pos_;
-      return std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
+      lineWasCut_ = length > ShortString::kCapacity;
+      return std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length);
     }
   }
   return ReadLineSlow();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +26,52 @@ std::string Env(const char* name) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// nobody's wine needs a prefix of its own, owned by it.
+const char* const kUnprivilegedHome = "/tmp/blurbsmith-e2e-nobody";
+
+std::vector<std::string> UnprivilegedPrefix() {
+  return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "env",
+          std::string("HOME=") + kUnprivilegedHome,
+          std::string("WINEPREFIX=") + kUnprivilegedHome + "/wine"};
+}
+
+}  // namespace
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+namespace {
+
+// Where a started program's standard output goes: an open descriptor, a
+// file, or nowhere.
+struct Output {
+  int fd = -1;
+  std::string path;
+};
+
+pid_t Spawn(std::vector<std::string> argv, const fs::path& cwd, const Output& output) {
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (output.fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output.fd, 1);
+    posix_spawn_file_actions_addclose(&actions, output.fd);
+  } else {
+    const char* out = output.path.empty() ? "/dev/null" : output.path.c_str();
+    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("posix_spawn failed");
+  return pid;
+}
+
 }  // namespace
 
 Installation::Installation() {
@@ -43,10 +90,50 @@ void Installation::WriteSettings(const std::string& text) const {
   WriteFileText(ProgPath("blurbsmith.cfg"), text);
 }
 
-std::string Installation::Command() const {
-  std::string command = "cd " + Quote(work_.string()) + " && exec ";
-  if (!launcher_.empty()) command += Quote(launcher_) + " ";
-  return command + Quote(exe_.string()) + " </dev/null 2>/dev/null";
+std::vector<std::string> Installation::Argv() const {
+  std::vector<std::string> argv;
+  if (unprivileged_) argv = UnprivilegedPrefix();
+  if (!launcher_.empty()) argv.push_back(launcher_);
+  argv.push_back(exe_.string());
+  return argv;
+}
+
+std::string Installation::Command(const std::string& redirections) const {
+  std::string command = "cd " + Quote(work_.string()) + " && exec";
+  for (const std::string& arg : Argv()) command += " " + Quote(arg);
+  return command + " " + redirections;
+}
+
+int Installation::RunRedirected(const std::string& redirections) const {
+  const int status = std::system(Command(redirections).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int Installation::RunWithBrokenPipe() const {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  ::close(fds[0]);  // the reader is gone before the first line is written
+  const pid_t pid = Spawn(Argv(), work_, {.fd = fds[1]});
+  ::close(fds[1]);
+  return WaitFor(pid);
+}
+
+void Installation::RunUnprivileged() {
+  if (!RunningAsRoot()) return;
+  unprivileged_ = true;
+  fs::create_directories(kUnprivilegedHome);
+  const std::string owner = " nobody:nogroup ";
+  if (std::system(("chown" + owner + kUnprivilegedHome + " && chown -R" + owner +
+                   Quote(root_.Path().string())).c_str()) != 0)
+    throw std::runtime_error("chown failed");
+}
+
+void Installation::MoveProgramTo(const fs::path& dir) {
+  fs::create_directories(dir);
+  const fs::path exe = dir / exe_.filename();
+  fs::rename(exe_, exe);
+  exe_ = exe;
+  prog_ = dir;
 }
 
 RunResult Installation::Run() const {
@@ -61,30 +148,18 @@ RunResult Installation::Run() const {
   return result;
 }
 
+
 pid_t Installation::StartOther(const std::string& exe, const std::vector<std::string>& args) const {
   std::vector<std::string> argv;
   if (!launcher_.empty()) argv.push_back(launcher_);
   argv.push_back(exe);
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
-  pid_t pid = -1;
-  extern char** environ;
-  const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("posix_spawn failed");
-  return pid;
+  return Spawn(argv, work_, {});
 }
 
-pid_t Installation::Start() const { return StartOther(exe_.string(), {}); }
+pid_t Installation::Start(const std::string& outputPath) const {
+  return Spawn(Argv(), work_, {.path = outputPath});
+}
 
 int WaitFor(pid_t pid) {
   int status = 0;

@@ -29,8 +29,20 @@ class Installation {
 
   void WriteSettings(const std::string& text) const;
   RunResult Run() const;
-  // Starts the program without waiting (output discarded), for kill tests.
-  pid_t Start() const;
+  // Runs the program with the given shell redirections of its standard
+  // streams instead of the usual ones; returns its exit code.
+  int RunRedirected(const std::string& redirections) const;
+  // Runs the program with standard output on a pipe whose reader has
+  // already gone; returns its exit code.
+  int RunWithBrokenPipe() const;
+  // Starts the program without waiting, its standard output going to
+  // `outputPath` (discarded when empty).
+  pid_t Start(const std::string& outputPath = "") const;
+  // From now on the program runs as an unprivileged user (when the tests
+  // run as root), who owns the installation: permissions then count.
+  void RunUnprivileged();
+  // The directory the program lives in, for tests that place it elsewhere.
+  void MoveProgramTo(const std::filesystem::path& dir);
   // Starts another program of the same platform (under the same launcher).
   pid_t StartOther(const std::string& exe, const std::vector<std::string>& args) const;
 
@@ -50,9 +62,14 @@ class Installation {
   std::filesystem::path work_;
   std::filesystem::path exe_;
   std::string launcher_;
+  bool unprivileged_ = false;
 
-  std::string Command() const;
+  std::string Command(const std::string& redirections = "</dev/null 2>/dev/null") const;
+  std::vector<std::string> Argv() const;
 };
+
+// The unprivileged user, when the tests run as root.
+bool RunningAsRoot();
 
 // Waits for a started process; its exit code, or -1 when a signal ended it.
 int WaitFor(pid_t pid);

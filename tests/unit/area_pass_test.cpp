@@ -49,16 +49,6 @@ void ProbeConsole(const char* bytes, std::size_t count) {
   }
 }
 
-// The reserve copy goes to the directory of the test program; it is removed
-// when the test ends.
-struct ReserveCopyCleanup {
-  ~ReserveCopyCleanup() {
-    std::error_code ignored;
-    std::filesystem::remove(Path(), ignored);
-  }
-  static std::string Path() { return (ProgramDir() + kReserveCopyName).str(); }
-};
-
 void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
   b[at] = static_cast<std::uint8_t>(v);
   b[at + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -124,10 +114,6 @@ std::string Replace(std::string text, const std::string& what, const std::string
 }
 
 TEST(DescribeAreasTest, RunsAndFailures) {
-  // Every case makes the reserve copy in the test program's directory, so
-  // they all live in this one test and never run side by side.
-  ReserveCopyCleanup cleanup;
-
   const std::vector<LogLine> failedSecondWrite = {
       {'+', "   Added description for area AREA.ONE"}, {'!', "Error: Can't write to {cfg}"}};
   const auto recordSize = [](std::uint16_t size) {
@@ -215,6 +201,8 @@ TEST(DescribeAreasTest, RunsAndFailures) {
   for (const PassCase& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
+    const std::string programDir = dir.Path().string() + platform::kDirSeparator;
+    const std::string reservePath = programDir + kReserveCopyName;
     const std::string cfgPath = dir.File("fastecho.cfg");
     const std::string logPath = dir.File("blurbsmith.log");
     const std::string echoPath = dir.File("echo.lst");
@@ -229,6 +217,7 @@ TEST(DescribeAreasTest, RunsAndFailures) {
 
     {
       RunState run;
+      run.programDir = programDir;
       run.settings.fastEchoCfgPath = ShortString(cfgPath);
       run.settings.echoListPath = ShortString(echoPath);
       run.settings.logFilePath = ShortString(logPath);
@@ -259,7 +248,7 @@ TEST(DescribeAreasTest, RunsAndFailures) {
 
       const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
       std::vector<LogLine> lines = {
-          {'%', "  Making reserve copy of Fastecho.cfg [" + ReserveCopyCleanup::Path() + "]"},
+          {'%', "  Making reserve copy of Fastecho.cfg [" + reservePath + "]"},
           {'%', "  Processing \"{cfg}\".."}};
       lines.insert(lines.end(), c.log.begin(), c.log.end());
       const std::string stamp = LogStamp(FixedClock()).str();
@@ -283,7 +272,7 @@ TEST(DescribeAreasTest, RunsAndFailures) {
       std::copy(expected.begin() + at, expected.begin() + at + 52, actual.begin() + at);
     }
     EXPECT_EQ(actual, expected);
-    EXPECT_EQ(ReadFileBytes(ReserveCopyCleanup::Path()), original)
+    EXPECT_EQ(ReadFileBytes(reservePath), original)
         << "the reserve copy holds the file as it was before the run";
   }
 }

@@ -73,7 +73,11 @@ TEST(ProgramDriverTest, ShutDownReportsTheCountAndReleasesEverything) {
 // file is put there for the test and removed afterwards.
 class SettingsFileInProgramDir {
  public:
-  SettingsFileInProgramDir() : path_((ProgramDir() + "blurbsmith.cfg").str()) {}
+  SettingsFileInProgramDir() {
+    ProgramDir(&dir_);
+    path_ = (dir_ + "blurbsmith.cfg").str();
+  }
+  const ShortString& Dir() const { return dir_; }
   ~SettingsFileInProgramDir() {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
@@ -81,13 +85,14 @@ class SettingsFileInProgramDir {
   void Write(const std::string& text) const { WriteFileText(path_, text); }
 
  private:
+  ShortString dir_;
   std::string path_;
 };
 
 TEST(ProgramDriverTest, StartUp) {
   // All cases share the one settings file, so they live in one test.
   SettingsFileInProgramDir settingsFile;
-  const std::string settingsShown = UpCasePath(ProgramDir() + "blurbsmith.cfg").str();
+  const std::string settingsShown = UpCasePath(settingsFile.Dir() + "blurbsmith.cfg").str();
   const std::string readingLine = "  Reading \"" + settingsShown + "\"...\r\n";
 
   struct FailCase {

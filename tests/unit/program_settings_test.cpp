@@ -230,6 +230,7 @@ TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
 #else
   EXPECT_EQ(SettingsPathFor("/opt/Fido/bin/").str(), "/opt/Fido/bin/blurbsmith.cfg");
 #endif
-  const ShortString dir = ProgramDir();
+  ShortString dir;
+  ASSERT_EQ(ProgramDir(&dir), ProgramDirResult::Found);
   EXPECT_EQ(SettingsPathFor(dir).str(), UpCasePath(dir + "blurbsmith.cfg").str());
 }
