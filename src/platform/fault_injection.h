@@ -25,4 +25,18 @@ void ResetCounts();
 // Called by the platform implementations at the start of each operation.
 Kind* Trip(Op op);
 
+// Moments of a run at which a test may change the world around it, as
+// another program could: the file edited meanwhile, say.
+enum class Moment {
+  ReserveCopyMade,   // the reserve copy is made; the FastEcho file is not open yet
+  DescriptionFound,  // a description was found; it is not written yet
+  kCount,
+};
+using Action = void (*)();
+// Runs `action` at the `nth` (1-based) time `moment` is reached from now on.
+void AtMoment(Moment moment, std::uint64_t nth, Action action);
+void ClearMoments();
+// Called by the system when it reaches `moment`.
+void Reached(Moment moment);
+
 }  // namespace platform::faults

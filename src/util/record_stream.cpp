@@ -116,6 +116,20 @@ void RecordStream::Seek(std::int64_t position) {
   if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
 }
 
+std::int64_t RecordStream::Size() {
+  Flush();
+  if (status_ != kStreamOk) return -1;
+  std::int64_t position = 0, size = 0;
+  std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Current, &position);
+  if (error == 0) error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
+  if (error == 0) error = platform::SeekFile(handle_, position, platform::SeekFrom::Begin, nullptr);
+  if (error != 0) {
+    SetError(kStreamError, static_cast<std::int32_t>(error));
+    return -1;
+  }
+  return size;
+}
+
 void RecordStream::Done() {
   Flush();
   if (handle_ != platform::kInvalidHandle) platform::CloseFile(handle_);

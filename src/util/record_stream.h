@@ -37,6 +37,8 @@ class RecordStream {
   void Write(const void* source, std::uint32_t count);
   // Positions count from the start of the file; negative ones count as 0.
   void Seek(std::int64_t position);
+  // The file's length in bytes now (after a Flush); -1 after a failure.
+  std::int64_t Size();
   void Flush();
   // Flushes and closes the file; idempotent.
   void Done();

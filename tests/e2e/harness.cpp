@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -42,10 +44,11 @@ bool RunningAsRoot() { return ::geteuid() == 0; }
 namespace {
 
 // Where a started program's standard output goes: an open descriptor, a
-// file, or nowhere.
+// file, or nowhere; and where its standard input comes from.
 struct Output {
   int fd = -1;
   std::string path;
+  int inputFd = -1;  // /dev/null when not given
 };
 
 pid_t Spawn(std::vector<std::string> argv, const fs::path& cwd, const Output& output) {
@@ -55,7 +58,10 @@ pid_t Spawn(std::vector<std::string> argv, const fs::path& cwd, const Output& ou
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (output.inputFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, output.inputFd, 0);
+  else
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   if (output.fd >= 0) {
     posix_spawn_file_actions_adddup2(&actions, output.fd, 1);
     posix_spawn_file_actions_addclose(&actions, output.fd);
@@ -93,6 +99,10 @@ void Installation::WriteSettings(const std::string& text) const {
 std::vector<std::string> Installation::Argv() const {
   std::vector<std::string> argv;
   if (unprivileged_) argv = UnprivilegedPrefix();
+  if (!env_.empty()) {
+    if (argv.empty()) argv.push_back("env");
+    argv.insert(argv.end(), env_.begin(), env_.end());
+  }
   if (!launcher_.empty()) argv.push_back(launcher_);
   argv.push_back(exe_.string());
   return argv;
@@ -159,6 +169,35 @@ pid_t Installation::StartOther(const std::string& exe, const std::vector<std::st
 
 pid_t Installation::Start(const std::string& outputPath) const {
   return Spawn(Argv(), work_, {.path = outputPath});
+}
+
+RunResult Installation::RunWithin(int seconds, bool terminal) const {
+  int master = -1, slave = -1;
+  if (terminal) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  }
+  const std::string outputPath = (root_.Path() / "run.out").string();
+  const pid_t pid = Spawn(Argv(), work_, {.path = outputPath, .inputFd = slave});
+  if (slave >= 0) ::close(slave);
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      WaitFor(pid);
+      result.exitCode = kTimedOut;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (result.exitCode != kTimedOut) result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (master >= 0) ::close(master);
+  result.out = ReadFileText(outputPath);
+  return result;
 }
 
 int WaitFor(pid_t pid) {

@@ -38,6 +38,13 @@ class Installation {
   // Starts the program without waiting, its standard output going to
   // `outputPath` (discarded when empty).
   pid_t Start(const std::string& outputPath = "") const;
+  // Runs the program and waits at most `seconds`; a run that takes longer
+  // is killed and reported with exit code kTimedOut. `terminal` gives it a
+  // pseudo-terminal as standard input instead of /dev/null.
+  static constexpr int kTimedOut = -2;
+  RunResult RunWithin(int seconds, bool terminal = false) const;
+  // Adds NAME=VALUE to the program's environment.
+  void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
   // From now on the program runs as an unprivileged user (when the tests
   // run as root), who owns the installation: permissions then count.
   void RunUnprivileged();
@@ -63,6 +70,7 @@ class Installation {
   std::filesystem::path exe_;
   std::string launcher_;
   bool unprivileged_ = false;
+  std::vector<std::string> env_;
 
   std::string Command(const std::string& redirections = "</dev/null 2>/dev/null") const;
   std::vector<std::string> Argv() const;

@@ -5,6 +5,7 @@
 // programs' locks. In every case the FastEcho file, its reserve copy and
 // the log keep what they must.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -193,11 +194,14 @@ TEST_F(E2eSurroundings, TwoRunsAtOnceNeverSpoilTheReserveCopy) {
         continue;
       }
       EXPECT_EQ(codes[i], 255);
-      // Between its copy and its open, a run can meet the other's copy in
-      // progress: the same sharing rule, reported by the open.
+      // Between its copy and its open a run can meet the other's copy in
+      // progress (the same sharing rule, reported by the open), or find
+      // the file already written by the other: it then writes nothing.
       const bool atCopy = outs[i].find("Error: Can't make reserve copy\r\n") != std::string::npos;
       const bool atOpen = outs[i].find("Error: Can't open ") != std::string::npos;
-      EXPECT_TRUE(atCopy || atOpen) << outs[i];
+      const bool changed = outs[i].find(" was changed by another program after its reserve copy") !=
+                           std::string::npos;
+      EXPECT_TRUE(atCopy || atOpen || changed) << outs[i];
     }
     EXPECT_GE(completed, 1);
     EXPECT_EQ(ReadFileBytes(Reserve()), original);
@@ -309,6 +313,88 @@ TEST_F(E2eSurroundings, LocksOfOtherProgramsAreRespected) {
   const RunResult r = runWhileLocked("echos.lst", "fcntl-rd");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(ReadFileBytes(Cfg()), complete_);
+}
+
+// The FastEcho file and the echo list must be disk files: a FIFO, a
+// console or a serial port would wait for input for ever. Each is refused
+// like a file that cannot be opened. The log may be a device.
+TEST_F(E2eSurroundings, DevicesAndPipesAreRefusedAsDataFiles) {
+  struct Case {
+    const char* label;
+    std::string settings;
+    int exitCode;
+  };
+  std::vector<std::string> devices;
+  std::string nullDevice;
+  if (inst_.UnderWine()) {
+    devices = {"CON", "CONIN$"};
+    nullDevice = "NUL";
+  } else {
+    ASSERT_EQ(::mkfifo(inst_.WorkPath("list.fifo").c_str(), 0644), 0);
+    devices = {"list.fifo"};
+    nullDevice = "/dev/null";
+  }
+  std::vector<Case> cases;
+  for (const std::string& device : devices) {
+    cases.push_back({"FASTECHOCFG", "FASTECHOCFG " + device + "\r\nLOGFILE blsm.log\r\nECHOLIST echos.lst\r\n", 255});
+    cases.push_back({"ECHOLIST", "FASTECHOCFG fastecho.cfg\r\nLOGFILE blsm.log\r\nECHOLIST " + device + "\r\n", 0});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    inst_.WriteSettings(c.settings);
+    WriteFileText(Reserve(), "the reserve copy of an earlier run");
+    const RunResult r = inst_.RunWithin(60, /*terminal=*/true);
+    ASSERT_EQ(r.exitCode, c.exitCode) << r.out;
+    EXPECT_EQ(ReadFileBytes(Cfg()), original_);
+    if (c.exitCode == 0) {
+      EXPECT_NE(r.out.find("   No description for areaALPHA\r\n"), std::string::npos) << r.out;
+    } else {
+      EXPECT_NE(r.out.find("\r\nError: "), std::string::npos) << r.out;
+      EXPECT_EQ(ReadFileText(Reserve()), "the reserve copy of an earlier run");
+    }
+  }
+  // A run without a log: the null device.
+  inst_.WriteSettings("FASTECHOCFG fastecho.cfg\r\nLOGFILE " + nullDevice + "\r\nECHOLIST echos.lst\r\n");
+  const RunResult r = inst_.RunWithin(60);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(ReadFileBytes(Cfg()), complete_);
+}
+
+// A value cut at 255 characters would name another file: FASTECHO.CFG
+// instead of FASTECHO.CFG.NEW, say.
+TEST_F(E2eSurroundings, ASettingsLineLongerThan255CharactersStopsTheRun) {
+  const std::string longPath = std::string(236, 'd') + "/fastecho.cfg.new";
+  inst_.WriteSettings("FASTECHOCFG " + longPath + "\r\nLOGFILE blsm.log\r\n; " +
+                      std::string(300, 'c') + "\r\n");
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, StartLines(inst_) + "Warning: File " + inst_.SettingsPathSeen() +
+                       " (line 1) - Line is longer than 255 characters\r\n1 errors were found in " +
+                       inst_.SettingsPathSeen() + "\r\n");
+  EXPECT_EQ(ReadFileBytes(Cfg()), original_);
+  EXPECT_FALSE(fs::exists(inst_.WorkPath("blsm.log")));
+  EXPECT_FALSE(fs::exists(Reserve()));
+}
+
+// On a Russian Windows the ANSI code page is 1251 and the OEM one 866: the
+// program takes every name in the OEM code page, as its settings file and
+// console are, so lower-case Cyrillic names survive the upper-casing.
+TEST_F(E2eSurroundings, CyrillicNamesUnderARussianLocale) {
+  if (!inst_.UnderWine()) GTEST_SKIP() << "code pages belong to the Windows build";
+  inst_.SetEnv("LANG=ru_RU.UTF-8");  // wine's OEM code page is then 866
+  const std::string prog = "\xd0\xbf\xd1\x80\xd0\xbe\xd0\xb3";   // "прог" in UTF-8
+  const std::string dir = "\xd1\x84\xd0\xb5\xd1\x85\xd0\xbe";    // "фехо" in UTF-8
+  inst_.MoveProgramTo(fs::path(inst_.ProgDirPath()).parent_path() / prog);
+  inst_.WriteSettings("FASTECHOCFG \xe4\xa5\xe5\xae\\fastecho.cfg\r\n"  // "фехо" in code page 866
+                      "LOGFILE blsm.log\r\nECHOLIST echos.lst\r\n");
+  fs::create_directory(inst_.WorkPath(dir));
+  fs::rename(Cfg(), inst_.WorkPath(dir) + "/fastecho.cfg");
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  // "ПРОГ" and "ФЕХО" in code page 866 in the console lines.
+  EXPECT_NE(r.out.find("\\\x8f\x90\x8e\x83\\BLURBSMITH.CFG\"...\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Processing \"\x94\x85\x95\x8e\\FASTECHO.CFG\"..\r\n"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath(dir) + "/fastecho.cfg"), complete_);
 }
 
 }  // namespace

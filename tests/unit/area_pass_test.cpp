@@ -277,4 +277,90 @@ TEST(DescribeAreasTest, RunsAndFailures) {
   }
 }
 
+// Another program may rewrite the FastEcho file while the pass runs. The
+// seam changes the file at a chosen moment; the pass must then stop before
+// it writes into a file or a record other than the one it examined, and
+// must never make the file longer.
+std::function<void()> g_change;
+void RunChange() { g_change(); }
+
+struct ChangeCase {
+  const char* name;
+  faults::Moment moment;
+  std::uint64_t nth;
+  std::function<Bytes(const Bytes& now)> change;  // the file the other program leaves
+  std::vector<LogLine> log;                       // after the two "%" lines
+};
+
+TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
+  const FastEchoImage image = ThreeListedAreas();
+  const Bytes original = image.Build();
+  const auto changedAt = [](const char* area) {
+    return LogLine{'!', std::string("Error: {cfg} was changed by another program during the run (area ") +
+                            area + ")"};
+  };
+  const LogLine firstAdded = {'+', "   Added description for area AREA.ONE"};
+  const std::vector<ChangeCase> cases = {
+      {"rewritten between the reserve copy and the open", faults::Moment::ReserveCopyMade, 1,
+       [](const Bytes& now) {
+         Bytes changed = now;
+         changed[100] ^= 0x55;
+         return changed;
+       },
+       {{'!', "Error: {cfg} was changed by another program after its reserve copy was made; "
+              "nothing was written"}}},
+      {"shrunk while the pass is at the second area", faults::Moment::DescriptionFound, 2,
+       [&](const Bytes& now) { return Bytes(now.begin(), now.begin() + image.RecordStart(1) + 100); },
+       {firstAdded, changedAt("AREA.TWO")}},
+      {"rewritten with a longer extension block", faults::Moment::DescriptionFound, 2,
+       [&](const Bytes&) {
+         FastEchoImage moved = image;
+         moved.extensionSize += 20;
+         moved.seed = 7;
+         return moved.Build();
+       },
+       {firstAdded, changedAt("AREA.TWO")}},
+  };
+
+  for (const ChangeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string programDir = dir.Path().string() + platform::kDirSeparator;
+    const std::string cfgPath = dir.File("fastecho.cfg");
+    const std::string logPath = dir.File("blurbsmith.log");
+    WriteFileBytes(cfgPath, original);
+    WriteFileText(dir.File("echo.lst"), kEchoList);
+    Bytes left;  // what the other program wrote
+    g_change = [&] {
+      left = c.change(ReadFileBytes(cfgPath));
+      WriteFileBytes(cfgPath, left);
+    };
+    faults::AtMoment(c.moment, c.nth, RunChange);
+
+    ProcessTrap trap;
+    RunState run;
+    run.programDir = programDir;
+    run.settings.fastEchoCfgPath = cfgPath;
+    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(logPath), true, FixedClock); }), -1);
+    EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), 255);
+    faults::ClearMoments();
+    run.stream.reset();
+    run.log.reset();
+
+    EXPECT_EQ(ReadFileBytes(cfgPath), left) << "nothing written after the change";
+    EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    std::vector<LogLine> lines = {
+        {'%', "  Making reserve copy of Fastecho.cfg [" + programDir + kReserveCopyName + "]"},
+        {'%', "  Processing \"{cfg}\".."}};
+    lines.insert(lines.end(), c.log.begin(), c.log.end());
+    std::string expectedLog = "\r\n";
+    const std::string stamp = LogStamp(FixedClock()).str();
+    for (const LogLine& line : lines)
+      expectedLog += std::string(1, line.mark) + " " + stamp + " BLSM " +
+                     Replace(line.text, "{cfg}", UpCasePath(ShortString(cfgPath)).str()) + "\r\n";
+    EXPECT_EQ(ReadFileText(logPath), expectedLog);
+  }
+}
+
 }  // namespace

@@ -133,8 +133,8 @@ TEST_F(ConfigReaderTest, SplitsLinesIntoKeywordAndValue) {
       {"last line without CR", "KEY a\r\nNAME b", {"KEY=a", "NAME=b"}},
       {"nothing after Ctrl-Z", "KEY a\r\n\x1ANAME b\r\n", {"KEY=a"}},
       {"Ctrl-Z mid-line", "KEY ab\x1A" "cd\r\nNAME b\r\n", {"KEY=ab"}},
-      {"long line keeps 255", "KEY " + std::string(300, 'v') + "\r\nNAME b\r\n",
-       {"KEY=" + std::string(251, 'v'), "NAME=b"}},
+      {"line of exactly 255 characters", "KEY " + std::string(251, 'v') + "\r\n",
+       {"KEY=" + std::string(251, 'v')}},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -191,6 +191,22 @@ TEST_F(ConfigReaderTest, WarningsNameTheFileAndThePhysicalLine) {
   EXPECT_EQ(r.console, "Warning: File " + shownPath + " (line 3) - Unknown \"BAD\"\r\n" +
                            "Warning: File " + shownPath + " (line 7) - Unknown \"WORSE\"\r\n");
   EXPECT_EQ(r.calls, (std::vector<std::string>{"?BAD=one", "KEY=a\nstill 3", "?WORSE=", "NAME=b"}));
+}
+
+// A value cut at 255 characters would be another value (another file's
+// path), so a longer keyword line is an error of its own; a comment line
+// may be as long as it likes.
+TEST_F(ConfigReaderTest, AKeywordLineLongerThan255CharactersIsAnError) {
+  const ReadResult r = ReadText("; " + std::string(400, 'c') + "\r\n" +  // 1
+                                "KEY " + std::string(252, 'v') + "\r\n" +  // 2: 256 characters
+                                "NAME b\r\n" +                              // 3
+                                "// " + std::string(300, 'c') + "\r\n");   // 4
+  EXPECT_EQ(r.exitCode, -1);
+  EXPECT_EQ(r.errorCount, 1);
+  EXPECT_EQ(r.console,
+            "Warning: File " + shownPath + " (line 2) - Line is longer than 255 characters\r\n");
+  EXPECT_EQ(r.calls, (std::vector<std::string>{"NAME=b"}));
+  EXPECT_EQ(r.isKeywordCalls, 1);
 }
 
 TEST_F(ConfigReaderTest, EmptyFileCallsNothing) {

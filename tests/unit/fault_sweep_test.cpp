@@ -97,6 +97,7 @@ class FaultSweep : public testing::Test {
     const std::set<std::string> errors = {
         "Error: Can't make reserve copy\r\n\r\n", "Error: Can't open " + path + "\r\n\r\n",
         "Error: Can't write to " + path + "\r\n\r\n", "Error: " + path + " not found\r\n\r\n",
+        "Error: Can't check " + path + " against its reserve copy\r\n\r\n",
         "Error: Can't create file \"" + dir_.File("blsm.log") + "\"\r\n\r\n"};
     const std::size_t last = console.rfind("Error: ");
     ASSERT_NE(last, std::string::npos) << console;
