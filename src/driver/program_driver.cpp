@@ -1,12 +1,13 @@
 #include "driver/program_driver.h"
 
 #include "driver/area_pass.h"
+#include "driver/version.h"
 #include "log/console.h"
 #include "util/files.h"
 #include "util/strings.h"
 
 void ShowBanner() {
-  ConsoleWriteLn("\r\nBlurbsmith ver 0.2 started:");
+  ConsoleWriteLn(ShortString("\r\nBlurbsmith ver ") + kProgramVersion + " started:");
   ConsoleWriteLn("  Preparing...");
 }
 
@@ -65,7 +66,7 @@ void OpenLog(RunState& run) {
   }
   ConsoleWriteLn(ShortString("  Opening log (") + path + "..");
   run.log = LogWriter::Init(path, true);
-  run.log->LogQuiet('>', kProgramTag, "Blurbsmith ver 0.2 started");
+  run.log->LogQuiet('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " started");
 }
 
 }  // namespace
@@ -86,7 +87,7 @@ void ShutDown(RunState& run) {
           ShortString("  Description was added to ") + NumToStr(run.addedCount) + " areas");
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // closes the FastEcho configuration file
-  log.Log('>', kProgramTag, "Blurbsmith ver 0.2 finished.");
+  log.Log('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " finished.");
   run.log.reset();
 }
 
