@@ -3,7 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "log/console.h"
 #include "platform/fault_injection.h"
+#include "util/cp866.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -96,10 +98,17 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   run.echoList.LookupDescription(tag, description);
   LogWriter& log = *run.log;
   if (description[0] == 0) {
-    log.Log('-', kProgramTag, ShortString("   No description for area") + tag);
+    log.Log('-', kProgramTag, ShortString("   No description for area") + Shown(run, tag));
     return;
   }
   if (run.settings.upcaseFirstDescChar) description[0] = UpCaseChar(description[0]);
+  if (run.readOnly) {
+    const ShortString text = CStrToShort(description, kDescriptionWidth);
+    ConsoleWriteLine("   Would add description for area " + Shown(run, tag) + ": \"" +
+                     Shown(run, text) + "\"");
+    ++run.addedCount;
+    return;
+  }
   faults::Reached(faults::Moment::DescriptionFound);
   EnsureStillTheSameRecord(pass, record, recordStart, tag);
   RecordStream& stream = *run.stream;
@@ -111,42 +120,46 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   ++run.addedCount;
 }
 
-void WalkAreas(PassContext& pass, const AreaTable& table) {
-  RecordStream& stream = *pass.run.stream;
-  std::uint8_t record[kRecordBufferSize];
-  std::uint64_t nextRecordPos = table.firstAreaOffset;
-  for (;;) {
-    stream.Seek(static_cast<std::int64_t>(nextRecordPos));
-    stream.Read(record, table.areaRecordSize);
-    if (stream.Status() != kStreamOk) return;  // the end of the file, or a partial record
-    const std::uint64_t recordStart = nextRecordPos;
-    nextRecordPos += table.areaRecordSize;
-    DescribeArea(pass, record, recordStart);
-  }
+}  // namespace
+
+ShortString FastEchoPath(const RunState& run) { return UpCasePath(run.settings.fastEchoCfgPath); }
+
+std::string Shown(const RunState& run, std::string_view text) {
+  return run.utf8Console ? Cp866ToUtf8(text) : std::string(text);
 }
 
-}  // namespace
+bool OpenAreaTable(RunState& run, const ShortString& cfgPath, AreaTable* table) {
+  LogWriter& log = *run.log;
+  run.stream = RecordStream::Open(cfgPath, run.readOnly ? kFastEchoReadMode : kFastEchoOpenMode,
+                                  kStreamBufferSize);
+  if (run.stream->Status() != kStreamOk) log.Error(kProgramTag, ShortString("Can't open ") + cfgPath);
+
+  *table = LocateAreaTable(*run.stream);
+  log.Log('%', kProgramTag, ShortString("  Processing \"") + cfgPath + "\"..");
+  if (run.stream->Status() == kStreamOk && !AreaRecordSizeSupported(table->areaRecordSize)) {
+    log.Warning(kProgramTag, ShortString("Area record size ") + NumToStr(table->areaRecordSize) +
+                                 " is not supported; no area was processed");
+    return false;
+  }
+  return true;
+}
 
 void DescribeAreas(RunState& run) {
   LogWriter& log = *run.log;
-  PassContext pass{run, UpCasePath(run.settings.fastEchoCfgPath), ReserveCopyPath(run)};
+  PassContext pass{run, FastEchoPath(run), ReserveCopyPath(run)};
   if (!FileExists(pass.cfgPath)) log.Error(kProgramTag, pass.cfgPath + " not found");
 
-  log.Log('%', kProgramTag,
-          ShortString("  Making reserve copy of Fastecho.cfg [") + pass.reserveCopyPath + "]");
-  if (!CopyFile(pass.cfgPath, pass.reserveCopyPath)) log.Error(kProgramTag, "Can't make reserve copy");
-  faults::Reached(faults::Moment::ReserveCopyMade);
-
-  run.stream = RecordStream::Open(pass.cfgPath, kFastEchoOpenMode, kStreamBufferSize);
-  if (run.stream->Status() != kStreamOk) log.Error(kProgramTag, ShortString("Can't open ") + pass.cfgPath);
-
-  const AreaTable table = LocateAreaTable(*run.stream);
-  log.Log('%', kProgramTag, ShortString("  Processing \"") + pass.cfgPath + "\"..");
-  if (run.stream->Status() == kStreamOk && !AreaRecordSizeSupported(table.areaRecordSize)) {
-    log.Warning(kProgramTag, ShortString("Area record size ") + NumToStr(table.areaRecordSize) +
-                                 " is not supported; no area was processed");
-    return;
+  if (!run.readOnly) {
+    log.Log('%', kProgramTag,
+            ShortString("  Making reserve copy of Fastecho.cfg [") + pass.reserveCopyPath + "]");
+    if (!CopyFile(pass.cfgPath, pass.reserveCopyPath)) log.Error(kProgramTag, "Can't make reserve copy");
+    faults::Reached(faults::Moment::ReserveCopyMade);
   }
+
+  AreaTable table;
+  if (!OpenAreaTable(run, pass.cfgPath, &table)) return;
   pass.recordSize = table.areaRecordSize;
-  WalkAreas(pass, table);
+  ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t start) {
+    DescribeArea(pass, record, start);
+  });
 }

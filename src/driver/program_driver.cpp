@@ -1,5 +1,6 @@
 #include "driver/program_driver.h"
 
+#include "driver/area_listing.h"
 #include "driver/area_pass.h"
 #include "driver/version.h"
 #include "log/console.h"
@@ -7,7 +8,8 @@
 #include "util/strings.h"
 
 void ShowBanner() {
-  ConsoleWriteLn(ShortString("\r\nBlurbsmith ver ") + kProgramVersion + " started:");
+  ConsoleWriteLn("");  // the banner starts with an empty line
+  ConsoleWriteLn(ShortString("Blurbsmith ver ") + kProgramVersion + " started:");
   ConsoleWriteLn("  Preparing...");
 }
 
@@ -60,6 +62,10 @@ void ReadSettings(RunState& run) {
 
 void OpenLog(RunState& run) {
   const ShortString& path = run.settings.logFilePath;
+  if (run.readOnly) {
+    run.log = LogWriter::Init(path, false);  // console only; an empty name still stops the run
+    return;
+  }
   if (path.empty()) {
     run.log = LogWriter::Init("", false);  // refuses the empty name: the run ends here
     return;
@@ -76,7 +82,7 @@ void StartUp(RunState& run) {
   run.settingsPath = SettingsPathFor(run.programDir);
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
   ReadSettings(run);
-  RefuseLogOnAnotherFile(run);
+  if (!run.readOnly) RefuseLogOnAnotherFile(run);
   OpenLog(run);
   run.echoList.Bind(run.settings.echoListPath);
 }
@@ -97,4 +103,48 @@ void RunProgram(RunState& run) {
   DescribeAreas(run);
   ShutDown(run);
   platform::ExitProcess(0);
+}
+
+namespace {
+
+// The preview and the listing start up as a run does, without its log.
+void StartReadOnly(RunState& run) {
+  run.readOnly = true;
+  run.utf8Console = platform::ConsoleUsesUtf8();
+  ShowBanner();
+  StartUp(run);
+}
+
+[[noreturn]] void Finish(RunState& run) {
+  run.stream.reset();
+  run.log.reset();
+  platform::ExitProcess(0);
+}
+
+}  // namespace
+
+void RunCommand(RunState& run, const CommandLine& commandLine) {
+  switch (commandLine.command) {
+    case Command::Run:
+      RunProgram(run);
+    case Command::Help:
+      ConsoleWriteText(UsageText());
+      platform::ExitProcess(0);
+    case Command::Version:
+      ConsoleWriteText(VersionText());
+      platform::ExitProcess(0);
+    case Command::Preview:
+      StartReadOnly(run);
+      DescribeAreas(run);
+      ConsoleWriteLn(ShortString("  Description would be added to ") + NumToStr(run.addedCount) +
+                     " areas");
+      Finish(run);
+    case Command::List:
+      StartReadOnly(run);
+      ListAreas(run);
+      Finish(run);
+    case Command::Invalid:
+      break;
+  }
+  ConsoleError(commandLine.error);
 }

@@ -19,4 +19,8 @@ struct RunState {
   std::unique_ptr<RecordStream> stream;  // the FastEcho configuration file
   EchoListFile echoList;
   std::uint32_t addedCount = 0;  // 32 bits: a big node must not wrap it
+  // A preview or a listing: no log, no reserve copy, the FastEcho file only
+  // read. `utf8Console` then asks for code page 866 text shown as UTF-8.
+  bool readOnly = false;
+  bool utf8Console = false;
 };

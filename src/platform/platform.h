@@ -18,14 +18,17 @@ enum class Sharing { None, Read, Write, ReadWrite };
 enum class Creation { OpenExisting, CreateAlways };
 enum class SeekFrom { Begin, Current, End };
 
-// Path conventions of the build: Windows paths are case-insensitive and are
-// upper-cased for display; POSIX paths keep their case.
+// Conventions of the build: Windows paths are case-insensitive and are
+// upper-cased for display, POSIX paths keep their case; console lines end
+// as the platform's own text does.
 #ifdef _WIN32
 inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
+inline constexpr const char* kConsoleLineEnd = "\r\n";
 #else
 inline constexpr bool kUpcasePaths = false;
 inline constexpr char kDirSeparator = '/';
+inline constexpr const char* kConsoleLineEnd = "\n";
 #endif
 
 // Whether an open accepts something other than a disk file (a device, a
@@ -100,6 +103,9 @@ bool ExecutablePath(std::string* path);
 void ConsoleWrite(const char* bytes, std::size_t count);
 using ConsoleHook = void (*)(const char* bytes, std::size_t count);
 void SetConsoleHook(ConsoleHook hook);
+// True when the user's terminal expects UTF-8 (POSIX: the locale's
+// character set); false on Windows, whose console shows the OEM code page.
+bool ConsoleUsesUtf8();
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

@@ -2,13 +2,16 @@
 // emulated with advisory locks: flock belongs to the open file description,
 // so it lives exactly as long as the handle, like a Windows share mode.
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 
@@ -269,6 +272,14 @@ void ConsoleWrite(const char* bytes, std::size_t count) {
     bytes += n;
     count -= static_cast<std::size_t>(n);
   }
+}
+
+bool ConsoleUsesUtf8() {
+  // Asked only here: the program's own text handling consults no locale.
+  if (!std::setlocale(LC_CTYPE, "")) return false;
+  const bool utf8 = std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
 }
 
 LocalDateTime LocalNow() {

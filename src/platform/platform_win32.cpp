@@ -228,6 +228,8 @@ void ConsoleWrite(const char* bytes, std::size_t count) {
   }
 }
 
+bool ConsoleUsesUtf8() { return false; }
+
 LocalDateTime LocalNow() {
   SYSTEMTIME t;
   ::GetLocalTime(&t);

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "util/strings.h"
@@ -108,9 +110,11 @@ std::vector<std::string> Installation::Argv() const {
   return argv;
 }
 
-std::string Installation::Command(const std::string& redirections) const {
+std::string Installation::Command(const std::string& redirections,
+                                  const std::vector<std::string>& args) const {
   std::string command = "cd " + Quote(work_.string()) + " && exec";
   for (const std::string& arg : Argv()) command += " " + Quote(arg);
+  for (const std::string& arg : args) command += " " + Quote(arg);
   return command + " " + redirections;
 }
 
@@ -146,15 +150,16 @@ void Installation::MoveProgramTo(const fs::path& dir) {
   prog_ = dir;
 }
 
-RunResult Installation::Run() const {
+RunResult Installation::Run(const std::vector<std::string>& args) const {
   RunResult result;
-  FILE* pipe = ::popen(Command().c_str(), "r");
+  FILE* pipe = ::popen(Command("</dev/null 2>/dev/null", args).c_str(), "r");
   if (!pipe) throw std::runtime_error("popen failed");
   char buffer[4096];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ConsoleAsCrLf(*this, result.out);
   return result;
 }
 
@@ -196,7 +201,7 @@ RunResult Installation::RunWithin(int seconds, bool terminal) const {
   }
   if (result.exitCode != kTimedOut) result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (master >= 0) ::close(master);
-  result.out = ReadFileText(outputPath);
+  result.out = ConsoleAsCrLf(*this, ReadFileText(outputPath));
   return result;
 }
 
@@ -228,6 +233,24 @@ std::vector<std::string> Installation::LogLines(const std::string& name) const {
   std::vector<std::string> lines = SplitCrLf(ReadFileText(WorkPath(name)));
   for (std::string& line : lines) line = std::regex_replace(line, stamp, "$1 <stamp> ");
   return lines;
+}
+
+std::string ConsoleAsCrLf(const Installation& inst, const std::string& raw) {
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const bool crlf = raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n';
+    if (inst.UnderWine()) {
+      if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) ADD_FAILURE() << "a console LF without CR";
+      if (raw[i] == '\r' && !crlf) ADD_FAILURE() << "a console CR without LF";
+      out += raw[i];
+    } else if (raw[i] == '\r') {
+      ADD_FAILURE() << "a CR in the native console output";
+    } else {
+      if (raw[i] == '\n') out += '\r';
+      out += raw[i];
+    }
+  }
+  return out;
 }
 
 std::string StartLines(const Installation& inst) {

@@ -15,7 +15,9 @@
 
 struct RunResult {
   int exitCode = -1;
-  std::string out;  // standard output, byte for byte
+  // Standard output, byte for byte, with each line end written as CR LF
+  // whatever the build (see ConsoleAsCrLf).
+  std::string out;
 };
 
 class Installation {
@@ -28,7 +30,7 @@ class Installation {
   std::string ProgPath(const std::string& name) const { return (prog_ / name).string(); }
 
   void WriteSettings(const std::string& text) const;
-  RunResult Run() const;
+  RunResult Run(const std::vector<std::string>& args = {}) const;
   // Runs the program with the given shell redirections of its standard
   // streams instead of the usual ones; returns its exit code.
   int RunRedirected(const std::string& redirections) const;
@@ -72,7 +74,8 @@ class Installation {
   bool unprivileged_ = false;
   std::vector<std::string> env_;
 
-  std::string Command(const std::string& redirections = "</dev/null 2>/dev/null") const;
+  std::string Command(const std::string& redirections = "</dev/null 2>/dev/null",
+                      const std::vector<std::string>& args = {}) const;
   std::vector<std::string> Argv() const;
 };
 
@@ -81,6 +84,12 @@ bool RunningAsRoot();
 
 // Waits for a started process; its exit code, or -1 when a signal ended it.
 int WaitFor(pid_t pid);
+
+// Console output of `inst` with its line ends as CR LF, so that one
+// expectation serves both builds. The native build ends console lines with
+// LF alone and the Windows one with CR LF; any other line end is reported
+// as a test failure, so the check stays byte-exact.
+std::string ConsoleAsCrLf(const Installation& inst, const std::string& raw);
 
 // The console lines of the banner and the settings step.
 std::string StartLines(const Installation& inst);

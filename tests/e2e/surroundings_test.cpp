@@ -98,6 +98,14 @@ TEST_F(E2eSurroundings, ALogSharedWithOtherWritersKeepsTheirLines) {
   WriteFileText(inst_.WorkPath("events.log"), "line of another program\r\n");
   ASSERT_EQ(inst_.RunRedirected(">> events.log </dev/null 2>/dev/null"), 0);
 
+  // The console's lines end as the platform's do (LF alone on POSIX), the
+  // log's in CR LF: read both as CR LF lines.
+  std::string text;
+  for (const char c : ReadFileText(inst_.WorkPath("events.log"))) {
+    if (c == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
+    text += c;
+  }
+  WriteFileText(inst_.WorkPath("events.log"), text);
   std::vector<std::string> logged, console;
   const std::vector<std::string> lines = inst_.LogLines("events.log");
   ASSERT_FALSE(lines.empty());
@@ -186,7 +194,8 @@ TEST_F(E2eSurroundings, TwoRunsAtOnceNeverSpoilTheReserveCopy) {
     const pid_t a = inst_.Start(outA);
     const pid_t b = inst_.Start(outB);
     const int codes[] = {WaitFor(a), WaitFor(b)};
-    const std::string outs[] = {ReadFileText(outA), ReadFileText(outB)};
+    const std::string outs[] = {ConsoleAsCrLf(inst_, ReadFileText(outA)),
+                                ConsoleAsCrLf(inst_, ReadFileText(outB))};
     int completed = 0;
     for (int i = 0; i < 2; ++i) {
       if (codes[i] == 0) {
@@ -249,7 +258,7 @@ TEST_F(E2eSurroundings, WithoutProcTheProgramStopsInsteadOfGuessing) {
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 255);
-  EXPECT_EQ(ReadFileText(inst_.WorkPath("out.txt")),
+  EXPECT_EQ(ConsoleAsCrLf(inst_, ReadFileText(inst_.WorkPath("out.txt"))),
             "\r\nBlurbsmith ver 0.2 started:\r\n  Preparing...\r\n"
             "Error: Can't find the program's own directory, where its settings file lies\r\n\r\n");
   EXPECT_EQ(ReadFileBytes(Cfg()), original_);

@@ -41,7 +41,7 @@ struct ConsoleProbe {
 ConsoleProbe g_probe;
 
 void ProbeConsole(const char* bytes, std::size_t count) {
-  const std::string_view text(bytes, count);
+  const std::string text = ConsoleAsCrLf(std::string_view(bytes, count));
   g_probe.bytes.append(text);
   if (!g_probe.armed && !g_probe.armAtLine.empty() && text == g_probe.armAtLine + "\r\n") {
     faults::Arm(faults::Op::Write, 1, g_probe.kind);

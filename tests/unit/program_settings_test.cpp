@@ -147,10 +147,13 @@ TEST_F(ProgramSettingsTest, PathsKeepCaseAndInnerBlanks) {
     EXPECT_EQ(o.errorCount, 0);
     EXPECT_EQ(o.settings.echoListPath.str(), c.stored);
   }
-  // A path on an over-long line keeps what fits in the line's 255.
-  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n");
-  EXPECT_EQ(o.errorCount, 0);
-  EXPECT_EQ(o.settings.echoListPath.str(), std::string(255 - 9, 'p'));
+  // A path on an over-long line is never cut into another path: the line
+  // is an error, and the setting keeps its value.
+  ProgramSettings start;
+  start.echoListPath = "old";
+  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n", start);
+  EXPECT_EQ(o.errorCount, 1);
+  EXPECT_EQ(o.settings.echoListPath.str(), "old");
   EXPECT_EQ(o.settings.logFilePath.str(), "x.log");
 }
 
