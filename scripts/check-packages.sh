@@ -92,10 +92,10 @@ set +e
 (cd "$scratch" && "$dir/blurbsmith") >"$scratch/console.txt"
 code=$?
 set -e
-expected=$'\r\n'"Blurbsmith ver $version started:"$'\r\n  Preparing...\r\n'
-expected+="  Reading \"$dir/blurbsmith.cfg\"..."$'\r\n'
-expected+="  Opening log ($scratch/none/log/blurbsmith.log.."$'\r\n'
-expected+="Error: Can't create file \"$scratch/none/log/blurbsmith.log\""$'\r\n\r\n'
+expected=$'\n'"Blurbsmith ver $version started:"$'\n  Preparing...\n'
+expected+="  Reading \"$dir/blurbsmith.cfg\"..."$'\n'
+expected+="  Opening log ($scratch/none/log/blurbsmith.log.."$'\n'
+expected+="Error: Can't create file \"$scratch/none/log/blurbsmith.log\""$'\n\n'
 check "packaged blurbsmith reads the packaged sample (exit 255 at the log)" \
   test "$code:$(cat -v "$scratch/console.txt")" = "255:$(printf '%s' "$expected" | cat -v)"
 

@@ -18,7 +18,7 @@ namespace faults = platform::faults;
 // Reads the reserve copy for the comparison in large pieces: it is read
 // once, whole.
 constexpr std::uint32_t kCompareChunkSize = 64 * 1024;
-constexpr std::uint16_t kReadSharedMode = 0x3D20;  // existing, read, others may read
+constexpr StreamMode kReadSharedMode{platform::Access::Read, platform::Sharing::Read};
 
 // What the pass knows while it walks: where it works and what it has
 // already made sure of.

@@ -10,8 +10,10 @@
 #include "driver/run_state.h"
 
 inline constexpr const char* kReserveCopyName = "$FE_CFG$.QZ$";
-inline constexpr std::uint16_t kFastEchoOpenMode = 0x3D42;  // existing, read/write, shared
-inline constexpr std::uint16_t kFastEchoReadMode = 0x3D40;  // existing, read, shared
+// Others (FastEcho among them) may read and write the file meanwhile.
+inline constexpr StreamMode kFastEchoOpenMode{platform::Access::ReadWrite,
+                                              platform::Sharing::ReadWrite};
+inline constexpr StreamMode kFastEchoReadMode{platform::Access::Read, platform::Sharing::ReadWrite};
 inline constexpr std::uint32_t kStreamBufferSize = 256;
 
 inline ShortString ReserveCopyPath(const RunState& run) { return run.programDir + kReserveCopyName; }

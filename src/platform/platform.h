@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -25,11 +26,16 @@ enum class SeekFrom { Begin, Current, End };
 inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
 inline constexpr const char* kConsoleLineEnd = "\r\n";
+inline constexpr std::string_view kDirSeparators = ":\\";
 #else
 inline constexpr bool kUpcasePaths = false;
 inline constexpr char kDirSeparator = '/';
 inline constexpr const char* kConsoleLineEnd = "\n";
+inline constexpr std::string_view kDirSeparators = "/";
 #endif
+
+// What ends a path's directory part.
+constexpr bool IsDirSeparator(char c) { return kDirSeparators.find(c) != std::string_view::npos; }
 
 // Whether an open accepts something other than a disk file (a device, a
 // pipe, a socket). Files the system reads as data must be disk files: a

@@ -22,12 +22,32 @@ bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
   return TakeIoResult() == 0;
 }
 
+// A file of bytes with no line handling, for the copy.
+struct RawFile {
+  platform::FileHandle handle = platform::kInvalidHandle;
+};
+
 bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
              platform::Sharing sharing, platform::Creation creation) {
   TakeIoResult();  // like the text opens: no earlier failure survives an open
-  file.name = name;
   return platform::OpenFile(name.CStr().c_str(), access, sharing, creation,
                             platform::Target::DiskFile, &file.handle) == 0;
+}
+
+// The source is read exclusively: nobody changes it during the copy.
+bool OpenRawRead(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
+                 platform::Creation::OpenExisting);
+}
+
+bool OpenRawRewrite(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
+                 platform::Creation::CreateAlways);
+}
+
+void CloseRaw(RawFile& file) {
+  if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
+  file.handle = platform::kInvalidHandle;
 }
 
 // One round of the copy loop; false when a read or write fails or comes short.
@@ -36,14 +56,6 @@ bool CopyChunk(RawFile& source, RawFile& destination, char* buffer, std::uint32_
   std::uint32_t written = 0;
   if (*got == 0) return true;
   return platform::WriteFile(destination.handle, buffer, *got, &written) == 0 && written == *got;
-}
-
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == ':' || c == '\\';
-#else
-  return c == '/';
-#endif
 }
 
 }  // namespace
@@ -58,21 +70,6 @@ bool OpenTextAppend(TextFile& file, const ShortString& name) {
 
 bool OpenTextRewrite(TextFile& file, const ShortString& name) {
   return OpenText(file, name, [](TextFile& f) { f.Rewrite(); });
-}
-
-bool OpenRawRead(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
-                 platform::Creation::OpenExisting);
-}
-
-bool OpenRawRewrite(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
-                 platform::Creation::CreateAlways);
-}
-
-void CloseRaw(RawFile& file) {
-  if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
-  file.handle = platform::kInvalidHandle;
 }
 
 bool CopyFile(const ShortString& source, const ShortString& destination) {
@@ -120,7 +117,7 @@ PathParts SplitPath(const ShortString& path) {
   std::size_t sep = 0;  // 1-based position of the last separator, 0 when none
   std::size_t dot = 0;  // 1-based position of the last dot after it, 0 when none
   for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (IsSeparator(path[i - 1])) {
+    if (platform::IsDirSeparator(path[i - 1])) {
       sep = i;
       dot = 0;
     } else if (path[i - 1] == '.') {

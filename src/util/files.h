@@ -15,15 +15,6 @@ bool OpenTextRead(TextFile& file, const ShortString& name);
 bool OpenTextAppend(TextFile& file, const ShortString& name);
 bool OpenTextRewrite(TextFile& file, const ShortString& name);
 
-// A file of bytes with no line handling.
-struct RawFile {
-  ShortString name;
-  platform::FileHandle handle = platform::kInvalidHandle;
-};
-bool OpenRawRead(RawFile& file, const ShortString& name);  // exclusive
-bool OpenRawRewrite(RawFile& file, const ShortString& name);
-void CloseRaw(RawFile& file);
-
 inline constexpr std::uint32_t kCopyBufferSize = 262144;
 // Byte-for-byte copy with the source's attribute bits, except those that
 // would keep a later copy from replacing it (read-only, hidden, system);

@@ -3,32 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-platform::Access AccessOf(std::uint16_t mode) {
-  switch (mode & 0x03) {
-    case 0: return platform::Access::Read;
-    case 1: return platform::Access::Write;
-    default: return platform::Access::ReadWrite;
-  }
-}
-
-platform::Sharing SharingOf(std::uint16_t mode) {
-  switch ((mode >> 4) & 0x0F) {
-    case 2: return platform::Sharing::Read;
-    case 3: return platform::Sharing::Write;
-    case 4: return platform::Sharing::ReadWrite;
-    default: return platform::Sharing::None;
-  }
-}
-
-}  // namespace
-
-std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, std::uint16_t mode,
+std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, StreamMode mode,
                                                  std::uint32_t bufferSize) {
   std::unique_ptr<RecordStream> stream(new RecordStream);
   const std::uint32_t error =
-      platform::OpenFile(name.CStr().c_str(), AccessOf(mode), SharingOf(mode),
+      platform::OpenFile(name.CStr().c_str(), mode.access, mode.sharing,
                          platform::Creation::OpenExisting, platform::Target::DiskFile,
                          &stream->handle_);
   if (error != 0) stream->SetError(kStreamOpenError, static_cast<std::int32_t>(error));
@@ -94,7 +73,8 @@ void RecordStream::WriteOut() {
 }
 
 void RecordStream::DropReadAhead() {
-  // A failure of this move is not recorded; the next operation meets it.
+  // A failure of this move is not recorded: the buffer is dropped either
+  // way, and the next Seek sets the file pointer anew.
   platform::SeekFile(handle_, -static_cast<std::int64_t>(bufEnd_ - bufPtr_),
                      platform::SeekFrom::Current, nullptr);
   bufPtr_ = bufEnd_ = 0;

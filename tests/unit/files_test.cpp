@@ -379,15 +379,6 @@ TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoPendingError) {
     }
   }
   EXPECT_FALSE(fs::exists(missing));
-
-  RawFile raw;
-  EXPECT_TRUE(OpenRawRead(raw, ShortString(present)));
-  CloseRaw(raw);
-  EXPECT_FALSE(OpenRawRead(raw, ShortString(missing)));
-  EXPECT_TRUE(OpenRawRewrite(raw, ShortString(dir.File("raw.bin"))));
-  CloseRaw(raw);
-  EXPECT_FALSE(OpenRawRewrite(raw, ShortString(unmakeable)));
-  EXPECT_EQ(TakeIoResult(), 0u);
 }
 
 TEST_F(FilesTest, OpenTextRewriteEmptiesAnExistingFile) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/area_pass.h"
 #include "log/log_stamp.h"
 #include "support/fastecho_builder.h"
 #include "support/process_trap.h"
@@ -44,7 +45,7 @@ TEST(ProgramDriverTest, ShutDownReportsTheCountAndReleasesEverything) {
       ProcessTrap trap;
       const ShortString logName(logPath);
       ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(logName, true, FixedClock); }), -1);
-      run.stream = RecordStream::Open(ShortString(cfgPath), 0x3D42, 256);
+      run.stream = RecordStream::Open(ShortString(cfgPath), kFastEchoOpenMode, kStreamBufferSize);
       ASSERT_EQ(run.stream->Status(), kStreamOk);
       run.addedCount = count;
       trap.Clear();
