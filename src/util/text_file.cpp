@@ -98,8 +98,9 @@ bool TextFile::Fill() {
     return false;
   }
   // Ctrl-Z ends the text: nothing after it is ever handed out.
-  if (const void* mark = std::memchr(buffer_.get(), kEndOfText, got)) {
-    got = static_cast<std::uint32_t>(static_cast<const char*>(mark) - buffer_.get());
+  const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
+  if (mark != buffer_.get() + got) {
+    got = static_cast<std::uint32_t>(mark - buffer_.get());
     textEnded_ = true;
   }
   end_ = got;
@@ -127,7 +128,8 @@ std::string_view TextFile::ReadLineSlow() {
     if (pos_ == end_ && !Fill()) break;
     const char* start = buffer_.get() + pos_;
     const std::size_t available = end_ - pos_;
-    const char* cr = static_cast<const char*>(std::memchr(start, '\r', available));
+    const char* cr = FindByte(start, start + available, '\r');
+    if (cr == start + available) cr = nullptr;
     const std::size_t chunk = cr ? static_cast<std::size_t>(cr - start) : available;
     if (!copying && cr) {
       direct = std::string_view(start, std::min(chunk, kMaxLine));

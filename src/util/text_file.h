@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "util/byte_scan.h"
 #include "util/io_result.h"
 #include "util/short_string.h"
 
@@ -73,8 +74,9 @@ class TextFile {
 inline std::string_view TextFile::ReadLineView() {
   if (mode_ == Mode::Reading && end_ - pos_ > 1 && !IoErrorPending()) {
     const char* start = buffer_.get() + pos_;
-    if (const void* cr = std::memchr(start, '\r', end_ - pos_ - 1)) {
-      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
+    const char* last = buffer_.get() + end_ - 1;
+    if (const char* cr = FindByte(start, last, '\r'); cr != last) {
+      const std::size_t length = static_cast<std::size_t>(cr - start);
       pos_ += static_cast<std::uint32_t>(length + 1);
       if (buffer_[pos_] == '\n') ++pos_;
       return std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
