@@ -71,6 +71,18 @@ void TextFile::CutAtEndOfFileMark() {
   if (error != 0) SetIoError(error);  // the end cannot be found: no appending
 }
 
+void TextFile::Rewind() {
+  if (mode_ != Mode::Reading) {
+    SetIoError(kFileNotOpen);
+    return;
+  }
+  pos_ = end_ = 0;
+  const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Begin, nullptr);
+  // Where the file pointer stands after a failed seek is unknown: read nothing.
+  textEnded_ = error != 0;
+  if (error != 0) SetIoError(error);
+}
+
 void TextFile::Close() {
   if (!IsOpen()) {
     SetIoError(kFileNotOpen);

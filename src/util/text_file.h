@@ -36,12 +36,23 @@ class TextFile {
   void Rewrite();  // new empty file, writing
   void Append();   // existing file, writing at its end after the Ctrl-Z cut
   void Close();
+  // Reading starts again at the first line: back to the start of the file,
+  // and what is buffered is dropped, so the file is read anew.
+  void Rewind();
 
   bool Eof() { return mode_ == Mode::Reading && pos_ != end_ ? false : EofSlow(); }
   // The next line, at most 255 characters. The view stays valid until the
   // next call on this file.
   std::string_view ReadLineView();
   void ReadLine(ShortString& line) { line = ReadLineView(); }
+  // Hands the lines that ReadLineView would hand out, one by one, to
+  // `visit` (bool(std::string_view)) until it answers true, the text ends or
+  // a read fails (the pending error then says so, and the line that read
+  // interrupted is not handed out). True when `visit` stopped it. For speed
+  // the pending error is tested at the start and at buffer fills only, so
+  // `visit` must not use files itself.
+  template <typename Visit>
+  bool ScanLines(Visit visit);
 
   void Write(std::string_view text);
   void WriteLine(std::string_view text);
@@ -52,6 +63,7 @@ class TextFile {
 
   void Open(platform::Access access, platform::Creation creation, Mode mode);
   bool EofSlow();
+  bool LineInBuffer(std::string_view* line);
   std::string_view ReadLineSlow();
   bool Fill();
   void CutAtEndOfFileMark();
@@ -67,20 +79,39 @@ class TextFile {
   char line_[ShortString::kCapacity];
 };
 
-// The common case inline: a line whose CR and the byte after it are both in
-// the buffer is handed out where it lies. Everything else (a line running
-// past the buffer, a CR as its last byte, a closed file, a pending error)
-// takes the general path.
+// The common case, inline: a line whose CR and the byte after it are both
+// in the buffer is handed out where it lies. Everything else (a line running
+// past the buffer, a CR as its last byte) takes ReadLineSlow, and so do a
+// closed file and a pending error, which the callers test first.
+inline bool TextFile::LineInBuffer(std::string_view* line) {
+  if (end_ - pos_ <= 1) return false;
+  const char* start = buffer_.get() + pos_;
+  const char* last = buffer_.get() + end_ - 1;
+  const char* cr = FindByte(start, last, '\r');
+  if (cr == last) return false;
+  const std::size_t length = static_cast<std::size_t>(cr - start);
+  pos_ += static_cast<std::uint32_t>(length + 1);
+  if (buffer_[pos_] == '\n') ++pos_;
+  *line = std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
+  return true;
+}
+
 inline std::string_view TextFile::ReadLineView() {
-  if (mode_ == Mode::Reading && end_ - pos_ > 1 && !IoErrorPending()) {
-    const char* start = buffer_.get() + pos_;
-    const char* last = buffer_.get() + end_ - 1;
-    if (const char* cr = FindByte(start, last, '\r'); cr != last) {
-      const std::size_t length = static_cast<std::size_t>(cr - start);
-      pos_ += static_cast<std::uint32_t>(length + 1);
-      if (buffer_[pos_] == '\n') ++pos_;
-      return std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
-    }
-  }
+  std::string_view line;
+  if (mode_ == Mode::Reading && !IoErrorPending() && LineInBuffer(&line)) return line;
   return ReadLineSlow();
+}
+
+template <typename Visit>
+bool TextFile::ScanLines(Visit visit) {
+  if (IoErrorPending()) return false;
+  while (!Eof()) {
+    std::string_view line;
+    if (!LineInBuffer(&line)) {
+      line = ReadLineSlow();
+      if (IoErrorPending()) return false;
+    }
+    if (visit(line)) return true;
+  }
+  return false;
 }

@@ -32,10 +32,23 @@ Lines ReadAll(TextFile& file) {
   return lines;
 }
 
+Lines ScanAll(TextFile& file) {
+  Lines lines;
+  EXPECT_FALSE(file.ScanLines([&lines](std::string_view line) {
+    lines.emplace_back(line);
+    return lines.size() > 10000;  // a reader that never ends
+  }));
+  return lines;
+}
+
+// The lines of the file, read line by line; ScanLines must hand out the same.
 Lines ReadFileLines(const std::string& path, std::uint32_t bufferSize) {
   TextFile file(bufferSize);
   EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
   Lines lines = ReadAll(file);
+  EXPECT_EQ(TakeIoResult(), 0u);
+  file.Rewind();
+  EXPECT_EQ(ScanAll(file), lines) << "ScanLines";
   EXPECT_EQ(TakeIoResult(), 0u);
   file.Close();
   EXPECT_EQ(TakeIoResult(), 0u);
@@ -159,6 +172,103 @@ TEST_F(TextFileTest, ReopeningStartsAtTheFirstLineAgain) {
   EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
   file.Close();
   EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, RewindStartsAtTheFirstLineAndReadsTheFileAnew) {
+  const std::string path = Write("a\r\nb\r\nc\r\n");
+  TextFile file(4);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+  EXPECT_EQ(std::string(file.ReadLineView()), "a");
+  file.Rewind();  // from the middle of the buffer
+  EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
+  file.Rewind();  // from the end of the text
+  EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
+
+  // Nothing buffered survives: what the file holds now is read.
+  WriteFileText(path, "new\r\n\x1A" "after\r\n");
+  file.Rewind();
+  EXPECT_EQ(ReadAll(file), (Lines{"new"}));
+  WriteFileText(path, "x\r\ny\r\n");
+  file.Rewind();  // after a Ctrl-Z ended the text
+  EXPECT_EQ(ReadAll(file), (Lines{"x", "y"}));
+  EXPECT_EQ(TakeIoResult(), 0u);
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, ScanLinesStopsWhereItsVisitorSaysSo) {
+  TextFile file(5);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(Write("one\r\ntwo\r\nthree\r\nfour"))));
+  Lines seen;
+  EXPECT_TRUE(file.ScanLines([&seen](std::string_view line) {
+    seen.emplace_back(line);
+    return line == "two";
+  }));
+  EXPECT_EQ(seen, (Lines{"one", "two"}));
+  EXPECT_EQ(ReadAll(file), (Lines{"three", "four"}));  // reading goes on after it
+  EXPECT_FALSE(file.ScanLines([](std::string_view) { return true; }));  // at the end: no line
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, RewindAndScanLinesFailures) {
+  const std::string path = Write("line0\r\nline1\r\nline2\r\n");
+  auto scanNone = [](TextFile& f) {
+    return f.ScanLines([](std::string_view) {
+      ADD_FAILURE() << "a line was handed out";
+      return true;
+    });
+  };
+  {
+    SCOPED_TRACE("rewind of a file that is not open");
+    TextFile file;
+    file.Rewind();
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
+  {
+    SCOPED_TRACE("failing seek: nothing more is read");
+    TextFile file(16);
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    EXPECT_EQ(std::string(file.ReadLineView()), "line0");
+    faults::Arm(faults::Op::Seek, 1);
+    file.Rewind();
+    faults::Disarm();
+    EXPECT_NE(TakeIoResult(), 0u);
+    EXPECT_TRUE(file.ReadLineView().empty());
+    EXPECT_TRUE(file.Eof());
+    file.Rewind();  // a later rewind that works reads from the start again
+    EXPECT_EQ(ReadAll(file), (Lines{"line0", "line1", "line2"}));
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("a pending error stops the scan before it reads");
+    TextFile file(16);
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    faults::Arm(faults::Op::Read, 1);  // counts reads from here on
+    SetIoError(kFileNotOpen);
+    EXPECT_FALSE(scanNone(file));
+    EXPECT_EQ(faults::Calls(faults::Op::Read), 0u);
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
+  {
+    SCOPED_TRACE("failing read: the interrupted line is not handed out");
+    TextFile file(16);  // the first fill ends inside "line2"
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    faults::Arm(faults::Op::Read, 2);
+    Lines seen;
+    EXPECT_FALSE(file.ScanLines([&seen](std::string_view line) {
+      seen.emplace_back(line);
+      return false;
+    }));
+    EXPECT_EQ(seen, (Lines{"line0", "line1"}));
+    EXPECT_NE(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("scan of a file that is not open");
+    TextFile file;
+    EXPECT_FALSE(scanNone(file));
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
 }
 
 TEST_F(TextFileTest, OpenAnswersAndLeavesNoPendingError) {
