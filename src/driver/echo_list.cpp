@@ -60,20 +60,35 @@ bool MayList(std::string_view line, std::string_view upperKey) {
 
 }  // namespace
 
+// Leaves no pending I/O error, as an open does.
+bool EchoListFile::StartAtFirstLine() {
+  if (!file_.IsOpen()) return OpenTextRead(file_, path_);
+  TakeIoResult();
+  file_.Rewind();
+  if (TakeIoResult() == 0) return true;
+  Close();
+  return false;
+}
+
 void EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
   std::memset(description, 0, sizeof description);
-  if (path_.empty() || !OpenTextRead(file_, path_)) return;
+  if (path_.empty() || !StartAtFirstLine()) return;
   const ShortString key = UpCaseStr(tag.view());
   std::string_view found;
-  while (!file_.Eof()) {
-    const std::string_view line = file_.ReadLineView();
-    if (IoErrorPending()) break;  // a read failure ends the lookup like the end of the file
-    if (MayList(line, key.view()) && MatchLine(line, tag.view(), &found)) {
-      found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
-      if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
-      break;
-    }
+  // A read failure ends the lookup like the end of the file.
+  const bool listed = file_.ScanLines([&](std::string_view line) {
+    return MayList(line, key.view()) && MatchLine(line, tag.view(), &found);
+  });
+  if (listed) {
+    found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
+    if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
   }
+  if (TakeIoResult() != 0) Close();  // a file that failed is opened afresh next time
+}
+
+void EchoListFile::Close() {
+  if (!file_.IsOpen()) return;
+  const bool pendingBefore = IoErrorPending();
   file_.Close();
-  TakeIoResult();
+  if (!pendingBefore) TakeIoResult();  // a failed close of a file only read loses nothing
 }

@@ -49,6 +49,7 @@ void ShutDown(RunState& run) {
           ShortString("  Description was added to ") + NumToStr(run.addedCount) + " areas");
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // closes the FastEcho configuration file
+  run.echoList.Close();  // the lookups of the pass kept it open
   log.Log('>', kProgramTag, "Blurbsmith ver 0.2 finished.");
   run.log.reset();
 }
