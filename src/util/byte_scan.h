@@ -1,12 +1,14 @@
-// FindByte: the first occurrence of a byte value in a range of bytes; the
-// search that splits text into lines (CR) and finds its end (Ctrl-Z).
+// Byte search for splitting text into lines: FindByte, the first occurrence
+// of a byte in a range (a line's CR, the Ctrl-Z that ends the text), and
+// ByteBits64, where a byte occurs in a 64-byte block (every line end of a
+// block at once).
 //
 // Our own rather than the C runtime's memchr: the Windows build gets
 // msvcrt's, which looks at one byte at a time, and a lookup in a long echo
 // list spends most of its time here. x86-64 always has SSE2, so that build
-// compares sixteen bytes per step on both platforms; other targets compare
-// eight bytes per step in a 64-bit word. Inline, because it runs once for
-// every line read and most lines are short.
+// compares sixteen bytes per instruction on both platforms; other targets
+// compare eight bytes at a time in a 64-bit word. Inline, because it runs
+// for every line read and most lines are short.
 #pragma once
 
 #include <bit>
@@ -20,49 +22,72 @@
 
 namespace byte_scan {
 
+inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
+inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+
+inline std::uint64_t LoadWord(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The top bit of each byte of `word` that is zero, and no other bit.
+inline std::uint64_t ZeroBytes(std::uint64_t word) { return ~(((word & kLow7) + kLow7) | word) & ~kLow7; }
+
 // Eight bytes per step (little-endian targets), the rest one by one.
 inline const char* FindByteInWords(const char* first, const char* last, char value) {
   if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
     const std::uint64_t pattern = kOnes * static_cast<unsigned char>(value);
-    while (last - first >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, first, sizeof word);
-      word ^= pattern;  // bytes equal to `value` become zero
-      // The lowest marked byte is exactly the first zero byte: a borrow
-      // only carries into bytes above a zero byte.
-      const std::uint64_t zeros = (word - kOnes) & ~word & kHighBits;
-      if (zeros != 0) return first + std::countr_zero(zeros) / 8;
-      first += 8;
-    }
+    for (; last - first >= 8; first += 8)
+      if (const std::uint64_t zeros = ZeroBytes(LoadWord(first) ^ pattern))
+        return first + std::countr_zero(zeros) / 8;
   }
   for (; first != last; ++first)
     if (*first == value) return first;
   return last;
 }
 
+inline std::uint64_t ByteBitsInWords(const char* block, char value) {
+  std::uint64_t bits = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kGather = 0x0102040810204080u;  // the eight top bits into one byte
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(value);
+    for (int i = 0; i < 8; ++i)
+      bits |= ((ZeroBytes(LoadWord(block + 8 * i) ^ pattern) >> 7) * kGather >> 56) << (8 * i);
+  } else {
+    for (int i = 0; i < 64; ++i)
+      if (block[i] == value) bits |= std::uint64_t{1} << i;
+  }
+  return bits;
+}
+
 #ifdef BLURBSMITH_HAS_SSE2
+inline __m128i EqualBytes(const char* at, __m128i pattern) {
+  return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), pattern);
+}
+
+inline std::uint64_t Bits(__m128i equalBytes) {
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(equalBytes));
+}
+
 // Thirty-two bytes per step while they last, then sixteen, then one by one.
 // Loads never reach past `last`.
 inline const char* FindByteSse2(const char* first, const char* last, char value) {
   const __m128i pattern = _mm_set1_epi8(value);
-  auto matches = [&pattern](const char* at) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, pattern)));
-  };
-  while (last - first >= 32) {
-    const std::uint32_t mask = matches(first) | matches(first + 16) << 16;
-    if (mask != 0) return first + std::countr_zero(mask);
-    first += 32;
-  }
-  if (last - first >= 16) {
-    if (const std::uint32_t mask = matches(first)) return first + std::countr_zero(mask);
-    first += 16;
-  }
+  for (; last - first >= 32; first += 32)
+    if (const std::uint64_t bits = Bits(EqualBytes(first, pattern)) | Bits(EqualBytes(first + 16, pattern)) << 16)
+      return first + std::countr_zero(bits);
+  for (; last - first >= 16; first += 16)
+    if (const std::uint64_t bits = Bits(EqualBytes(first, pattern))) return first + std::countr_zero(bits);
   for (; first != last; ++first)
     if (*first == value) return first;
   return last;
+}
+
+inline std::uint64_t ByteBitsSse2(const char* block, char value) {
+  const __m128i pattern = _mm_set1_epi8(value);
+  return Bits(EqualBytes(block, pattern)) | Bits(EqualBytes(block + 16, pattern)) << 16 |
+         Bits(EqualBytes(block + 32, pattern)) << 32 | Bits(EqualBytes(block + 48, pattern)) << 48;
 }
 #endif
 
@@ -74,5 +99,15 @@ inline const char* FindByte(const char* first, const char* last, char value) {
   return byte_scan::FindByteSse2(first, last, value);
 #else
   return byte_scan::FindByteInWords(first, last, value);
+#endif
+}
+
+// Bit i (counting from the least significant) set when block[i] == value,
+// for the 64 bytes from `block`.
+inline std::uint64_t ByteBits64(const char* block, char value) {
+#ifdef BLURBSMITH_HAS_SSE2
+  return byte_scan::ByteBitsSse2(block, value);
+#else
+  return byte_scan::ByteBitsInWords(block, value);
 #endif
 }

@@ -8,6 +8,7 @@
 // Failures never raise: they set the pending I/O error (io_result.h).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -106,6 +107,22 @@ template <typename Visit>
 bool TextFile::ScanLines(Visit visit) {
   if (IoErrorPending()) return false;
   while (!Eof()) {
+    // While whole 64-byte blocks lie before the buffer's last byte, every CR
+    // in them ends a line whose LF (if any) is in the buffer too: the lines
+    // of a block are taken from one mask of its CRs.
+    const char* const buffer = buffer_.get();
+    const char* const last = buffer + end_ - 1;
+    for (const char* block = buffer + pos_; last - block >= 64; block += 64) {
+      for (std::uint64_t crs = ByteBits64(block, '\r'); crs != 0; crs &= crs - 1) {
+        const char* start = buffer + pos_;
+        const char* cr = block + std::countr_zero(crs);
+        const std::size_t length = static_cast<std::size_t>(cr - start);
+        pos_ = static_cast<std::uint32_t>(cr + 1 - buffer);
+        if (buffer[pos_] == '\n') ++pos_;
+        if (visit(std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity)))
+          return true;
+      }
+    }
     std::string_view line;
     if (!LineInBuffer(&line)) {
       line = ReadLineSlow();

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "util/byte_scan.h"
@@ -96,6 +97,38 @@ TEST(ByteScanTest, EveryAlignmentOfTheRange) {
         const char* first = text.data() + start;
         const char* last = text.data() + end;
         EXPECT_EQ(finder.find(first, last, '\r'), FindPlainly(first, last, '\r'));
+      }
+    }
+  }
+}
+
+TEST(ByteScanTest, BitsOfABlockMarkEveryOccurrence) {
+  using BitsFunction = std::uint64_t (*)(const char*, char);
+  std::vector<std::pair<const char*, BitsFunction>> ways = {{"ByteBits64", ByteBits64},
+                                                            {"words", byte_scan::ByteBitsInWords}};
+#ifdef BLURBSMITH_HAS_SSE2
+  ways.push_back({"SSE2", byte_scan::ByteBitsSse2});
+#endif
+  // Occurrences: none, each single position, both ends, several, all.
+  std::vector<std::vector<int>> patterns = {{}, {0, 63}, {7, 8, 15, 16, 31, 32, 47, 48}};
+  for (int i = 0; i < 64; ++i) patterns.push_back({i});
+  patterns.push_back({});
+  for (int i = 0; i < 64; ++i) patterns.back().push_back(i);
+  for (const auto& [name, bitsOf] : ways) {
+    SCOPED_TRACE(name);
+    for (char value : {'\r', '\x80', '\xFF', '\0'}) {
+      for (const std::vector<int>& at : patterns) {
+        std::string block = Noise(64, value);
+        std::uint64_t expected = 0;
+        for (int i : at) {
+          block[i] = value;
+          expected |= std::uint64_t{1} << i;
+        }
+        const std::unique_ptr<char[]> exact(new char[64]);  // a read past it is a heap overflow
+        std::copy(block.begin(), block.end(), exact.get());
+        EXPECT_EQ(bitsOf(exact.get(), value), expected)
+            << "byte " << static_cast<int>(static_cast<unsigned char>(value)) << ", "
+            << at.size() << " occurrences from " << (at.empty() ? -1 : at[0]);
       }
     }
   }

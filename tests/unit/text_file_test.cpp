@@ -2,6 +2,7 @@
 // and read failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,8 +21,9 @@ using Lines = std::vector<std::string>;
 namespace faults = platform::faults;
 
 // Buffer sizes that put line ends and long lines across buffer refills at
-// many different offsets, plus the default size.
-const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, TextFile::kDefaultBufferSize};
+// many different offsets, one that holds a few 64-byte blocks and a CR at
+// its end, plus the default size.
+const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, 200, TextFile::kDefaultBufferSize};
 
 Lines ReadAll(TextFile& file) {
   Lines lines;
@@ -76,6 +78,23 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
   for (int i = 0; i < 300; ++i) mixed300 += static_cast<char>('a' + i % 26);
   std::string lots;  // data after the Ctrl-Z, more than several buffers of it
   for (int i = 0; i < 40; ++i) lots += ",LATER,line\r\n";
+  // Lines of every length up to 300 ending in CR LF, CR alone or CR before a
+  // lone LF, so that line ends fall on every offset of the 64-byte blocks
+  // the scan takes them from, several in one block and none in others.
+  std::string everyLength;
+  Lines everyLengthLines;
+  for (int length = 0; length <= 300; ++length) {
+    std::string line;
+    for (int i = 0; i < length; ++i) line += static_cast<char>('a' + (length + i) % 26);
+    const char* const ends[] = {"\r\n", "\r", "\r\n"};
+    everyLength += line + ends[length % 3];
+    everyLengthLines.push_back(line.substr(0, 255));
+    if (length % 3 == 2) {
+      everyLength += "\n";  // a lone LF after CR LF starts the next line
+      everyLengthLines.push_back("\n");
+      everyLength += "\r";
+    }
+  }
 
   struct Case {
     std::string name;
@@ -108,6 +127,7 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
        x255 + "\n,TAG,Hidden\n\r\nnext", {x255, "next"}},
       {"long last line", std::string(2000, 'z'), {std::string(255, 'z')}},
       {"long line with Ctrl-Z in its remainder", x255 + "tail\x1A" "\r\nnext\r\n", {x255}},
+      {"lines of every length", everyLength, everyLengthLines},
       {"very long line then short ones", std::string(3000, 'w') + "\r\na\r\nb",
        {std::string(255, 'w'), "a", "b"}},
   };
@@ -121,7 +141,8 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
 }
 
 TEST_F(TextFileTest, CrAtTheEndOfABufferWithItsLfInTheNext) {
-  for (std::uint32_t bufferSize : {7u, 16u}) {
+  // 190: the CR ends the buffer a few bytes after its third 64-byte block.
+  for (std::uint32_t bufferSize : {7u, 16u, 190u}) {
     SCOPED_TRACE("buffer " + std::to_string(bufferSize));
     const std::string head(bufferSize - 1, 'h');  // the CR is the buffer's last byte
     struct Case {
@@ -140,7 +161,7 @@ TEST_F(TextFileTest, CrAtTheEndOfABufferWithItsLfInTheNext) {
          {head, std::string(bufferSize - 2, 'i'), "last"}},
         {"line spanning buffers ends at a buffer end",
          std::string(3 * bufferSize - 1, 's') + "\r\nlast",
-         {std::string(3 * bufferSize - 1, 's'), "last"}},
+         {std::string(std::min(3 * bufferSize - 1, 255u), 's'), "last"}},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
