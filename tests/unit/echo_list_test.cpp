@@ -12,6 +12,7 @@
 #include "support/scratch_dir.h"
 #include "util/io_result.h"
 #include "util/short_string.h"
+#include "util/strings.h"
 
 namespace {
 
@@ -147,6 +148,27 @@ TEST_F(EchoListTest, CaseInsensitiveForAsciiAndRussianLetters) {
     SCOPED_TRACE(testing::PrintToString(c.fileTag) + " vs " + testing::PrintToString(c.lookupTag));
     WriteList("," + c.fileTag + ",MiXed Case desc\r\n");
     EXPECT_EQ(Lookup(c.lookupTag), Field(c.matches ? "MiXed Case desc" : ""));
+  }
+}
+
+TEST_F(EchoListTest, TagsOfEveryLengthMatchWholeAndOnlyWhole) {
+  // Lower-case letters of both alphabets (cp866 а, п, р, я, ё) in the file,
+  // looked up in upper case; then each single byte of the tag changed.
+  const std::string lower = "\xA0\xAF\xE0\xEF\xF1ru.fido-\xE5\xA8\xA4\xAE.chat_zone.a_long_tag_of_fifty_two_byte";
+  for (std::size_t length : {1, 7, 8, 9, 15, 16, 17, 33, 52}) {
+    const std::string fileTag = lower.substr(0, length);
+    std::string tag;
+    for (char c : fileTag) tag += UpCaseChar(c);
+    SCOPED_TRACE("length " + std::to_string(length) + ": " + testing::PrintToString(tag));
+    WriteList(",x" + fileTag + ",Not this\r\n," + fileTag + "x,Nor this\r\n," + fileTag + ",Found\r\n");
+    EXPECT_EQ(Lookup(tag), Field("Found"));
+    for (std::size_t i = 0; i < length; ++i) {
+      std::string changed = tag;
+      changed[i] = static_cast<char>(changed[i] ^ (i % 2 ? 0x01 : 0x10));
+      if (UpCaseChar(changed[i]) == tag[i]) changed[i] = '#';
+      SCOPED_TRACE("byte " + std::to_string(i) + " changed");
+      EXPECT_EQ(Lookup(changed), kNothing);
+    }
   }
 }
 
