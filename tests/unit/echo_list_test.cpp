@@ -355,7 +355,7 @@ TEST_F(EchoListTest, LinesAcrossTheReadBufferBoundary) {
   const std::string line = ",TAG.AREA,Found at the edge\r\n";  // CR at 27, LF at 28
   auto padding = [](std::size_t length) {
     std::string pad;
-    while (length - pad.size() > 100) pad.append(";").append(97, '-').append("\r\n");
+    while (length - pad.size() >= 100 + 3) pad.append(";").append(97, '-').append("\r\n");
     const std::size_t rest = length - pad.size() - 3;
     pad.append(";").append(rest, '=').append("\r\n");
     return pad;
