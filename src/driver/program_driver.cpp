@@ -93,6 +93,7 @@ void ShutDown(RunState& run) {
           ShortString("  Description was added to ") + NumToStr(run.addedCount) + " areas");
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // closes the FastEcho configuration file
+  run.echoList.Close();  // the lookups of the pass kept it open
   log.Log('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " finished.");
   run.log.reset();
 }

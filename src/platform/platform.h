@@ -27,11 +27,13 @@ inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
 inline constexpr const char* kConsoleLineEnd = "\r\n";
 inline constexpr std::string_view kDirSeparators = ":\\";
+inline constexpr bool kLoneLfEndsLine = false;  // DOS text: a lone LF is a character
 #else
 inline constexpr bool kUpcasePaths = false;
 inline constexpr char kDirSeparator = '/';
 inline constexpr const char* kConsoleLineEnd = "\n";
 inline constexpr std::string_view kDirSeparators = "/";
+inline constexpr bool kLoneLfEndsLine = true;  // the sysop's own text files
 #endif
 
 // What ends a path's directory part.

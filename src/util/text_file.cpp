@@ -79,6 +79,18 @@ void TextFile::CutAtEndOfFileMark() {
   if (error != 0) SetIoError(error);  // the end cannot be found: no appending
 }
 
+void TextFile::Rewind() {
+  if (mode_ != Mode::Reading) {
+    SetIoError(kFileNotOpen);
+    return;
+  }
+  pos_ = end_ = 0;
+  const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Begin, nullptr);
+  // Where the file pointer stands after a failed seek is unknown: read nothing.
+  textEnded_ = error != 0;
+  if (error != 0) SetIoError(error);
+}
+
 void TextFile::Close() {
   if (!IsOpen()) {
     SetIoError(kFileNotOpen);
@@ -106,8 +118,9 @@ bool TextFile::Fill() {
     return false;
   }
   // Ctrl-Z ends the text: nothing after it is ever handed out.
-  if (const void* mark = std::memchr(buffer_.get(), kEndOfText, got)) {
-    got = static_cast<std::uint32_t>(static_cast<const char*>(mark) - buffer_.get());
+  const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
+  if (mark != buffer_.get() + got) {
+    got = static_cast<std::uint32_t>(mark - buffer_.get());
     textEnded_ = true;
   }
   end_ = got;
@@ -136,7 +149,8 @@ std::string_view TextFile::ReadLineSlow() {
     if (pos_ == end_ && !Fill()) break;
     const char* start = buffer_.get() + pos_;
     const std::size_t available = end_ - pos_;
-    const char* cr = static_cast<const char*>(std::memchr(start, '\r', available));
+    const char* cr = FindLineEnd(start, start + available);
+    if (cr == start + available) cr = nullptr;
     const std::size_t chunk = cr ? static_cast<std::size_t>(cr - start) : available;
     fullLength += chunk;
     if (!copying && cr) {
@@ -153,6 +167,7 @@ std::string_view TextFile::ReadLineSlow() {
       continue;
     }
     pos_ += static_cast<std::uint32_t>(chunk + 1);
+    if (*cr == '\n') break;  // a lone LF (POSIX) needs no look at the next byte
     if (pos_ == end_) {
       // The LF that belongs to this CR may start the next buffer; the line
       // view must survive the refill, so keep it in line_.

@@ -1,19 +1,22 @@
 // TextFile: a DOS text file read line by line or written line by line.
 //
 // Reading: a line ends at CR, and an LF right after that CR belongs to the
-// line end; a lone LF is an ordinary character; byte 26 (Ctrl-Z) ends the
-// text; the end of the file ends a last line without CR. Only the first 255
+// line end; a lone LF ends a line on POSIX (Linux editors write it) and is
+// an ordinary character on Windows; byte 26 (Ctrl-Z) ends the text; the end
+// of the file ends a last line without a line end. Only the first 255
 // characters of a line are used, the rest of that physical line is skipped.
 //
 // Failures never raise: they set the pending I/O error (io_result.h).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "util/byte_scan.h"
 #include "util/io_result.h"
 #include "util/short_string.h"
 
@@ -38,6 +41,9 @@ class TextFile {
   // programs append meanwhile are kept.
   void Append();
   void Close();
+  // Reading starts again at the first line: back to the start of the file,
+  // and what is buffered is dropped, so the file is read anew.
+  void Rewind();
 
   bool Eof() { return mode_ == Mode::Reading && pos_ != end_ ? false : EofSlow(); }
   // The next line, at most 255 characters. The view stays valid until the
@@ -46,6 +52,14 @@ class TextFile {
   void ReadLine(ShortString& line) { line = ReadLineView(); }
   // True when the line last read was longer than 255 characters.
   bool LineWasCut() const { return lineWasCut_; }
+  // Hands the lines that ReadLineView would hand out, one by one, to
+  // `visit` (bool(std::string_view)) until it answers true, the text ends or
+  // a read fails (the pending error then says so, and the line that read
+  // interrupted is not handed out). True when `visit` stopped it. For speed
+  // the pending error is tested at the start and at buffer fills only, so
+  // `visit` must not use files itself.
+  template <typename Visit>
+  bool ScanLines(Visit visit);
 
   void Write(std::string_view text);
   // A line and its CR LF reach the file in one write whenever they fit the
@@ -59,6 +73,7 @@ class TextFile {
   void Open(platform::Access access, platform::Creation creation, platform::Target target,
             Mode mode);
   bool EofSlow();
+  bool LineInBuffer(std::string_view* line);
   std::string_view ReadLineSlow();
   bool Fill();
   void CutAtEndOfFileMark();
@@ -76,20 +91,68 @@ class TextFile {
   char line_[ShortString::kCapacity];
 };
 
-// The common case inline: a line whose CR and the byte after it are both in
-// the buffer is handed out where it lies. Everything else (a line running
-// past the buffer, a CR as its last byte, a closed file, a pending error)
-// takes the general path.
+// Where a line may end in [first, last): its CR, or on POSIX a lone LF.
+inline const char* FindLineEnd(const char* first, const char* last) {
+  if constexpr (platform::kLoneLfEndsLine) return FindEitherByte(first, last, '\r', '\n');
+  return FindByte(first, last, '\r');
+}
+
+inline std::uint64_t LineEndBits64(const char* block) {
+  if constexpr (platform::kLoneLfEndsLine) return EitherByteBits64(block, '\r', '\n');
+  return ByteBits64(block, '\r');
+}
+
+// The common case, inline: a line whose line end and the byte after it are
+// both in the buffer is handed out where it lies. Everything else (a line
+// running past the buffer, a line end as its last byte) takes ReadLineSlow,
+// and so do a closed file and a pending error, which the callers test first.
+inline bool TextFile::LineInBuffer(std::string_view* line) {
+  if (end_ - pos_ <= 1) return false;
+  const char* start = buffer_.get() + pos_;
+  const char* last = buffer_.get() + end_ - 1;
+  const char* lineEnd = FindLineEnd(start, last);
+  if (lineEnd == last) return false;
+  const std::size_t length = static_cast<std::size_t>(lineEnd - start);
+  pos_ += static_cast<std::uint32_t>(length + 1);
+  if (*lineEnd == '\r' && buffer_[pos_] == '\n') ++pos_;
+  lineWasCut_ = length > ShortString::kCapacity;
+  *line = std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length);
+  return true;
+}
+
 inline std::string_view TextFile::ReadLineView() {
-  if (mode_ == Mode::Reading && end_ - pos_ > 1 && !IoErrorPending()) {
-    const char* start = buffer_.get() + pos_;
-    if (const void* cr = std::memchr(start, '\r', end_ - pos_ - 1)) {
-      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
-      pos_ += static_cast<std::uint32_t>(length + 1);
-      if (buffer_[pos_] == '\n') ++pos_;
-      lineWasCut_ = length > ShortString::kCapacity;
-      return std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length);
-    }
-  }
+  std::string_view line;
+  if (mode_ == Mode::Reading && !IoErrorPending() && LineInBuffer(&line)) return line;
   return ReadLineSlow();
+}
+
+template <typename Visit>
+bool TextFile::ScanLines(Visit visit) {
+  if (IoErrorPending()) return false;
+  while (!Eof()) {
+    // While whole 64-byte blocks lie before the buffer's last byte, every
+    // line end in them ends a line whose LF (if any) is in the buffer too:
+    // the lines of a block are taken from one mask of its line ends.
+    const char* const buffer = buffer_.get();
+    const char* const last = buffer + end_ - 1;
+    for (const char* block = buffer + pos_; last - block >= 64; block += 64) {
+      for (std::uint64_t ends = LineEndBits64(block); ends != 0; ends &= ends - 1) {
+        const char* start = buffer + pos_;
+        const char* lineEnd = block + std::countr_zero(ends);
+        if (lineEnd < start) continue;  // the LF of a CR LF already taken
+        const std::size_t length = static_cast<std::size_t>(lineEnd - start);
+        pos_ = static_cast<std::uint32_t>(lineEnd + 1 - buffer);
+        if (*lineEnd == '\r' && buffer[pos_] == '\n') ++pos_;
+        if (visit(std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity)))
+          return true;
+      }
+    }
+    std::string_view line;
+    if (!LineInBuffer(&line)) {
+      line = ReadLineSlow();
+      if (IoErrorPending()) return false;
+    }
+    if (visit(line)) return true;
+  }
+  return false;
 }

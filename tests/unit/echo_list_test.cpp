@@ -12,6 +12,7 @@
 #include "support/scratch_dir.h"
 #include "util/io_result.h"
 #include "util/short_string.h"
+#include "util/strings.h"
 
 namespace {
 
@@ -150,6 +151,27 @@ TEST_F(EchoListTest, CaseInsensitiveForAsciiAndRussianLetters) {
   }
 }
 
+TEST_F(EchoListTest, TagsOfEveryLengthMatchWholeAndOnlyWhole) {
+  // Lower-case letters of both alphabets (cp866 а, п, р, я, ё) in the file,
+  // looked up in upper case; then each single byte of the tag changed.
+  const std::string lower = "\xA0\xAF\xE0\xEF\xF1ru.fido-\xE5\xA8\xA4\xAE.chat_zone.a_long_tag_of_fifty_two_byte";
+  for (std::size_t length : {1, 7, 8, 9, 15, 16, 17, 33, 52}) {
+    const std::string fileTag = lower.substr(0, length);
+    std::string tag;
+    for (char c : fileTag) tag += UpCaseChar(c);
+    SCOPED_TRACE("length " + std::to_string(length) + ": " + testing::PrintToString(tag));
+    WriteList(",x" + fileTag + ",Not this\r\n," + fileTag + "x,Nor this\r\n," + fileTag + ",Found\r\n");
+    EXPECT_EQ(Lookup(tag), Field("Found"));
+    for (std::size_t i = 0; i < length; ++i) {
+      std::string changed = tag;
+      changed[i] = static_cast<char>(changed[i] ^ (i % 2 ? 0x01 : 0x10));
+      if (UpCaseChar(changed[i]) == tag[i]) changed[i] = '#';
+      SCOPED_TRACE("byte " + std::to_string(i) + " changed");
+      EXPECT_EQ(Lookup(changed), kNothing);
+    }
+  }
+}
+
 TEST_F(EchoListTest, HoldAndDownWords) {
   ExpectLookups({
       {"", "HOLD,T1,Held\r\n", "T1", "Held"},
@@ -196,11 +218,19 @@ TEST_F(EchoListTest, OnlyTheFirst255CharactersOfALineAreUsed) {
   EXPECT_EQ(Lookup("NEXT"), Field("Next"));
 }
 
-TEST_F(EchoListTest, LineFeedsAloneDoNotEndLines) {
+// A list written with LF line ends: on POSIX the lines of a Linux editor,
+// on Windows one long line.
+TEST_F(EchoListTest, LineFeedsAloneEndLinesOnPosixOnly) {
   WriteList(",A,Alpha\n,B,Beta\n,C,Gamma\n");
-  EXPECT_EQ(Lookup("A"), Field("Alpha\n"));
-  EXPECT_EQ(Lookup("B"), kNothing);
-  EXPECT_EQ(Lookup("C"), kNothing);
+  if (platform::kLoneLfEndsLine) {
+    EXPECT_EQ(Lookup("A"), Field("Alpha"));
+    EXPECT_EQ(Lookup("B"), Field("Beta"));
+    EXPECT_EQ(Lookup("C"), Field("Gamma"));
+  } else {
+    EXPECT_EQ(Lookup("A"), Field("Alpha\n"));
+    EXPECT_EQ(Lookup("B"), kNothing);
+    EXPECT_EQ(Lookup("C"), kNothing);
+  }
 }
 
 TEST_F(EchoListTest, NothingAfterCtrlZIsRead) {
@@ -263,10 +293,93 @@ TEST_F(EchoListTest, EveryLookupStartsAtTheFirstLine) {
     EXPECT_EQ(Lookup(steps[i].tag), Field(steps[i].description));
   }
 
-  // The file is read anew each time, so a changed list is seen at once.
-  WriteList(",A,New alpha\r\n");
+  // The open file is read anew each time, so a changed list is seen at once.
+  WriteFileText(scratch_.File("echo.lst"), ",A,New alpha\r\n");
   EXPECT_EQ(Lookup("A"), Field("New alpha"));
   EXPECT_EQ(Lookup("C"), kNothing);
+}
+
+TEST_F(EchoListTest, TheListStaysOpenFromTheFirstLookupUntilClose) {
+  WriteList(",A,Alpha\r\n,B,Beta\r\n");
+  faults::ResetCounts();
+  for (const char* tag : {"B", "Z", "A", "B"}) Lookup(tag);
+  EXPECT_EQ(faults::Calls(faults::Op::Open), 1u);
+  EXPECT_EQ(faults::Calls(faults::Op::Close), 0u);
+  EXPECT_EQ(faults::Calls(faults::Op::Seek), 3u);  // back to the start for every later lookup
+  list_.Close();
+  EXPECT_EQ(faults::Calls(faults::Op::Close), 1u);
+  list_.Close();  // closed already: nothing happens
+  EXPECT_EQ(faults::Calls(faults::Op::Close), 1u);
+  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(Lookup("B"), Field("Beta"));  // a lookup after Close opens it again
+  EXPECT_EQ(faults::Calls(faults::Op::Open), 2u);
+}
+
+TEST_F(EchoListTest, AfterAFailureTheNextLookupOpensTheListAgain) {
+  {
+    SCOPED_TRACE("missing at the first lookup, there at the second");
+    const std::string path = scratch_.File("late.lst");
+    list_.Bind(ShortString(path));
+    EXPECT_EQ(Lookup("A"), kNothing);
+    WriteFileText(path, ",A,Alpha\r\n");
+    EXPECT_EQ(Lookup("A"), Field("Alpha"));
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  struct Case {
+    faults::Op op;
+    const char* name;
+  };
+  for (const Case& c : {Case{faults::Op::Seek, "seek"}, Case{faults::Op::Read, "read"}}) {
+    SCOPED_TRACE("failing " + std::string(c.name) + " in the second lookup");
+    WriteList(",A,Alpha\r\n");
+    EXPECT_EQ(Lookup("A"), Field("Alpha"));
+    faults::Arm(c.op, 1);
+    EXPECT_EQ(Lookup("A"), kNothing);
+    faults::Disarm();
+    EXPECT_EQ(TakeIoResult(), 0u);
+    faults::ResetCounts();
+    EXPECT_EQ(Lookup("A"), Field("Alpha"));
+    EXPECT_EQ(faults::Calls(faults::Op::Open), 1u);
+  }
+}
+
+TEST_F(EchoListTest, CloseLeavesThePendingErrorAsItFoundIt) {
+  WriteList(",A,Alpha\r\n");
+  Lookup("A");
+  SetIoError(kDiskFull);  // left by some other file
+  list_.Close();
+  EXPECT_EQ(TakeIoResult(), kDiskFull);
+
+  Lookup("A");
+  faults::Arm(faults::Op::Close, 1);
+  list_.Close();  // a failing close of a list only read loses nothing
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(EchoListTest, LinesAcrossTheReadBufferBoundary) {
+  // Comment lines fill the list up to `start`, where the line for TAG
+  // begins; the cases put each part of that line, its CR and its LF at the
+  // end of the first buffer fill and at the start of the second.
+  const std::string line = ",TAG.AREA,Found at the edge\r\n";  // CR at 27, LF at 28
+  auto padding = [](std::size_t length) {
+    std::string pad;
+    while (length - pad.size() >= 100 + 3) pad.append(";").append(97, '-').append("\r\n");
+    const std::size_t rest = length - pad.size() - 3;
+    pad.append(";").append(rest, '=').append("\r\n");
+    return pad;
+  };
+  const std::size_t edge = EchoListFile::kBufferSize;
+  for (std::size_t before : {0, 1, 2, 5, 9, 10, 26, 27, 28, 29, 30, 100}) {
+    SCOPED_TRACE(std::to_string(before) + " bytes of the line before the edge");
+    const std::string head = padding(edge - before);
+    ASSERT_EQ(head.size(), edge - before);
+    WriteList(head + line + ",NEXT,Next line\r\n");
+    EXPECT_EQ(Lookup("tag.area"), Field("Found at the edge"));
+    EXPECT_EQ(Lookup("NEXT"), Field("Next line"));
+    EXPECT_EQ(Lookup("TAG"), kNothing);
+    // A tag that differs only in the bytes beyond the edge.
+    EXPECT_EQ(Lookup("TAG.AREX"), kNothing);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and read failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,8 +21,9 @@ using Lines = std::vector<std::string>;
 namespace faults = platform::faults;
 
 // Buffer sizes that put line ends and long lines across buffer refills at
-// many different offsets, plus the default size.
-const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, TextFile::kDefaultBufferSize};
+// many different offsets, one that holds a few 64-byte blocks and a CR at
+// its end, plus the default size.
+const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, 200, TextFile::kDefaultBufferSize};
 
 Lines ReadAll(TextFile& file) {
   Lines lines;
@@ -32,10 +34,23 @@ Lines ReadAll(TextFile& file) {
   return lines;
 }
 
+Lines ScanAll(TextFile& file) {
+  Lines lines;
+  EXPECT_FALSE(file.ScanLines([&lines](std::string_view line) {
+    lines.emplace_back(line);
+    return lines.size() > 10000;  // a reader that never ends
+  }));
+  return lines;
+}
+
+// The lines of the file, read line by line; ScanLines must hand out the same.
 Lines ReadFileLines(const std::string& path, std::uint32_t bufferSize) {
   TextFile file(bufferSize);
   EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
   Lines lines = ReadAll(file);
+  EXPECT_EQ(TakeIoResult(), 0u);
+  file.Rewind();
+  EXPECT_EQ(ScanAll(file), lines) << "ScanLines";
   EXPECT_EQ(TakeIoResult(), 0u);
   file.Close();
   EXPECT_EQ(TakeIoResult(), 0u);
@@ -57,12 +72,34 @@ class TextFileTest : public testing::Test {
   ScratchDir scratch_;
 };
 
+// What a lone LF makes of a text: a line end on POSIX, a character on
+// Windows.
+Lines LoneLf(Lines posix, Lines windows) {
+  return platform::kLoneLfEndsLine ? posix : windows;
+}
+
 TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
   const std::string x255(255, 'x');
   std::string mixed300;
   for (int i = 0; i < 300; ++i) mixed300 += static_cast<char>('a' + i % 26);
   std::string lots;  // data after the Ctrl-Z, more than several buffers of it
   for (int i = 0; i < 40; ++i) lots += ",LATER,line\r\n";
+  // Lines of every length up to 300 ending in CR LF, CR alone or CR before a
+  // lone LF, so that line ends fall on every offset of the 64-byte blocks
+  // the scan takes them from, several in one block and none in others.
+  std::string everyLength;
+  Lines everyLengthLines;
+  for (int length = 0; length <= 300; ++length) {
+    std::string line;
+    for (int i = 0; i < length; ++i) line += static_cast<char>('a' + (length + i) % 26);
+    const char* const ends[] = {"\r\n", "\r", "\r\n"};
+    everyLength += line + ends[length % 3];
+    everyLengthLines.push_back(line.substr(0, 255));
+    if (length % 3 == 2) {
+      everyLength += "\n\r";  // a lone LF after CR LF, then a CR
+      for (const std::string& more : LoneLf({"", ""}, {"\n"})) everyLengthLines.push_back(more);
+    }
+  }
 
   struct Case {
     std::string name;
@@ -76,11 +113,11 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"last line without CR", "one\r\nlast", {"one", "last"}},
       {"single line without CR", "only", {"only"}},
       {"empty lines", "\r\n\r\na\r\r\n", {"", "", "a", ""}},
-      {"lone LF is a character", "a\nb\r\nc\n", {"a\nb", "c\n"}},
-      {"LF only", "a\nb\nc\n", {"a\nb\nc\n"}},
-      {"LF before CR", "a\n\rb", {"a\n", "b"}},
+      {"lone LF", "a\nb\r\nc\n", LoneLf({"a", "b", "c"}, {"a\nb", "c\n"})},
+      {"LF only", "a\nb\nc\n", LoneLf({"a", "b", "c"}, {"a\nb\nc\n"})},
+      {"LF before CR", "a\n\rb", LoneLf({"a", "", "b"}, {"a\n", "b"})},
       {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
-      {"CR LF LF", "a\r\n\nb", {"a", "\nb"}},
+      {"CR LF LF", "a\r\n\nb", LoneLf({"a", "", "b"}, {"a", "\nb"})},
       {"Ctrl-Z ends the text", "a\r\nb\r\n\x1A" "c\r\n", {"a", "b"}},
       {"Ctrl-Z mid-line", "a\r\nbc\x1A" "de\r\nf\r\n", {"a", "bc"}},
       {"Ctrl-Z first", "\x1A" "a\r\n", {}},
@@ -91,10 +128,12 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"255 characters", x255 + "\r\nnext", {x255, "next"}},
       {"256 characters", x255 + "y\r\nnext", {x255, "next"}},
       {"300 characters", mixed300 + "\r\nnext\r\n", {mixed300.substr(0, 255), "next"}},
-      {"long line remainder with LF and commas is skipped",
-       x255 + "\n,TAG,Hidden\n\r\nnext", {x255, "next"}},
+      {"long line remainder with commas is skipped", x255 + "z,TAG,Hidden\r\nnext", {x255, "next"}},
+      {"long line ended by a lone LF", x255 + "zz\n,TAG,Hidden\r\nnext",
+       LoneLf({x255, ",TAG,Hidden", "next"}, {x255, "next"})},
       {"long last line", std::string(2000, 'z'), {std::string(255, 'z')}},
       {"long line with Ctrl-Z in its remainder", x255 + "tail\x1A" "\r\nnext\r\n", {x255}},
+      {"lines of every length", everyLength, everyLengthLines},
       {"very long line then short ones", std::string(3000, 'w') + "\r\na\r\nb",
        {std::string(255, 'w'), "a", "b"}},
   };
@@ -108,7 +147,8 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
 }
 
 TEST_F(TextFileTest, CrAtTheEndOfABufferWithItsLfInTheNext) {
-  for (std::uint32_t bufferSize : {7u, 16u}) {
+  // 190: the CR ends the buffer a few bytes after its third 64-byte block.
+  for (std::uint32_t bufferSize : {7u, 16u, 190u}) {
     SCOPED_TRACE("buffer " + std::to_string(bufferSize));
     const std::string head(bufferSize - 1, 'h');  // the CR is the buffer's last byte
     struct Case {
@@ -127,7 +167,7 @@ TEST_F(TextFileTest, CrAtTheEndOfABufferWithItsLfInTheNext) {
          {head, std::string(bufferSize - 2, 'i'), "last"}},
         {"line spanning buffers ends at a buffer end",
          std::string(3 * bufferSize - 1, 's') + "\r\nlast",
-         {std::string(3 * bufferSize - 1, 's'), "last"}},
+         {std::string(std::min(3 * bufferSize - 1, 255u), 's'), "last"}},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
@@ -159,6 +199,103 @@ TEST_F(TextFileTest, ReopeningStartsAtTheFirstLineAgain) {
   EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
   file.Close();
   EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, RewindStartsAtTheFirstLineAndReadsTheFileAnew) {
+  const std::string path = Write("a\r\nb\r\nc\r\n");
+  TextFile file(4);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+  EXPECT_EQ(std::string(file.ReadLineView()), "a");
+  file.Rewind();  // from the middle of the buffer
+  EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
+  file.Rewind();  // from the end of the text
+  EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
+
+  // Nothing buffered survives: what the file holds now is read.
+  WriteFileText(path, "new\r\n\x1A" "after\r\n");
+  file.Rewind();
+  EXPECT_EQ(ReadAll(file), (Lines{"new"}));
+  WriteFileText(path, "x\r\ny\r\n");
+  file.Rewind();  // after a Ctrl-Z ended the text
+  EXPECT_EQ(ReadAll(file), (Lines{"x", "y"}));
+  EXPECT_EQ(TakeIoResult(), 0u);
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, ScanLinesStopsWhereItsVisitorSaysSo) {
+  TextFile file(5);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(Write("one\r\ntwo\r\nthree\r\nfour"))));
+  Lines seen;
+  EXPECT_TRUE(file.ScanLines([&seen](std::string_view line) {
+    seen.emplace_back(line);
+    return line == "two";
+  }));
+  EXPECT_EQ(seen, (Lines{"one", "two"}));
+  EXPECT_EQ(ReadAll(file), (Lines{"three", "four"}));  // reading goes on after it
+  EXPECT_FALSE(file.ScanLines([](std::string_view) { return true; }));  // at the end: no line
+  file.Close();
+  EXPECT_EQ(TakeIoResult(), 0u);
+}
+
+TEST_F(TextFileTest, RewindAndScanLinesFailures) {
+  const std::string path = Write("line0\r\nline1\r\nline2\r\n");
+  auto scanNone = [](TextFile& f) {
+    return f.ScanLines([](std::string_view) {
+      ADD_FAILURE() << "a line was handed out";
+      return true;
+    });
+  };
+  {
+    SCOPED_TRACE("rewind of a file that is not open");
+    TextFile file;
+    file.Rewind();
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
+  {
+    SCOPED_TRACE("failing seek: nothing more is read");
+    TextFile file(16);
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    EXPECT_EQ(std::string(file.ReadLineView()), "line0");
+    faults::Arm(faults::Op::Seek, 1);
+    file.Rewind();
+    faults::Disarm();
+    EXPECT_NE(TakeIoResult(), 0u);
+    EXPECT_TRUE(file.ReadLineView().empty());
+    EXPECT_TRUE(file.Eof());
+    file.Rewind();  // a later rewind that works reads from the start again
+    EXPECT_EQ(ReadAll(file), (Lines{"line0", "line1", "line2"}));
+    EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("a pending error stops the scan before it reads");
+    TextFile file(16);
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    faults::Arm(faults::Op::Read, 1);  // counts reads from here on
+    SetIoError(kFileNotOpen);
+    EXPECT_FALSE(scanNone(file));
+    EXPECT_EQ(faults::Calls(faults::Op::Read), 0u);
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
+  {
+    SCOPED_TRACE("failing read: the interrupted line is not handed out");
+    TextFile file(16);  // the first fill ends inside "line2"
+    ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+    faults::Arm(faults::Op::Read, 2);
+    Lines seen;
+    EXPECT_FALSE(file.ScanLines([&seen](std::string_view line) {
+      seen.emplace_back(line);
+      return false;
+    }));
+    EXPECT_EQ(seen, (Lines{"line0", "line1"}));
+    EXPECT_NE(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("scan of a file that is not open");
+    TextFile file;
+    EXPECT_FALSE(scanNone(file));
+    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  }
 }
 
 TEST_F(TextFileTest, OpenAnswersAndLeavesNoPendingError) {
