@@ -28,6 +28,7 @@ struct PassContext {
   ShortString reserveCopyPath;
   std::uint16_t recordSize = 0;
   bool matchedReserveCopy = false;  // checked before the first write
+  bool toldUnreadableList = false;  // the sysop is told once
 };
 
 enum class Comparison { Same, Changed, Unreadable };
@@ -95,8 +96,12 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   if (!AreaDescriptionEmpty(record) && !run.settings.forceDesc) return;
   const ShortString tag = AreaTag(record);
   Description description;
-  run.echoList.LookupDescription(tag, description);
   LogWriter& log = *run.log;
+  if (!run.echoList.LookupDescription(tag, description) && !pass.toldUnreadableList) {
+    log.Warning(kProgramTag, ShortString("Can't read the echo list \"") + run.echoList.Path() +
+                                 "\"; its areas get no description");
+    pass.toldUnreadableList = true;
+  }
   if (description[0] == 0) {
     log.Log('-', kProgramTag, ShortString("   No description for area") + Shown(run, tag));
     return;

@@ -84,7 +84,7 @@ void StartUp(RunState& run) {
   ReadSettings(run);
   if (!run.readOnly) RefuseLogOnAnotherFile(run);
   OpenLog(run);
-  run.echoList.Bind(run.settings.echoListPath);
+  run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat);
 }
 
 void ShutDown(RunState& run) {

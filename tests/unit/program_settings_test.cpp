@@ -237,3 +237,33 @@ TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
   ASSERT_EQ(ProgramDir(&dir), ProgramDirResult::Found);
   EXPECT_EQ(SettingsPathFor(dir).str(), UpCasePath(dir + "blurbsmith.cfg").str());
 }
+
+namespace {
+
+TEST_F(ProgramSettingsTest, EchoListFormatIsFastEchoOrNa) {
+  struct Case {
+    const char* line;
+    EchoListFormat format;
+    std::int32_t errors;
+  };
+  const std::vector<Case> cases = {
+      {"", EchoListFormat::FastEcho, 0},
+      {"ECHOLISTFORMAT NA", EchoListFormat::Na, 0},
+      {"echolistformat na ; backbone list", EchoListFormat::Na, 0},
+      {"ECHOLISTFORMAT FastEcho", EchoListFormat::FastEcho, 0},
+      {"ECHOLISTFORMAT NA\r\nECHOLISTFORMAT BACKBONE", EchoListFormat::Na, 1},
+      {"ECHOLISTFORMAT", EchoListFormat::FastEcho, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const Outcome o = Read(std::string(c.line) + "\r\n");
+    EXPECT_EQ(o.settings.echoListFormat, c.format);
+    EXPECT_EQ(o.errorCount, c.errors);
+    if (c.errors != 0) {
+      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO or NA)\r\n"),
+                std::string::npos) << o.console;
+    }
+  }
+}
+
+}  // namespace
