@@ -51,4 +51,14 @@ inline void Reached(Moment) {}
 
 #endif
 
+// For the platform's writes: true when this write is to fail; a short write
+// lets half of `count` reach the file.
+inline bool WriteFails(std::uint32_t* count) {
+  if (Kind* fault = Trip(Op::Write)) {
+    if (*fault == Kind::Fail || *count == 0) return true;
+    *count /= 2;
+  }
+  return false;
+}
+
 }  // namespace platform::faults

@@ -146,10 +146,7 @@ std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written) {
   *written = 0;
-  if (faults::Kind* fault = faults::Trip(faults::Op::Write)) {
-    if (*fault == faults::Kind::Fail || count == 0) return kInjectedErrorCode;
-    count /= 2;  // a short write: half of it reaches the file
-  }
+  if (faults::WriteFails(&count)) return kInjectedErrorCode;
   const char* bytes = static_cast<const char*>(buffer);
   std::uint32_t done = 0;
   while (done < count) {

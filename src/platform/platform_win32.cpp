@@ -104,17 +104,24 @@ std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std
   return 0;
 }
 
-std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
-                        std::uint32_t* written) {
+namespace {
+
+// `where` null: at the file pointer.
+std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count,
+                      std::uint32_t* written, OVERLAPPED* where) {
   *written = 0;
-  if (faults::Kind* fault = faults::Trip(faults::Op::Write)) {
-    if (*fault == faults::Kind::Fail || count == 0) return kInjectedErrorCode;
-    count /= 2;  // a short write: half of it reaches the file
-  }
+  if (faults::WriteFails(&count)) return kInjectedErrorCode;
   DWORD n = 0;
-  if (!::WriteFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
+  if (!::WriteFile(ToHandle(handle), buffer, count, &n, where)) return ::GetLastError();
   *written = n;
   return 0;
+}
+
+}  // namespace
+
+std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                        std::uint32_t* written) {
+  return WriteAt(handle, buffer, count, written, nullptr);
 }
 
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
@@ -124,15 +131,7 @@ std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t co
   OVERLAPPED atEnd{};
   atEnd.Offset = 0xFFFFFFFF;
   atEnd.OffsetHigh = 0xFFFFFFFF;
-  *written = 0;
-  if (faults::Kind* fault = faults::Trip(faults::Op::Write)) {
-    if (*fault == faults::Kind::Fail || count == 0) return kInjectedErrorCode;
-    count /= 2;
-  }
-  DWORD n = 0;
-  if (!::WriteFile(ToHandle(handle), buffer, count, &n, &atEnd)) return ::GetLastError();
-  *written = n;
-  return 0;
+  return WriteAt(handle, buffer, count, written, &atEnd);
 }
 
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
