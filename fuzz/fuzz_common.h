@@ -175,4 +175,24 @@ inline std::string LookupDescription(std::string_view echoList, std::string_view
   return result;
 }
 
+// The same for a backbone .NA list: the tag up to the first blank or tab,
+// then the description after the blanks and tabs that follow it.
+inline std::string LookupNaDescription(std::string_view echoList, std::string_view tag) {
+  std::string result(kDescriptionWidth, '\0');
+  const std::string key = Upper(tag);
+  for (const std::string& raw : DosLines(echoList)) {
+    const std::string_view line = Trim(raw);
+    if (line.empty() || line.front() == ';') continue;
+    std::size_t tagEnd = 0;
+    while (tagEnd < line.size() && line[tagEnd] != ' ' && line[tagEnd] != '\t') ++tagEnd;
+    if (Upper(line.substr(0, tagEnd)) != key) continue;
+    std::size_t start = tagEnd;
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+    const std::string_view description = line.substr(start, kDescriptionWidth);
+    result.replace(0, description.size(), description);
+    break;
+  }
+  return result;
+}
+
 }  // namespace fuzzref

@@ -1,6 +1,7 @@
 // Fuzz target: the echo list lookup on an arbitrary file and tag.
 //
-// Input: byte 0, bits 0-6 (mod 53): the tag length; bit 7: the list starts
+// Input: byte 0, bits 0-6 mod 53: the tag length, and bits 0-6 divided by
+// 53, when 1: the list is a backbone .NA file; bit 7: the list starts
 // just before the 64 KB read buffer's end. Then the tag; then, with bit 7,
 // one byte: how many bytes before that boundary the input's text begins
 // (comment lines fill the list up to there); the rest is the echo list
@@ -28,11 +29,12 @@ std::string Padding(std::size_t length) {
   return pad;
 }
 
-void ExpectLookup(EchoListFile& echoList, std::string_view file, std::string_view tag) {
+void ExpectLookup(EchoListFile& echoList, bool na, std::string_view file, std::string_view tag) {
   Description description;
   std::memset(description, 0xA5, sizeof description);  // the lookup must set every byte
   echoList.LookupDescription(ShortString(tag), description);
-  const std::string expected = fuzzref::LookupDescription(file, tag);
+  const std::string expected =
+      na ? fuzzref::LookupNaDescription(file, tag) : fuzzref::LookupDescription(file, tag);
   fuzzref::Check(std::memcmp(description, expected.data(), sizeof description) == 0,
                  "the lookup differs from the reference");
 }
@@ -43,11 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   static const std::string path = (fuzzref::ScratchDir("echo-list") / "echo.lst").string();
   static EchoListFile echoList;
-  static const bool bound = [] {
-    echoList.Bind(ShortString(path));
-    return true;
-  }();
-  (void)bound;
+  const bool na = (data[0] & 0x7F) / (fuzzref::kDescriptionWidth + 1) == 1;
+  echoList.Bind(ShortString(path), na ? EchoListFormat::Na : EchoListFormat::FastEcho);
 
   std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::size_t tagLength = std::min<std::size_t>((data[0] & 0x7F) % (fuzzref::kDescriptionWidth + 1), input.size());
@@ -61,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.append(input);
   fuzzref::WriteBytes(path, file);
 
-  ExpectLookup(echoList, file, tag);
-  ExpectLookup(echoList, file, tag.substr(0, tag.empty() ? 0 : tag.size() - 1));
-  ExpectLookup(echoList, file, tag);
+  ExpectLookup(echoList, na, file, tag);
+  ExpectLookup(echoList, na, file, tag.substr(0, tag.empty() ? 0 : tag.size() - 1));
+  ExpectLookup(echoList, na, file, tag);
   return 0;
 }
