@@ -85,6 +85,14 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
       Switch(e, s.forceDesc, value, "Wrong value of ForceDesc", fileName);
     } else if (keyword == "UPCASEFIRSTDESCCHAR") {
       Switch(e, s.upcaseFirstDescChar, value, "Wrong value of UpcaseFirstDescChar", fileName);
+    } else if (keyword == "ECHOLISTFORMAT") {
+      const std::string upper = fuzzref::Upper(value);
+      if (upper == "FASTECHO" || upper == "NA") {
+        s.echoListFormat = upper == "NA" ? EchoListFormat::Na : EchoListFormat::FastEcho;
+      } else {
+        ++e.errorCount;
+        Warn(e, fileName, e.lineNumber, "Wrong value of EchoListFormat (FASTECHO or NA)");
+      }
     } else {
       ++e.errorCount;
       Warn(e, fileName, e.lineNumber, "Unknown keyword \"" + keyword + "\"");
@@ -126,6 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzref::Check(settings.echoListPath == e.settings.echoListPath.view(),
                  "ECHOLIST differs from the reference");
   fuzzref::Check(settings.forceDesc == e.settings.forceDesc, "FORCEDESC differs from the reference");
+  fuzzref::Check(settings.echoListFormat == e.settings.echoListFormat,
+                 "ECHOLISTFORMAT differs from the reference");
   fuzzref::Check(settings.upcaseFirstDescChar == e.settings.upcaseFirstDescChar,
                  "UPCASEFIRSTDESCCHAR differs from the reference");
   fuzzref::Check(trap.Console() == e.console, "console warnings differ from the reference");
