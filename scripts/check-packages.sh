@@ -37,8 +37,12 @@ crlf_only() {
   crlf=$(grep -c $'\r$' "$1" || true)
   [ "$lf" -gt 0 ] && [ "$lf" = "$cr" ] && [ "$lf" = "$crlf" ] && [ "$(tail -c 1 "$1" | wc -l)" = 1 ]
 }
+# Every line ends in LF alone, as Linux editors write them.
+lf_only() {
+  [ "$(tr -cd '\r' <"$1" | wc -c)" = 0 ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -gt 0 ]
+}
 has_linux_paths() {
-  [ "$(grep -cE '^(FASTECHOCFG|LOGFILE|ECHOLIST) +/[^ ]+'$'\r''$' "$1")" = 3 ] &&
+  [ "$(grep -cE '^(FASTECHOCFG|LOGFILE|ECHOLIST) +/[^ ]+'$'\r''?$' "$1")" = 3 ] &&
     ! grep -qE '[A-Za-z]:\\|\\' "$1"
 }
 has_windows_paths() {
@@ -78,7 +82,7 @@ check "tarball: blurbsmith is executable" test -x "$dir/blurbsmith"
 check "tarball: README.md is README.md" cmp -s "$dir/README.md" README.md
 check "tarball: blurbsmith.cfg.sample is the Linux sample" cmp -s "$dir/blurbsmith.cfg.sample" sample/blurbsmith.cfg.linux.sample
 check "tarball: blurbsmith.cfg.sample has Linux paths" has_linux_paths "$dir/blurbsmith.cfg.sample"
-check "tarball: blurbsmith.cfg.sample has CR LF line ends" crlf_only "$dir/blurbsmith.cfg.sample"
+check "tarball: blurbsmith.cfg.sample has Linux line ends" lf_only "$dir/blurbsmith.cfg.sample"
 check "tarball: blurbsmith.1 is a manual page of version $version" \
   grep -q "^\.TH BLURBSMITH 1 .*\"Blurbsmith $version\"" "$dir/blurbsmith.1"
 check "tarball: blurbsmith.1 has no unfilled @VARIABLE@" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$dir/blurbsmith.1"
