@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::string cfgPath = (dir / "fastecho.cfg").string();
   static const std::string echoPath = (dir / "echo.lst").string();
   static const std::string logPath = (dir / "blurbsmith.log").string();
-  static const std::string reservePath = (ProgramDir() + kReserveCopyName).str();
+  static const std::string programDir = dir.string() + platform::kDirSeparator;
+  static const std::string reservePath = programDir + kReserveCopyName;
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::uint8_t flags = data[0];
@@ -136,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t added = 0;
   {
     RunState run;
+    run.programDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
     run.settings.logFilePath = logPath;
     run.settings.echoListPath = echoPath;

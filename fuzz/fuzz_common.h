@@ -99,24 +99,43 @@ inline std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// The lines a DOS text reader hands out: CR ends a line and takes a directly
-// following LF with it, a lone LF is an ordinary character, Ctrl-Z ends the
-// text, the end of the data ends a last line without CR, and only the first
-// 255 characters of a line count.
-inline std::vector<std::string> DosLines(std::string_view bytes) {
+// The lines a text reader hands out: CR ends a line and takes a directly
+// following LF with it, a lone LF is an ordinary character on Windows and a
+// line end on POSIX, Ctrl-Z ends the text, the end of the data ends a last
+// line without a line end, and only the first 255 characters of a line
+// count.
+struct DosLine {
+  std::string text;  // at most kMaxLine characters
+  bool cut;          // the physical line was longer
+};
+
+inline std::vector<DosLine> DosLinesWithCuts(std::string_view bytes) {
   if (const std::size_t z = bytes.find('\x1a'); z != std::string_view::npos) bytes = bytes.substr(0, z);
-  std::vector<std::string> lines;
+  std::vector<DosLine> lines;
   std::size_t i = 0;
+  // A line ends at CR (an LF right after it belongs to it); on POSIX a
+  // lone LF ends a line too, as Linux editors write them.
+#ifdef _WIN32
+  const char* const lineEnds = "\r";
+#else
+  const char* const lineEnds = "\r\n";
+#endif
   while (i < bytes.size()) {
-    const std::size_t cr = bytes.find('\r', i);
-    const std::size_t stop = cr == std::string_view::npos ? bytes.size() : cr;
-    lines.emplace_back(bytes.substr(i, std::min(stop - i, kMaxLine)));
+    const std::size_t end = bytes.find_first_of(lineEnds, i);
+    const std::size_t stop = end == std::string_view::npos ? bytes.size() : end;
+    lines.push_back({std::string(bytes.substr(i, std::min(stop - i, kMaxLine))), stop - i > kMaxLine});
     i = stop;
-    if (cr != std::string_view::npos) {
+    if (end != std::string_view::npos) {
       ++i;
-      if (i < bytes.size() && bytes[i] == '\n') ++i;
+      if (bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
     }
   }
+  return lines;
+}
+
+inline std::vector<std::string> DosLines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  for (DosLine& line : DosLinesWithCuts(bytes)) lines.push_back(std::move(line.text));
   return lines;
 }
 

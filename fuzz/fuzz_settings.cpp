@@ -49,11 +49,16 @@ void Switch(Expected& e, bool& setting, std::string_view value, const char* mess
 
 Expected ReadReference(std::string_view bytes, const std::string& fileName) {
   Expected e;
-  for (const std::string& raw : fuzzref::DosLines(bytes)) {
+  for (const fuzzref::DosLine& raw : fuzzref::DosLinesWithCuts(bytes)) {
     ++e.lineNumber;
-    const std::string_view line = fuzzref::Trim(raw);
+    const std::string_view line = fuzzref::Trim(raw.text);
     if (line.empty() || line.front() == ';') continue;
     if (line.size() >= 2 && line[0] == '/' && line[1] == '/') continue;
+    if (raw.cut) {
+      ++e.errorCount;
+      Warn(e, fileName, e.lineNumber, "Line is longer than 255 characters");
+      continue;
+    }
     // Keyword: the first run of non-blanks; value: everything after the
     // blanks that follow it.
     std::size_t end = 0;

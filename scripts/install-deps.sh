@@ -3,23 +3,40 @@
 # Safe to run again: it only calls apt-get when something is absent.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ googletest libgtest-dev
-  g++-mingw-w64-x86-64-posix wine64
-  clang libclang-rt-14-dev e2fsprogs
-  time
-)
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+updated=0
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-
-if ((${#missing[@]})); then
+# Installs those of the given packages that are missing.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
   echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
+  if ((!updated)); then
+    $SUDO apt-get update -qq
+    updated=1
+  fi
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+install_missing \
+  cmake ninja-build g++ googletest libgtest-dev \
+  g++-mingw-w64-x86-64-posix wine64 \
+  clang e2fsprogs \
+  time locales
+
+# The sanitizer and fuzzer runtimes belong to the clang that is installed,
+# whichever version the distribution calls clang.
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
+install_missing "libclang-rt-${clang_major}-dev"
+
+# The end-to-end suite runs blurbsmith.exe under wine with a Russian locale
+# (OEM code page 866); wine needs the locale to map file names.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  echo "Generating the ru_RU.UTF-8 locale"
+  $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi

@@ -3,7 +3,9 @@
 # the end-to-end suite on the native program and on blurbsmith.exe under
 # wine), the Windows build (its unit tests under wine), the native tests
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, and each
-# fuzz target for a bounded time (BLURBSMITH_FUZZ_SECONDS, default 60).
+# fuzz target for a bounded time (BLURBSMITH_FUZZ_SECONDS, default 60);
+# then it makes both packages (the Windows zip, the Linux tarball) and checks
+# what they hold.
 # On a fresh Debian machine it installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,4 +38,6 @@ echo "== Native build under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --preset sanitize || status=1
 echo "== Fuzz targets"
 ctest --preset fuzz || status=1
+echo "== Packages"
+scripts/check-packages.sh || status=1
 exit $status

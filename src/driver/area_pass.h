@@ -3,12 +3,32 @@
 // with FORCEDESC) gets its description from the echo list, in place.
 #pragma once
 
+#include <string>
+#include <string_view>
+
+#include "driver/fastecho_layout.h"
 #include "driver/run_state.h"
 
 inline constexpr const char* kReserveCopyName = "$FE_CFG$.QZ$";
-inline constexpr std::uint16_t kFastEchoOpenMode = 0x3D42;  // existing, read/write, shared
+// Others (FastEcho among them) may read and write the file meanwhile.
+inline constexpr StreamMode kFastEchoOpenMode{platform::Access::ReadWrite,
+                                              platform::Sharing::ReadWrite};
+inline constexpr StreamMode kFastEchoReadMode{platform::Access::Read, platform::Sharing::ReadWrite};
 inline constexpr std::uint32_t kStreamBufferSize = 256;
 
+inline ShortString ReserveCopyPath(const RunState& run) { return run.programDir + kReserveCopyName; }
+
 // Returns with run.stream open and run.addedCount final, or ends the
-// process through the log writer's Error.
+// process through the log writer's Error. With run.readOnly it is the
+// preview: the same decisions, but each description is shown instead of
+// written, and nothing is copied or written.
 void DescribeAreas(RunState& run);
+
+// The FastEcho file's path as the run uses and shows it.
+ShortString FastEchoPath(const RunState& run);
+// Opens the FastEcho file into run.stream (read-only with run.readOnly)
+// and locates its area table; false, after a warning, when its record
+// size is not supported. Failures end the process through the log writer.
+bool OpenAreaTable(RunState& run, const ShortString& cfgPath, fastecho::AreaTable* table);
+// Text of the FastEcho file or the echo list as the console shows it.
+std::string Shown(const RunState& run, std::string_view text);

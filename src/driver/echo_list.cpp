@@ -37,6 +37,19 @@ bool MatchLine(std::string_view line, std::string_view key, std::string_view* de
   return true;
 }
 
+// A .NA line: the tag, blanks or tabs, then the description to the end of
+// the line; ';' starts a comment line. The description of `line` when its
+// tag equals `key` (compared upper-cased).
+bool MatchNaLine(std::string_view line, std::string_view key, std::string_view* description) {
+  line = TrimView(line);
+  if (line.empty() || line.front() == ';') return false;
+  const std::size_t tagEnd = std::min(line.find_first_of(" \t"), line.size());
+  if (tagEnd != key.size() || !EqualsUpCased(line.substr(0, tagEnd), key)) return false;
+  const std::size_t start = std::min(line.find_first_not_of(" \t", tagEnd), line.size());
+  *description = line.substr(start);
+  return true;
+}
+
 // For each upper-case byte k, the bits in which every byte that upper-cases
 // to k agrees with k: a byte b can upper-case to k only if b and k are equal
 // under this mask. Exact where the two cases differ in one bit (ASCII,
@@ -142,21 +155,28 @@ bool EchoListFile::StartAtFirstLine() {
   return false;
 }
 
-void EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
+bool EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
   std::memset(description, 0, sizeof description);
-  if (path_.empty() || !StartAtFirstLine()) return;
+  if (path_.empty()) return true;
+  if (!StartAtFirstLine()) return false;
   const ShortString upperKey = UpCaseStr(tag.view());
   const KeyProbe key(upperKey.view());
   std::string_view found;
   // A read failure ends the lookup like the end of the file.
-  const bool listed = file_.ScanLines([&](std::string_view line) {
-    return MayList(line, key) && MatchLine(line, tag.view(), &found);
-  });
+  const bool listed = format_ == EchoListFormat::Na
+                          ? file_.ScanLines([&](std::string_view line) {
+                              return MatchNaLine(line, tag.view(), &found);
+                            })
+                          : file_.ScanLines([&](std::string_view line) {
+                              return MayList(line, key) && MatchLine(line, tag.view(), &found);
+                            });
   if (listed) {
     found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
     if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
   }
-  if (TakeIoResult() != 0) Close();  // a file that failed is opened afresh next time
+  if (TakeIoResult() == 0) return true;
+  Close();  // a file that failed is opened afresh next time
+  return false;
 }
 
 void EchoListFile::Close() {

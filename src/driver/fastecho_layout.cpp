@@ -41,4 +41,8 @@ std::uint8_t AreaKind(const std::uint8_t* record) { return record[kAreaKindOffse
 
 bool AreaDescriptionEmpty(const std::uint8_t* record) { return record[kDescriptionOffset] == 0; }
 
+ShortString AreaDescription(const std::uint8_t* record) {
+  return CStrToShort(record + kDescriptionOffset, kDescriptionWidth);
+}
+
 }  // namespace fastecho

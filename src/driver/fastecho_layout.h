@@ -36,10 +36,27 @@ AreaTable LocateAreaTable(RecordStream& stream);
 
 bool AreaRecordSizeSupported(std::uint16_t size);
 
+// Reads the area records one after another into a kRecordBufferSize-byte
+// buffer and hands each to `visit` (record, its start in the file). Ends at
+// the first read that cannot deliver a whole record: normally the end of
+// the file; a partial record at the end is never handed out.
+template <typename Visit>
+void ForEachAreaRecord(RecordStream& stream, const AreaTable& table, Visit visit) {
+  std::uint8_t record[kRecordBufferSize];
+  for (std::uint64_t start = table.firstAreaOffset;; start += table.areaRecordSize) {
+    stream.Seek(static_cast<std::int64_t>(start));
+    stream.Read(record, table.areaRecordSize);
+    if (stream.Status() != kStreamOk) return;
+    visit(static_cast<const std::uint8_t*>(record), start);
+  }
+}
+
 // Record access on a record held in a kRecordBufferSize-byte buffer.
 ShortString AreaTag(const std::uint8_t* record);
 std::uint8_t AreaKind(const std::uint8_t* record);
 bool AreaDescriptionEmpty(const std::uint8_t* record);
+// The description field's text: the bytes before its first zero.
+ShortString AreaDescription(const std::uint8_t* record);
 inline std::uint64_t DescriptionPosition(std::uint64_t recordStart) {
   return recordStart + kDescriptionOffset;
 }

@@ -1,6 +1,7 @@
 // Blurbsmith: fills empty area descriptions in FastEcho's configuration file
-// from an echo list. It reads no arguments: blurbsmith.cfg beside the
-// executable says everything.
+// from an echo list. blurbsmith.cfg beside the executable says everything;
+// without arguments the program does its job, an option asks for help, the
+// version, a preview or a listing instead.
 #include <new>
 
 #include "driver/program_driver.h"
@@ -14,8 +15,9 @@ void OutOfMemory() { platform::ExitProcess(kOutOfMemoryExitCode); }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  platform::PrepareProcess();
   std::set_new_handler(OutOfMemory);
   static RunState run;
-  RunProgram(run);
+  RunCommand(run, ParseCommandLine(argc, argv));
 }

@@ -1,16 +1,54 @@
 #include "driver/program_driver.h"
 
+#include "driver/area_listing.h"
 #include "driver/area_pass.h"
+#include "driver/version.h"
 #include "log/console.h"
 #include "util/files.h"
 #include "util/strings.h"
 
 void ShowBanner() {
-  ConsoleWriteLn("\r\nBlurbsmith ver 0.2 started:");
+  ConsoleWriteLn("");  // the banner starts with an empty line
+  ConsoleWriteLn(ShortString("Blurbsmith ver ") + kProgramVersion + " started:");
   ConsoleWriteLn("  Preparing...");
 }
 
 namespace {
+
+// The settings file and the reserve copy are found by this path alone, so
+// it must be exact.
+void FindProgramDir(RunState& run) {
+  switch (ProgramDir(&run.programDir, std::string_view(kSettingsFileName).size())) {
+    case ProgramDirResult::Found:
+      return;
+    case ProgramDirResult::Unknown:
+      ConsoleError("Can't find the program's own directory, where its settings file lies");
+    case ProgramDirResult::TooLong:
+      ConsoleError(ShortString("The program's directory is too long: its settings path would pass ") +
+                   NumToStr(ShortString::kCapacity) + " characters");
+  }
+}
+
+// Appending log lines to one of these files would corrupt it, or (the
+// FastEcho file) cut it before its reserve copy is made.
+void RefuseLogOnAnotherFile(const RunState& run) {
+  const ShortString& log = run.settings.logFilePath;
+  if (log.empty()) return;
+  const struct {
+    const char* what;
+    ShortString path;
+  } others[] = {
+      {"the FastEcho configuration file", UpCasePath(run.settings.fastEchoCfgPath)},
+      {"the reserve copy", ReserveCopyPath(run)},
+      {"the settings file", run.settingsPath},
+      {"the echo list", run.settings.echoListPath},
+  };
+  for (const auto& other : others) {
+    if (!other.path.empty() && SameFile(log, other.path))
+      ConsoleError(ShortString("Log file \"") + log + "\" is the same file as " + other.what +
+                   " \"" + other.path + "\"");
+  }
+}
 
 void ReadSettings(RunState& run) {
   auto reader = SettingsReader::Init(run.settingsPath, run.settings);
@@ -24,23 +62,29 @@ void ReadSettings(RunState& run) {
 
 void OpenLog(RunState& run) {
   const ShortString& path = run.settings.logFilePath;
+  if (run.readOnly) {
+    run.log = LogWriter::Init(path, false);  // console only; an empty name still stops the run
+    return;
+  }
   if (path.empty()) {
     run.log = LogWriter::Init("", false);  // refuses the empty name: the run ends here
     return;
   }
   ConsoleWriteLn(ShortString("  Opening log (") + path + "..");
   run.log = LogWriter::Init(path, true);
-  run.log->LogQuiet('>', kProgramTag, "Blurbsmith ver 0.2 started");
+  run.log->LogQuiet('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " started");
 }
 
 }  // namespace
 
 void StartUp(RunState& run) {
-  run.settingsPath = SettingsPathFor(ProgramDir());
+  FindProgramDir(run);
+  run.settingsPath = SettingsPathFor(run.programDir);
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
   ReadSettings(run);
+  if (!run.readOnly) RefuseLogOnAnotherFile(run);
   OpenLog(run);
-  run.echoList.Bind(run.settings.echoListPath);
+  run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat);
 }
 
 void ShutDown(RunState& run) {
@@ -50,7 +94,7 @@ void ShutDown(RunState& run) {
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // closes the FastEcho configuration file
   run.echoList.Close();  // the lookups of the pass kept it open
-  log.Log('>', kProgramTag, "Blurbsmith ver 0.2 finished.");
+  log.Log('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " finished.");
   run.log.reset();
 }
 
@@ -60,4 +104,48 @@ void RunProgram(RunState& run) {
   DescribeAreas(run);
   ShutDown(run);
   platform::ExitProcess(0);
+}
+
+namespace {
+
+// The preview and the listing start up as a run does, without its log.
+void StartReadOnly(RunState& run) {
+  run.readOnly = true;
+  run.utf8Console = platform::ConsoleUsesUtf8();
+  ShowBanner();
+  StartUp(run);
+}
+
+[[noreturn]] void Finish(RunState& run) {
+  run.stream.reset();
+  run.log.reset();
+  platform::ExitProcess(0);
+}
+
+}  // namespace
+
+void RunCommand(RunState& run, const CommandLine& commandLine) {
+  switch (commandLine.command) {
+    case Command::Run:
+      RunProgram(run);
+    case Command::Help:
+      ConsoleWriteText(UsageText());
+      platform::ExitProcess(0);
+    case Command::Version:
+      ConsoleWriteText(VersionText());
+      platform::ExitProcess(0);
+    case Command::Preview:
+      StartReadOnly(run);
+      DescribeAreas(run);
+      ConsoleWriteLn(ShortString("  Description would be added to ") + NumToStr(run.addedCount) +
+                     " areas");
+      Finish(run);
+    case Command::List:
+      StartReadOnly(run);
+      ListAreas(run);
+      Finish(run);
+    case Command::Invalid:
+      break;
+  }
+  ConsoleError(commandLine.error);
 }

@@ -1,6 +1,7 @@
 // The program's main sequence: banner, start-up, the area pass, shutdown.
 #pragma once
 
+#include "driver/command_line.h"
 #include "driver/run_state.h"
 
 void ShowBanner();
@@ -10,3 +11,6 @@ void ShutDown(RunState& run);
 // Runs the four phases and ends the process (exit code 0, or 255 from
 // whichever phase stops the run).
 [[noreturn]] void RunProgram(RunState& run);
+// Does what the command line asks: the run, the preview, the listing, the
+// usage text or the version; ends the process.
+[[noreturn]] void RunCommand(RunState& run, const CommandLine& commandLine);

@@ -1,19 +1,23 @@
 #include "log/console.h"
 
+#include <cstring>
+#include <string>
+
 #include "platform/platform.h"
 
 namespace {
 
 // One write per line, so that a line is never split between processes.
 void WriteLine(const ShortString& text, bool emptyLineAfter) {
+  const std::size_t endLength = std::strlen(platform::kConsoleLineEnd);
   char line[ShortString::kCapacity + 4];
   std::size_t n = text.size();
   std::memcpy(line, text.data(), n);
-  line[n++] = '\r';
-  line[n++] = '\n';
+  std::memcpy(line + n, platform::kConsoleLineEnd, endLength);
+  n += endLength;
   if (emptyLineAfter) {
-    line[n++] = '\r';
-    line[n++] = '\n';
+    std::memcpy(line + n, platform::kConsoleLineEnd, endLength);
+    n += endLength;
   }
   platform::ConsoleWrite(line, n);
 }
@@ -33,3 +37,9 @@ void ConsoleFatal(const ShortString& msg, std::uint8_t exitCode) {
   WriteLine(msg, true);
   platform::ExitProcess(exitCode);
 }
+
+void ConsoleWriteLine(std::string_view text) {
+  ConsoleWriteText(std::string(text) + platform::kConsoleLineEnd);
+}
+
+void ConsoleWriteText(std::string_view text) { platform::ConsoleWrite(text.data(), text.size()); }

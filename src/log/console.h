@@ -1,8 +1,10 @@
 // Console message operations: everything reaches standard output through
-// these, lines end in CR LF and every write is flushed at once.
+// these, lines end as the platform's text does (CR LF on Windows, LF on
+// POSIX) and every write is flushed at once.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "util/short_string.h"
 
@@ -14,3 +16,8 @@ void ConsoleWarning(const ShortString& msg);
 [[noreturn]] void ConsoleError(const ShortString& msg);
 // The message, an empty line, then the given exit code.
 [[noreturn]] void ConsoleFatal(const ShortString& msg, std::uint8_t exitCode);
+// A line of any length (the preview and the listing, whose lines may pass
+// 255 characters once converted to UTF-8).
+void ConsoleWriteLine(std::string_view text);
+// Text that already holds its line ends.
+void ConsoleWriteText(std::string_view text);

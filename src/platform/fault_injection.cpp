@@ -13,8 +13,19 @@ struct Plan {
   Kind kind = Kind::Fail;
 };
 
+struct MomentPlan {
+  std::array<std::uint64_t, static_cast<int>(Moment::kCount)> reached{};
+  std::array<std::uint64_t, static_cast<int>(Moment::kCount)> nth{};
+  std::array<Action, static_cast<int>(Moment::kCount)> actions{};
+};
+
 Plan& ThePlan() {
   static Plan plan;
+  return plan;
+}
+
+MomentPlan& TheMoments() {
+  static MomentPlan plan;
   return plan;
 }
 
@@ -40,6 +51,22 @@ Kind* Trip(Op op) {
   const std::uint64_t n = ++plan.calls[static_cast<int>(op)];
   if (!plan.armed || plan.op != op || plan.nth != n) return nullptr;
   return &plan.kind;
+}
+
+void AtMoment(Moment moment, std::uint64_t nth, Action action) {
+  MomentPlan& plan = TheMoments();
+  const int m = static_cast<int>(moment);
+  plan.reached[m] = 0;
+  plan.nth[m] = nth;
+  plan.actions[m] = action;
+}
+
+void ClearMoments() { TheMoments() = MomentPlan{}; }
+
+void Reached(Moment moment) {
+  MomentPlan& plan = TheMoments();
+  const int m = static_cast<int>(moment);
+  if (plan.actions[m] && ++plan.reached[m] == plan.nth[m]) plan.actions[m]();
 }
 
 }  // namespace platform::faults

@@ -1,6 +1,8 @@
 // Test seam: makes the Nth call of one kind of file operation fail, so that
 // tests can prove that no single failure corrupts the files the system edits.
-// Unarmed, it only counts calls.
+// Unarmed, it only counts calls. Only the builds that test with it define
+// BLURBSMITH_FAULT_SEAM; in the shipped program its calls are empty inline
+// functions that the compiler drops.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,16 @@ enum class Kind {
   ShortWrite,  // a write reports fewer bytes than asked (writes only)
 };
 
+// Moments of a run at which a test may change the world around it, as
+// another program could: the file edited meanwhile, say.
+enum class Moment {
+  ReserveCopyMade,   // the reserve copy is made; the FastEcho file is not open yet
+  DescriptionFound,  // a description was found; it is not written yet
+  kCount,
+};
+
+#ifdef BLURBSMITH_FAULT_SEAM
+
 // Arms the seam and restarts the counts: the `nth` (1-based) call of `op`
 // from now on misbehaves.
 void Arm(Op op, std::uint64_t nth, Kind kind = Kind::Fail);
@@ -24,5 +36,19 @@ void ResetCounts();
 
 // Called by the platform implementations at the start of each operation.
 Kind* Trip(Op op);
+
+using Action = void (*)();
+// Runs `action` at the `nth` (1-based) time `moment` is reached from now on.
+void AtMoment(Moment moment, std::uint64_t nth, Action action);
+void ClearMoments();
+// Called by the system when it reaches `moment`.
+void Reached(Moment moment);
+
+#else
+
+inline Kind* Trip(Op) { return nullptr; }
+inline void Reached(Moment) {}
+
+#endif
 
 }  // namespace platform::faults

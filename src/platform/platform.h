@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -18,49 +19,101 @@ enum class Sharing { None, Read, Write, ReadWrite };
 enum class Creation { OpenExisting, CreateAlways };
 enum class SeekFrom { Begin, Current, End };
 
-// Path conventions of the build: Windows paths are case-insensitive and are
-// upper-cased for display; POSIX paths keep their case.
+// Conventions of the build: Windows paths are case-insensitive and are
+// upper-cased for display, POSIX paths keep their case; console lines end
+// as the platform's own text does.
 #ifdef _WIN32
 inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
+inline constexpr const char* kConsoleLineEnd = "\r\n";
+inline constexpr std::string_view kDirSeparators = ":\\";
+inline constexpr bool kLoneLfEndsLine = false;  // DOS text: a lone LF is a character
 #else
 inline constexpr bool kUpcasePaths = false;
 inline constexpr char kDirSeparator = '/';
+inline constexpr const char* kConsoleLineEnd = "\n";
+inline constexpr std::string_view kDirSeparators = "/";
+inline constexpr bool kLoneLfEndsLine = true;  // the sysop's own text files
 #endif
+
+// What ends a path's directory part.
+constexpr bool IsDirSeparator(char c) { return kDirSeparators.find(c) != std::string_view::npos; }
+
+// Whether an open accepts something other than a disk file (a device, a
+// pipe, a socket). Files the system reads as data must be disk files: a
+// console or a FIFO would block the run for ever.
+enum class Target { DiskFile, AnyFile };
 
 // The error code the fault seam reports for an injected failure.
 extern const std::uint32_t kInjectedErrorCode;
+// The code of an open refused because another opener's sharing forbids it
+// (32, as Windows reports a sharing violation, on both builds).
+inline constexpr std::uint32_t kSharingViolation = 32;
+// The code of an open refused because the name is not a disk file.
+extern const std::uint32_t kNotADiskFile;
+
+// Makes the process safe to run in whatever surroundings started it, before
+// any file is opened: standard handles that are closed or invalid never
+// become files the program opens, a closed pipe on standard output does
+// not end the process, and (Windows) file names are taken in the OEM code
+// page and a missing drive fails an open instead of asking the user.
+void PrepareProcess();
 
 // Opens `path` with the given access, sharing and creation. The handle is
-// inheritable. A directory is never opened as a file.
+// inheritable. A directory is never opened as a file, and with
+// Target::DiskFile nothing but a disk file is opened, without blocking.
+// Sharing is enforced between processes on both builds (POSIX: flock,
+// honouring other programs' flock and fcntl locks too); a conflict fails
+// with kSharingViolation, and CreateAlways then empties nothing.
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
-                       FileHandle* handle);
+                       Target target, FileHandle* handle);
 std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got);
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written);
+// Writes at the end of the file as it is at this moment, so that text other
+// programs append meanwhile is never overwritten.
+std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                         std::uint32_t* written);
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
                        std::int64_t* newPosition);
 // Cuts the file at the current file pointer.
 std::uint32_t TruncateFile(FileHandle handle);
 std::uint32_t CloseFile(FileHandle handle);
 
-// True when both paths name one existing file. POSIX only: on Windows the
-// exclusive open of a copy's source already keeps it from being its own
-// destination.
-bool SameExistingFile(const char* a, const char* b);
+// The identity of an existing file, the same however it is named (another
+// spelling of its path, a hard link, a symbolic link).
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+bool GetFileId(const char* path, FileId* id);
+// The absolute form of `path`, with "." and ".." resolved (POSIX: and the
+// symbolic links of its directory); the file itself need not exist. Empty
+// when it cannot be worked out.
+std::string FullPathName(const char* path);
 
 // Attribute bits: Windows file attributes, or POSIX permission bits.
 bool GetFileAttributes(const char* path, std::uint32_t* attributes);
 bool SetFileAttributes(const char* path, std::uint32_t attributes);
+// `attributes` without what would keep the program itself from replacing
+// the file later: Windows drops read-only, hidden and system; POSIX adds
+// the owner's write permission.
+std::uint32_t ReplaceableAttributes(std::uint32_t attributes);
 
-// Full path of the running program's own executable file.
-std::string ExecutablePath();
+// Full path of the running program's own executable file; false when the
+// operating system cannot tell it exactly.
+bool ExecutablePath(std::string* path);
 
-// Writes bytes to standard output at once; failures are ignored. Tests may
-// install a hook that receives the bytes instead.
+// Writes bytes to standard output at once; failures (a closed pipe, no
+// standard output at all) are ignored. Tests may install a hook that
+// receives the bytes instead.
 void ConsoleWrite(const char* bytes, std::size_t count);
 using ConsoleHook = void (*)(const char* bytes, std::size_t count);
 void SetConsoleHook(ConsoleHook hook);
+// True when the user's terminal expects UTF-8 (POSIX: the locale's
+// character set); false on Windows, whose console shows the OEM code page.
+bool ConsoleUsesUtf8();
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

@@ -1,11 +1,18 @@
-// POSIX implementation of the platform layer. Sharing modes have no POSIX
-// counterpart: files are opened without locks.
+// POSIX implementation of the platform layer. Windows sharing modes are
+// emulated with advisory locks: flock belongs to the open file description,
+// so it lives exactly as long as the handle, like a Windows share mode.
 #include <fcntl.h>
+#include <langinfo.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/fault_injection.h"
@@ -14,26 +21,99 @@
 namespace platform {
 
 const std::uint32_t kInjectedErrorCode = EIO;
+const std::uint32_t kNotADiskFile = ENODEV;
 
 namespace {
 
 ExitHook g_exitHook = nullptr;
 ConsoleHook g_consoleHook = nullptr;
+bool g_noStandardOutput = false;  // descriptor 1 was closed and could not be replaced
+
+constexpr int kFirstFileDescriptor = 3;  // 0, 1 and 2 belong to the standard streams
 
 int ToFd(FileHandle handle) { return static_cast<int>(handle); }
 
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
+// O_NONBLOCK keeps the open of a FIFO or a terminal from waiting; it is
+// taken off again once the file is known to be a disk file. O_CREAT
+// without O_TRUNC: a file is emptied only once its lock is held.
 int OpenFlags(Access access, Creation creation) {
   int flags = access == Access::Read ? O_RDONLY : access == Access::Write ? O_WRONLY : O_RDWR;
-  if (creation == Creation::CreateAlways) flags |= O_CREAT | O_TRUNC;
-  return flags;
+  if (creation == Creation::CreateAlways) flags |= O_CREAT;
+  return flags | O_NONBLOCK;
+}
+
+// True when another process holds an fcntl record lock that a Windows
+// opener with this sharing would be refused for: any lock for an exclusive
+// open, a write lock for a sharing one. (Open file description locks tell
+// this process's own locks apart; classic ones are the fallback.)
+bool ForeignRecordLock(int fd, bool exclusive) {
+  struct flock lock {};
+  lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+#ifdef F_OFD_GETLK
+  if (::fcntl(fd, F_OFD_GETLK, &lock) == 0) return lock.l_type != F_UNLCK;
+  lock = {};
+  lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+#endif
+  return ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+// Takes the lock that stands for `sharing`, without waiting: exclusive for
+// an open that shares nothing, shared otherwise. A file system without
+// locks is not a conflict.
+std::uint32_t TakeSharingLock(int fd, Sharing sharing) {
+  const bool exclusive = sharing == Sharing::None;
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
+    return errno == EWOULDBLOCK ? kSharingViolation : 0;
+  if (ForeignRecordLock(fd, exclusive)) return kSharingViolation;
+  return 0;
+}
+
+// Refuses what the open must not hand out: a directory, and with
+// Target::DiskFile anything but a regular file.
+std::uint32_t CheckTarget(int fd, Target target) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return LastError();
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (target == Target::DiskFile && !S_ISREG(st.st_mode)) return kNotADiskFile;
+  return 0;
+}
+
+// Keeps an opened file off descriptors 0-2 if one of them was closed and
+// could not be replaced: console output must never reach it.
+int AboveStandardStreams(int fd) {
+  if (fd >= kFirstFileDescriptor) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD, kFirstFileDescriptor);
+  ::close(fd);
+  return moved;
+}
+
+std::uint32_t OpenChecked(int fd, Sharing sharing, Creation creation, Target target) {
+  std::uint32_t error = CheckTarget(fd, target);
+  if (error == 0) error = TakeSharingLock(fd, sharing);
+  if (error == 0 && creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
+    error = LastError();
+  if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    error = LastError();
+  return error;
 }
 
 }  // namespace
 
-std::uint32_t OpenFile(const char* path, Access access, Sharing, Creation creation,
-                       FileHandle* handle) {
+void PrepareProcess() {
+  for (int fd = 0; fd < kFirstFileDescriptor; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is this one.
+    if (::open("/dev/null", O_RDWR) != fd && fd == STDOUT_FILENO) g_noStandardOutput = true;
+  }
+  std::signal(SIGPIPE, SIG_IGN);  // a reader that went away fails the write instead
+}
+
+std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
+                       Target target, FileHandle* handle) {
   *handle = kInvalidHandle;
   if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
   int fd;
@@ -41,11 +121,12 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing, Creation creati
     fd = ::open(path, OpenFlags(access, creation), 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return LastError();
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (const std::uint32_t error = OpenChecked(fd, sharing, creation, target); error != 0) {
     ::close(fd);
-    return EISDIR;
+    return error;
   }
+  fd = AboveStandardStreams(fd);
+  if (fd < 0) return LastError();
   *handle = fd;
   return 0;
 }
@@ -85,6 +166,14 @@ std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t cou
   return 0;
 }
 
+std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                         std::uint32_t* written) {
+  // O_APPEND makes every write land at the end of the file atomically.
+  const int flags = ::fcntl(ToFd(handle), F_GETFL);
+  if (flags != -1 && !(flags & O_APPEND)) ::fcntl(ToFd(handle), F_SETFL, flags | O_APPEND);
+  return WriteFile(handle, buffer, count, written);
+}
+
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
                        std::int64_t* newPosition) {
   if (faults::Trip(faults::Op::Seek)) return kInjectedErrorCode;
@@ -111,10 +200,41 @@ std::uint32_t CloseFile(FileHandle handle) {
   return ::close(ToFd(handle)) == 0 ? 0 : LastError();
 }
 
-bool SameExistingFile(const char* a, const char* b) {
-  struct stat sa {}, sb {};
-  return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+bool GetFileId(const char* path, FileId* id) {
+  struct stat st {};
+  if (*path == '\0' || ::stat(path, &st) != 0) return false;
+  *id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return true;
+}
+
+std::string FullPathName(const char* path) {
+  std::string text(path);
+  if (text.empty()) return {};
+  // A symbolic link whose target does not exist yet names the file that
+  // opening it would create.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(text.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(text.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) break;
+    const std::size_t slash = text.rfind('/');
+    const std::string linkDir = slash == std::string::npos ? "" : text.substr(0, slash + 1);
+    text = target[0] == '/' ? std::string(target, n) : linkDir + std::string(target, n);
+  }
+  const std::size_t slash = text.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
+  std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+  char* resolved = ::realpath(dir.c_str(), nullptr);
+  if (!resolved) return {};
+  std::string full(resolved);
+  std::free(resolved);
+  if (name.empty() || name == ".") return full;
+  if (name == "..") {
+    const std::size_t up = full.rfind('/');
+    return up == 0 ? "/" : full.substr(0, up);
+  }
+  return (full == "/" ? "" : full) + "/" + name;
 }
 
 bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
@@ -129,16 +249,22 @@ bool SetFileAttributes(const char* path, std::uint32_t attributes) {
   return ::chmod(path, static_cast<mode_t>(attributes & 07777)) == 0;
 }
 
-std::string ExecutablePath() {
+std::uint32_t ReplaceableAttributes(std::uint32_t attributes) { return attributes | S_IWUSR; }
+
+bool ExecutablePath(std::string* path) {
+  // Without /proc (a chroot, a minimal container) the path is unknown.
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return false;
+  path->assign(buffer, static_cast<std::size_t>(n));
+  return true;
 }
 
 void SetConsoleHook(ConsoleHook hook) { g_consoleHook = hook; }
 
 void ConsoleWrite(const char* bytes, std::size_t count) {
   if (g_consoleHook) return g_consoleHook(bytes, count);
+  if (g_noStandardOutput) return;
   while (count > 0) {
     const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
     if (n < 0 && errno == EINTR) continue;
@@ -146,6 +272,14 @@ void ConsoleWrite(const char* bytes, std::size_t count) {
     bytes += n;
     count -= static_cast<std::size_t>(n);
   }
+}
+
+bool ConsoleUsesUtf8() {
+  // Asked only here: the program's own text handling consults no locale.
+  if (!std::setlocale(LC_CTYPE, "")) return false;
+  const bool utf8 = std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
+  std::setlocale(LC_CTYPE, "C");
+  return utf8;
 }
 
 LocalDateTime LocalNow() {

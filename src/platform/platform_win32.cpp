@@ -10,11 +10,36 @@
 namespace platform {
 
 const std::uint32_t kInjectedErrorCode = ERROR_GEN_FAILURE;
+const std::uint32_t kNotADiskFile = ERROR_BAD_FILE_TYPE;
+static_assert(kSharingViolation == ERROR_SHARING_VIOLATION);
 
 namespace {
 
 ExitHook g_exitHook = nullptr;
 ConsoleHook g_consoleHook = nullptr;
+
+// Standard output as it was when the process started. A handle that was
+// invalid then is never used: its value could later belong to a file the
+// program opens.
+HANDLE g_standardOutput = INVALID_HANDLE_VALUE;
+bool g_standardOutputChecked = false;
+
+HANDLE ValidStandardOutput() {
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  ::SetLastError(NO_ERROR);
+  if (::GetFileType(out) == FILE_TYPE_UNKNOWN && ::GetLastError() != NO_ERROR)
+    return INVALID_HANDLE_VALUE;
+  return out;
+}
+
+HANDLE StandardOutput() {
+  if (!g_standardOutputChecked) {
+    g_standardOutput = ValidStandardOutput();
+    g_standardOutputChecked = true;
+  }
+  return g_standardOutput;
+}
 
 HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -39,8 +64,18 @@ DWORD ShareMode(Sharing sharing) {
 
 }  // namespace
 
+void PrepareProcess() {
+  // Names from the settings file and the module path are OEM text, as the
+  // console and the text files are.
+  ::SetFileApisToOEM();
+  // An empty removable drive or a lost network drive fails the open
+  // instead of raising a message box nobody is there to click.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  StandardOutput();
+}
+
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
-                       FileHandle* handle) {
+                       Target target, FileHandle* handle) {
   *handle = kInvalidHandle;
   if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
   SECURITY_ATTRIBUTES security{};
@@ -51,6 +86,11 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   HANDLE h = ::CreateFileA(path, DesiredAccess(access), ShareMode(sharing), &security,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  // A console, a serial port or a pipe would wait for input for ever.
+  if (target == Target::DiskFile && ::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    return kNotADiskFile;
+  }
   *handle = reinterpret_cast<FileHandle>(h);
   return 0;
 }
@@ -73,6 +113,24 @@ std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t cou
   }
   DWORD n = 0;
   if (!::WriteFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
+  *written = n;
+  return 0;
+}
+
+std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                         std::uint32_t* written) {
+  // An offset of all ones asks for the end of the file as it is when the
+  // write happens, in the same call.
+  OVERLAPPED atEnd{};
+  atEnd.Offset = 0xFFFFFFFF;
+  atEnd.OffsetHigh = 0xFFFFFFFF;
+  *written = 0;
+  if (faults::Kind* fault = faults::Trip(faults::Op::Write)) {
+    if (*fault == faults::Kind::Fail || count == 0) return kInjectedErrorCode;
+    count /= 2;
+  }
+  DWORD n = 0;
+  if (!::WriteFile(ToHandle(handle), buffer, count, &n, &atEnd)) return ::GetLastError();
   *written = n;
   return 0;
 }
@@ -108,7 +166,26 @@ std::uint32_t CloseFile(FileHandle handle) {
   return ::CloseHandle(ToHandle(handle)) ? 0 : ::GetLastError();
 }
 
-bool SameExistingFile(const char*, const char*) { return false; }
+bool GetFileId(const char* path, FileId* id) {
+  // Asks for no access, so that no other opener's sharing stands in the way.
+  HANDLE h = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(h, &info) != 0;
+  ::CloseHandle(h);
+  if (!known) return false;
+  *id = {info.dwVolumeSerialNumber,
+         static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return true;
+}
+
+std::string FullPathName(const char* path) {
+  char buffer[MAX_PATH];
+  const DWORD n = ::GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
 
 bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
   const DWORD value = ::GetFileAttributesA(path);
@@ -122,19 +199,27 @@ bool SetFileAttributes(const char* path, std::uint32_t attributes) {
   return ::SetFileAttributesA(path, attributes) != 0;
 }
 
-std::string ExecutablePath() {
-  char buffer[260];
+std::uint32_t ReplaceableAttributes(std::uint32_t attributes) {
+  attributes &= ~static_cast<std::uint32_t>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                            FILE_ATTRIBUTE_SYSTEM);
+  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool ExecutablePath(std::string* path) {
+  char buffer[MAX_PATH];
   const DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  // A truncated path fills the buffer; its last byte is then the terminator.
-  return std::string(buffer, n < sizeof buffer ? n : sizeof buffer - 1);
+  // A path that fills the buffer was cut.
+  if (n == 0 || n >= sizeof buffer) return false;
+  path->assign(buffer, n);
+  return true;
 }
 
 void SetConsoleHook(ConsoleHook hook) { g_consoleHook = hook; }
 
 void ConsoleWrite(const char* bytes, std::size_t count) {
   if (g_consoleHook) return g_consoleHook(bytes, count);
-  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  HANDLE out = StandardOutput();
+  if (out == INVALID_HANDLE_VALUE) return;
   while (count > 0) {
     DWORD n = 0;
     if (!::WriteFile(out, bytes, static_cast<DWORD>(count), &n, nullptr) || n == 0) return;
@@ -142,6 +227,8 @@ void ConsoleWrite(const char* bytes, std::size_t count) {
     count -= n;
   }
 }
+
+bool ConsoleUsesUtf8() { return false; }
 
 LocalDateTime LocalNow() {
   SYSTEMTIME t;

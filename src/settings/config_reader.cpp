@@ -20,7 +20,14 @@ void ConfigReader::Read() {
     file.ReadLine(line);
     if (TakeIoResult() != 0) Error(ShortString("Can't read ") + fileName_);
     Trim(line);
-    if (!IsCommentLine(line)) ParseLine(line);
+    if (IsCommentLine(line)) continue;
+    // A cut value would be another value: a path to another file, say.
+    if (file.LineWasCut()) {
+      CountError();
+      Warning(ShortString("Line is longer than ") + NumToStr(ShortString::kCapacity) + " characters");
+      continue;
+    }
+    ParseLine(line);
   }
   // Eof itself may have met a read failure.
   if (TakeIoResult() != 0) Error(ShortString("Can't read ") + fileName_);

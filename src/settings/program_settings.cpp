@@ -5,11 +5,33 @@
 
 namespace {
 
-constexpr const char* kFastEchoCfg = "FASTECHOCFG";
-constexpr const char* kLogFile = "LOGFILE";
-constexpr const char* kEchoList = "ECHOLIST";
-constexpr const char* kForceDesc = "FORCEDESC";
-constexpr const char* kUpcaseFirstDescChar = "UPCASEFIRSTDESCCHAR";
+// One entry per keyword: where its value goes and how it is checked.
+struct Keyword {
+  enum class Kind { Path, Switch, ListFormat };
+  const char* name;
+  Kind kind;
+  ShortString ProgramSettings::*path = nullptr;
+  bool ProgramSettings::*flag = nullptr;
+  const char* wrongValueMessage = nullptr;
+};
+
+const Keyword kKeywords[] = {
+    {"FASTECHOCFG", Keyword::Kind::Path, &ProgramSettings::fastEchoCfgPath},
+    {"LOGFILE", Keyword::Kind::Path, &ProgramSettings::logFilePath},
+    {"ECHOLIST", Keyword::Kind::Path, &ProgramSettings::echoListPath},
+    {"FORCEDESC", Keyword::Kind::Switch, nullptr, &ProgramSettings::forceDesc,
+     "Wrong value of ForceDesc"},
+    {"UPCASEFIRSTDESCCHAR", Keyword::Kind::Switch, nullptr, &ProgramSettings::upcaseFirstDescChar,
+     "Wrong value of UpcaseFirstDescChar"},
+    {"ECHOLISTFORMAT", Keyword::Kind::ListFormat, nullptr, nullptr,
+     "Wrong value of EchoListFormat (FASTECHO or NA)"},
+};
+
+const Keyword* Find(const ShortString& keyword) {
+  for (const Keyword& known : kKeywords)
+    if (keyword == known.name) return &known;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -20,31 +42,31 @@ ShortString SettingsPathFor(const ShortString& programDir) {
 SettingsReader::SettingsReader(const ShortString& fileName, ProgramSettings& settings)
     : ConfigReader(fileName, kSemicolonSet, true), settings_(settings) {}
 
-bool SettingsReader::IsKeyword(const ShortString& keyword) {
-  for (const char* known : {kFastEchoCfg, kLogFile, kEchoList, kForceDesc, kUpcaseFirstDescChar})
-    if (keyword == known) return true;
-  return false;
-}
+bool SettingsReader::IsKeyword(const ShortString& keyword) { return Find(keyword) != nullptr; }
 
 void SettingsReader::HandleKeyword(const ShortString& keyword, const ShortString& value) {
-  if (keyword == kFastEchoCfg) settings_.fastEchoCfgPath = value;
-  else if (keyword == kLogFile) settings_.logFilePath = value;
-  else if (keyword == kEchoList) settings_.echoListPath = value;
-  else if (keyword == kForceDesc) HandleSwitch(settings_.forceDesc, value, "Wrong value of ForceDesc");
-  else if (keyword == kUpcaseFirstDescChar)
-    HandleSwitch(settings_.upcaseFirstDescChar, value, "Wrong value of UpcaseFirstDescChar");
-}
-
-void SettingsReader::HandleSwitch(bool& setting, ShortString value, const char* wrongValueMessage) {
-  UpCaseInPlace(value);
-  if (value == "YES") {
-    setting = true;
-  } else if (value == "NO") {
-    setting = false;
-  } else {
-    CountError();
-    Warning(wrongValueMessage);
+  const Keyword* known = Find(keyword);
+  if (!known) return;
+  ShortString upper = UpCaseStr(value);
+  switch (known->kind) {
+    case Keyword::Kind::Path:
+      settings_.*known->path = value;
+      return;
+    case Keyword::Kind::Switch:
+      if (upper == "YES" || upper == "NO") {
+        settings_.*known->flag = upper == "YES";
+        return;
+      }
+      break;
+    case Keyword::Kind::ListFormat:
+      if (upper == "FASTECHO" || upper == "NA") {
+        settings_.echoListFormat = upper == "NA" ? EchoListFormat::Na : EchoListFormat::FastEcho;
+        return;
+      }
+      break;
   }
+  CountError();
+  Warning(known->wrongValueMessage);
 }
 
 void SettingsReader::UnknownKeyword(const ShortString& keyword, const ShortString&) {

@@ -5,12 +5,17 @@
 #include "settings/config_reader.h"
 #include "util/short_string.h"
 
+// The echo list's line format: FidoNet's "[HOLD|DOWN],TAG,Description"
+// lists, or the backbone's .NA files, "TAG  Description".
+enum class EchoListFormat { FastEcho, Na };
+
 struct ProgramSettings {
   ShortString fastEchoCfgPath;      // FASTECHOCFG
   ShortString logFilePath;          // LOGFILE
   ShortString echoListPath;         // ECHOLIST
   bool forceDesc = false;           // FORCEDESC
   bool upcaseFirstDescChar = true;  // UPCASEFIRSTDESCCHAR
+  EchoListFormat echoListFormat = EchoListFormat::FastEcho;  // ECHOLISTFORMAT
 };
 
 inline constexpr const char* kSettingsFileName = "blurbsmith.cfg";
@@ -35,7 +40,6 @@ class SettingsReader : public ConfigReader {
  private:
   friend class ConfigReader;
   SettingsReader(const ShortString& fileName, ProgramSettings& settings);
-  void HandleSwitch(bool& setting, ShortString value, const char* wrongValueMessage);
 
   ProgramSettings& settings_;
 };

@@ -47,6 +47,22 @@ inline const char* FindByteInWords(const char* first, const char* last, char val
   return last;
 }
 
+// The first byte equal to `a` or `b`, eight bytes per step.
+inline const char* FindEitherInWords(const char* first, const char* last, char a, char b) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t patternA = kOnes * static_cast<unsigned char>(a);
+    const std::uint64_t patternB = kOnes * static_cast<unsigned char>(b);
+    for (; last - first >= 8; first += 8) {
+      const std::uint64_t word = LoadWord(first);
+      if (const std::uint64_t found = ZeroBytes(word ^ patternA) | ZeroBytes(word ^ patternB))
+        return first + std::countr_zero(found) / 8;
+    }
+  }
+  for (; first != last; ++first)
+    if (*first == a || *first == b) return first;
+  return last;
+}
+
 inline std::uint64_t ByteBitsInWords(const char* block, char value) {
   std::uint64_t bits = 0;
   if constexpr (std::endian::native == std::endian::little) {
@@ -87,6 +103,29 @@ inline const char* FindByteSse2(const char* first, const char* last, char value)
   return last;
 }
 
+inline __m128i EitherBytes(const char* at, __m128i patternA, __m128i patternB) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  return _mm_or_si128(_mm_cmpeq_epi8(bytes, patternA), _mm_cmpeq_epi8(bytes, patternB));
+}
+
+inline const char* FindEitherSse2(const char* first, const char* last, char a, char b) {
+  const __m128i patternA = _mm_set1_epi8(a), patternB = _mm_set1_epi8(b);
+  for (; last - first >= 16; first += 16)
+    if (const std::uint64_t bits = Bits(EitherBytes(first, patternA, patternB)))
+      return first + std::countr_zero(bits);
+  for (; first != last; ++first)
+    if (*first == a || *first == b) return first;
+  return last;
+}
+
+inline std::uint64_t EitherBitsSse2(const char* block, char a, char b) {
+  const __m128i patternA = _mm_set1_epi8(a), patternB = _mm_set1_epi8(b);
+  return Bits(EitherBytes(block, patternA, patternB)) |
+         Bits(EitherBytes(block + 16, patternA, patternB)) << 16 |
+         Bits(EitherBytes(block + 32, patternA, patternB)) << 32 |
+         Bits(EitherBytes(block + 48, patternA, patternB)) << 48;
+}
+
 inline std::uint64_t ByteBitsSse2(const char* block, char value) {
   const __m128i pattern = _mm_set1_epi8(value);
   return Bits(EqualBytes(block, pattern)) | Bits(EqualBytes(block + 16, pattern)) << 16 |
@@ -112,5 +151,23 @@ inline std::uint64_t ByteBits64(const char* block, char value) {
   return byte_scan::ByteBitsSse2(block, value);
 #else
   return byte_scan::ByteBitsInWords(block, value);
+#endif
+}
+
+// The first byte equal to `a` or to `b` in [first, last), or `last`.
+inline const char* FindEitherByte(const char* first, const char* last, char a, char b) {
+#ifdef BLURBSMITH_HAS_SSE2
+  return byte_scan::FindEitherSse2(first, last, a, b);
+#else
+  return byte_scan::FindEitherInWords(first, last, a, b);
+#endif
+}
+
+// Bit i set when block[i] is `a` or `b`, for the 64 bytes from `block`.
+inline std::uint64_t EitherByteBits64(const char* block, char a, char b) {
+#ifdef BLURBSMITH_HAS_SSE2
+  return byte_scan::EitherBitsSse2(block, a, b);
+#else
+  return byte_scan::ByteBitsInWords(block, a) | byte_scan::ByteBitsInWords(block, b);
 #endif
 }

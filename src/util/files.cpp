@@ -1,6 +1,8 @@
 #include "util/files.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "util/io_result.h"
 #include "util/strings.h"
@@ -20,11 +22,32 @@ bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
   return TakeIoResult() == 0;
 }
 
+// A file of bytes with no line handling, for the copy.
+struct RawFile {
+  platform::FileHandle handle = platform::kInvalidHandle;
+};
+
 bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
              platform::Sharing sharing, platform::Creation creation) {
   TakeIoResult();  // like the text opens: no earlier failure survives an open
-  file.name = name;
-  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation, &file.handle) == 0;
+  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation,
+                            platform::Target::DiskFile, &file.handle) == 0;
+}
+
+// The source is read exclusively: nobody changes it during the copy.
+bool OpenRawRead(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
+                 platform::Creation::OpenExisting);
+}
+
+bool OpenRawRewrite(RawFile& file, const ShortString& name) {
+  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
+                 platform::Creation::CreateAlways);
+}
+
+void CloseRaw(RawFile& file) {
+  if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
+  file.handle = platform::kInvalidHandle;
 }
 
 // One round of the copy loop; false when a read or write fails or comes short.
@@ -33,14 +56,6 @@ bool CopyChunk(RawFile& source, RawFile& destination, char* buffer, std::uint32_
   std::uint32_t written = 0;
   if (*got == 0) return true;
   return platform::WriteFile(destination.handle, buffer, *got, &written) == 0 && written == *got;
-}
-
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == ':' || c == '\\';
-#else
-  return c == '/';
-#endif
 }
 
 }  // namespace
@@ -57,27 +72,11 @@ bool OpenTextRewrite(TextFile& file, const ShortString& name) {
   return OpenText(file, name, [](TextFile& f) { f.Rewrite(); });
 }
 
-bool OpenRawRead(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
-                 platform::Creation::OpenExisting);
-}
-
-bool OpenRawRewrite(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
-                 platform::Creation::CreateAlways);
-}
-
-void CloseRaw(RawFile& file) {
-  if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
-  file.handle = platform::kInvalidHandle;
-}
-
 bool CopyFile(const ShortString& source, const ShortString& destination) {
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
   RawFile in, out;
-  // Without exclusive opens (POSIX), rewriting the destination would empty
-  // a source that is the same file.
-  if (platform::SameExistingFile(source.CStr().c_str(), destination.CStr().c_str())) return false;
+  // The copy of a file onto itself would empty it.
+  if (SameFile(source, destination)) return false;
   if (!OpenRawRead(in, source)) return false;
   if (!OpenRawRewrite(out, destination)) {
     CloseRaw(in);
@@ -94,15 +93,31 @@ bool CopyFile(const ShortString& source, const ShortString& destination) {
   if (!copied || !closed) return false;
   std::uint32_t attributes = 0;
   if (platform::GetFileAttributes(source.CStr().c_str(), &attributes))
-    platform::SetFileAttributes(destination.CStr().c_str(), attributes);
+    platform::SetFileAttributes(destination.CStr().c_str(),
+                                platform::ReplaceableAttributes(attributes));
   return true;
+}
+
+bool SameFile(const ShortString& a, const ShortString& b) {
+  const std::string pathA = a.CStr(), pathB = b.CStr();
+  platform::FileId idA, idB;
+  const bool knownA = platform::GetFileId(pathA.c_str(), &idA);
+  const bool knownB = platform::GetFileId(pathB.c_str(), &idB);
+  if (knownA && knownB) return idA == idB;
+  if (knownA != knownB) return false;
+  const std::string fullA = platform::FullPathName(pathA.c_str());
+  const std::string fullB = platform::FullPathName(pathB.c_str());
+  if (fullA.empty() || fullA.size() != fullB.size()) return false;
+  if (!platform::kUpcasePaths) return fullA == fullB;
+  return std::equal(fullA.begin(), fullA.end(), fullB.begin(),
+                    [](char x, char y) { return UpCaseChar(x) == UpCaseChar(y); });
 }
 
 PathParts SplitPath(const ShortString& path) {
   std::size_t sep = 0;  // 1-based position of the last separator, 0 when none
   std::size_t dot = 0;  // 1-based position of the last dot after it, 0 when none
   for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (IsSeparator(path[i - 1])) {
+    if (platform::IsDirSeparator(path[i - 1])) {
       sep = i;
       dot = 0;
     } else if (path[i - 1] == '.') {
@@ -123,7 +138,15 @@ PathParts SplitPath(const ShortString& path) {
 
 ShortString ExtractDir(const ShortString& path) { return SplitPath(path).directory; }
 
-ShortString ProgramDir() { return ExtractDir(ShortString(platform::ExecutablePath())); }
+ProgramDirResult ProgramDir(ShortString* dir, std::size_t room) {
+  std::string path;
+  if (!platform::ExecutablePath(&path)) return ProgramDirResult::Unknown;
+  const std::size_t length = path.find_last_of(platform::kDirSeparator) + 1;
+  if (length == 0) return ProgramDirResult::Unknown;
+  if (length + room > ShortString::kCapacity) return ProgramDirResult::TooLong;
+  *dir = path.substr(0, length);
+  return ProgramDirResult::Found;
+}
 
 ShortString UpCasePath(const ShortString& path) {
   return platform::kUpcasePaths ? UpCaseStr(path) : path;

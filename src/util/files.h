@@ -15,19 +15,17 @@ bool OpenTextRead(TextFile& file, const ShortString& name);
 bool OpenTextAppend(TextFile& file, const ShortString& name);
 bool OpenTextRewrite(TextFile& file, const ShortString& name);
 
-// A file of bytes with no line handling.
-struct RawFile {
-  ShortString name;
-  platform::FileHandle handle = platform::kInvalidHandle;
-};
-bool OpenRawRead(RawFile& file, const ShortString& name);  // exclusive
-bool OpenRawRewrite(RawFile& file, const ShortString& name);
-void CloseRaw(RawFile& file);
-
 inline constexpr std::uint32_t kCopyBufferSize = 262144;
-// Byte-for-byte copy with the source's attribute bits; false on any failure
-// (a partly written destination stays).
+// Byte-for-byte copy with the source's attribute bits, except those that
+// would keep a later copy from replacing it (read-only, hidden, system);
+// false on any failure (a partly written destination stays). Source and
+// destination must be disk files, and never one file.
 bool CopyFile(const ShortString& source, const ShortString& destination);
+
+// True when both names lead to one file: the same existing file however
+// it is named (relative or absolute, "." and "..", letter case on Windows,
+// hard and symbolic links), or, when one does not exist, the same path.
+bool SameFile(const ShortString& a, const ShortString& b);
 
 struct PathParts {
   ShortString directory;  // up to and including the last separator
@@ -37,8 +35,14 @@ struct PathParts {
 // Separators are ':' and '\' on Windows, '/' on POSIX.
 PathParts SplitPath(const ShortString& path);
 ShortString ExtractDir(const ShortString& path);
-// Directory of the running program's own file, ending in a separator.
-ShortString ProgramDir();
+// Directory of the running program's own file, ending in a separator. It
+// must be exact: a cut path would lead to another installation's files.
+enum class ProgramDirResult {
+  Found,
+  Unknown,  // the operating system cannot name the program's file
+  TooLong,  // with `room` more characters it would not fit a text value
+};
+ProgramDirResult ProgramDir(ShortString* dir, std::size_t room = 0);
 
 // Upper-cases a path where the file system ignores case (Windows); on POSIX
 // paths keep their case, or the program could not find its own files.

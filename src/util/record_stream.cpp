@@ -3,33 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-platform::Access AccessOf(std::uint16_t mode) {
-  switch (mode & 0x03) {
-    case 0: return platform::Access::Read;
-    case 1: return platform::Access::Write;
-    default: return platform::Access::ReadWrite;
-  }
-}
-
-platform::Sharing SharingOf(std::uint16_t mode) {
-  switch ((mode >> 4) & 0x0F) {
-    case 2: return platform::Sharing::Read;
-    case 3: return platform::Sharing::Write;
-    case 4: return platform::Sharing::ReadWrite;
-    default: return platform::Sharing::None;
-  }
-}
-
-}  // namespace
-
-std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, std::uint16_t mode,
+std::unique_ptr<RecordStream> RecordStream::Open(const ShortString& name, StreamMode mode,
                                                  std::uint32_t bufferSize) {
   std::unique_ptr<RecordStream> stream(new RecordStream);
   const std::uint32_t error =
-      platform::OpenFile(name.CStr().c_str(), AccessOf(mode), SharingOf(mode),
-                         platform::Creation::OpenExisting, &stream->handle_);
+      platform::OpenFile(name.CStr().c_str(), mode.access, mode.sharing,
+                         platform::Creation::OpenExisting, platform::Target::DiskFile,
+                         &stream->handle_);
   if (error != 0) stream->SetError(kStreamOpenError, static_cast<std::int32_t>(error));
   stream->bufferSize_ = bufferSize;
   if (bufferSize == 0)
@@ -93,7 +73,8 @@ void RecordStream::WriteOut() {
 }
 
 void RecordStream::DropReadAhead() {
-  // A failure of this move is not recorded; the next operation meets it.
+  // A failure of this move is not recorded: the buffer is dropped either
+  // way, and the next Seek sets the file pointer anew.
   platform::SeekFile(handle_, -static_cast<std::int64_t>(bufEnd_ - bufPtr_),
                      platform::SeekFrom::Current, nullptr);
   bufPtr_ = bufEnd_ = 0;
@@ -113,6 +94,20 @@ void RecordStream::Seek(std::int64_t position) {
   const std::uint32_t error = platform::SeekFile(handle_, std::max<std::int64_t>(position, 0),
                                                  platform::SeekFrom::Begin, nullptr);
   if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+}
+
+std::int64_t RecordStream::Size() {
+  Flush();
+  if (status_ != kStreamOk) return -1;
+  std::int64_t position = 0, size = 0;
+  std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Current, &position);
+  if (error == 0) error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
+  if (error == 0) error = platform::SeekFile(handle_, position, platform::SeekFrom::Begin, nullptr);
+  if (error != 0) {
+    SetError(kStreamError, static_cast<std::int32_t>(error));
+    return -1;
+  }
+  return size;
 }
 
 void RecordStream::Done() {

@@ -19,12 +19,17 @@ enum StreamStatus : std::int32_t {
   kStreamWriteError = -4, // the operating system wrote fewer bytes than asked
 };
 
+// How a stream opens its file, which must exist and be a disk file: what
+// it may do with it, and what other openers may do meanwhile.
+struct StreamMode {
+  platform::Access access;
+  platform::Sharing sharing;
+};
+
 class RecordStream {
  public:
-  // Mode: high byte 0x3D opens an existing file; low byte bits 0-1 access
-  // (0 read, 1 write, 2 both), bits 4-7 sharing (0/1 none, 2 read, 3 write,
-  // 4 both). Always yields a stream; failure shows in Status.
-  static std::unique_ptr<RecordStream> Open(const ShortString& name, std::uint16_t mode,
+  // Always yields a stream; failure shows in Status.
+  static std::unique_ptr<RecordStream> Open(const ShortString& name, StreamMode mode,
                                             std::uint32_t bufferSize);
   ~RecordStream() { Done(); }
   RecordStream(const RecordStream&) = delete;
@@ -37,6 +42,8 @@ class RecordStream {
   void Write(const void* source, std::uint32_t count);
   // Positions count from the start of the file; negative ones count as 0.
   void Seek(std::int64_t position);
+  // The file's length in bytes now (after a Flush); -1 after a failure.
+  std::int64_t Size();
   void Flush();
   // Flushes and closes the file; idempotent.
   void Done();

@@ -20,12 +20,16 @@ TextFile::~TextFile() {
   if (IsOpen()) Close();
 }
 
-void TextFile::Open(platform::Access access, platform::Creation creation, Mode mode) {
+void TextFile::Open(platform::Access access, platform::Creation creation,
+                    platform::Target target, Mode mode) {
   if (IsOpen()) Close();
   pos_ = end_ = 0;
   textEnded_ = false;
+  appending_ = false;
+  lineWasCut_ = false;
   const std::uint32_t error = platform::OpenFile(name_.CStr().c_str(), access,
-                                                 platform::Sharing::ReadWrite, creation, &handle_);
+                                                 platform::Sharing::ReadWrite, creation, target,
+                                                 &handle_);
   if (error != 0) {
     SetIoError(error);
     return;
@@ -34,16 +38,20 @@ void TextFile::Open(platform::Access access, platform::Creation creation, Mode m
 }
 
 void TextFile::Reset() {
-  Open(platform::Access::Read, platform::Creation::OpenExisting, Mode::Reading);
+  Open(platform::Access::Read, platform::Creation::OpenExisting, platform::Target::DiskFile,
+       Mode::Reading);
 }
 
 void TextFile::Rewrite() {
-  Open(platform::Access::ReadWrite, platform::Creation::CreateAlways, Mode::Writing);
+  Open(platform::Access::ReadWrite, platform::Creation::CreateAlways, platform::Target::AnyFile,
+       Mode::Writing);
 }
 
 void TextFile::Append() {
-  Open(platform::Access::ReadWrite, platform::Creation::OpenExisting, Mode::Writing);
+  Open(platform::Access::ReadWrite, platform::Creation::OpenExisting, platform::Target::AnyFile,
+       Mode::Writing);
   if (IsOpen()) CutAtEndOfFileMark();
+  appending_ = true;
 }
 
 // Searches the last 128 bytes for Ctrl-Z and cuts the file at the first one;
@@ -134,15 +142,17 @@ std::string_view TextFile::ReadLineSlow() {
   }
   if (IoErrorPending()) return {};
   std::size_t length = 0;
+  std::size_t fullLength = 0;  // the physical line's length, also past 255
   bool copying = false;  // the line spans buffer fills, so it is gathered in line_
   std::string_view direct;
   for (;;) {
     if (pos_ == end_ && !Fill()) break;
     const char* start = buffer_.get() + pos_;
     const std::size_t available = end_ - pos_;
-    const char* cr = FindByte(start, start + available, '\r');
+    const char* cr = FindLineEnd(start, start + available);
     if (cr == start + available) cr = nullptr;
     const std::size_t chunk = cr ? static_cast<std::size_t>(cr - start) : available;
+    fullLength += chunk;
     if (!copying && cr) {
       direct = std::string_view(start, std::min(chunk, kMaxLine));
     } else {
@@ -157,6 +167,7 @@ std::string_view TextFile::ReadLineSlow() {
       continue;
     }
     pos_ += static_cast<std::uint32_t>(chunk + 1);
+    if (*cr == '\n') break;  // a lone LF (POSIX) needs no look at the next byte
     if (pos_ == end_) {
       // The LF that belongs to this CR may start the next buffer; the line
       // view must survive the refill, so keep it in line_.
@@ -170,6 +181,7 @@ std::string_view TextFile::ReadLineSlow() {
     if (buffer_[pos_] == '\n') ++pos_;
     break;
   }
+  lineWasCut_ = fullLength > kMaxLine;
   return copying ? std::string_view(line_, length) : direct;
 }
 
@@ -189,6 +201,8 @@ void TextFile::Write(std::string_view text) {
 }
 
 void TextFile::WriteLine(std::string_view text) {
+  if (mode_ == Mode::Writing && text.size() + 2 > capacity_ - end_ && text.size() + 2 <= capacity_)
+    Flush();
   Write(text);
   Write("\r\n");
 }
@@ -196,7 +210,9 @@ void TextFile::WriteLine(std::string_view text) {
 void TextFile::Flush() {
   if (mode_ != Mode::Writing || end_ == 0) return;
   std::uint32_t written = 0;
-  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), end_, &written);
+  const std::uint32_t error =
+      appending_ ? platform::AppendFile(handle_, buffer_.get(), end_, &written)
+                 : platform::WriteFile(handle_, buffer_.get(), end_, &written);
   // What could not be written is lost; the pending error says so.
   if (error != 0) SetIoError(error);
   else if (written != end_) SetIoError(kDiskFull);

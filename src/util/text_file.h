@@ -1,8 +1,9 @@
 // TextFile: a DOS text file read line by line or written line by line.
 //
 // Reading: a line ends at CR, and an LF right after that CR belongs to the
-// line end; a lone LF is an ordinary character; byte 26 (Ctrl-Z) ends the
-// text; the end of the file ends a last line without CR. Only the first 255
+// line end; a lone LF ends a line on POSIX (Linux editors write it) and is
+// an ordinary character on Windows; byte 26 (Ctrl-Z) ends the text; the end
+// of the file ends a last line without a line end. Only the first 255
 // characters of a line are used, the rest of that physical line is skipped.
 //
 // Failures never raise: they set the pending I/O error (io_result.h).
@@ -33,9 +34,12 @@ class TextFile {
   bool IsOpen() const { return handle_ != platform::kInvalidHandle; }
 
   // Open modes; an open file is closed first. Failures set the pending error.
-  void Reset();    // existing file, reading from the start
-  void Rewrite();  // new empty file, writing
-  void Append();   // existing file, writing at its end after the Ctrl-Z cut
+  void Reset();    // existing disk file, reading from the start
+  void Rewrite();  // new empty file (or a device), writing
+  // Existing file (or a device), writing after the Ctrl-Z cut. Every write
+  // lands at the end of the file as it is then, so that lines other
+  // programs append meanwhile are kept.
+  void Append();
   void Close();
   // Reading starts again at the first line: back to the start of the file,
   // and what is buffered is dropped, so the file is read anew.
@@ -46,6 +50,8 @@ class TextFile {
   // next call on this file.
   std::string_view ReadLineView();
   void ReadLine(ShortString& line) { line = ReadLineView(); }
+  // True when the line last read was longer than 255 characters.
+  bool LineWasCut() const { return lineWasCut_; }
   // Hands the lines that ReadLineView would hand out, one by one, to
   // `visit` (bool(std::string_view)) until it answers true, the text ends or
   // a read fails (the pending error then says so, and the line that read
@@ -56,13 +62,16 @@ class TextFile {
   bool ScanLines(Visit visit);
 
   void Write(std::string_view text);
+  // A line and its CR LF reach the file in one write whenever they fit the
+  // buffer, so that a line shared with other writers is never split.
   void WriteLine(std::string_view text);
   void Flush();
 
  private:
   enum class Mode { Closed, Reading, Writing };
 
-  void Open(platform::Access access, platform::Creation creation, Mode mode);
+  void Open(platform::Access access, platform::Creation creation, platform::Target target,
+            Mode mode);
   bool EofSlow();
   bool LineInBuffer(std::string_view* line);
   std::string_view ReadLineSlow();
@@ -77,23 +86,37 @@ class TextFile {
   std::uint32_t pos_ = 0;
   std::uint32_t end_ = 0;
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
+  bool appending_ = false;  // writes go to the end of the file as it is then
+  bool lineWasCut_ = false;
   char line_[ShortString::kCapacity];
 };
 
-// The common case, inline: a line whose CR and the byte after it are both
-// in the buffer is handed out where it lies. Everything else (a line running
-// past the buffer, a CR as its last byte) takes ReadLineSlow, and so do a
-// closed file and a pending error, which the callers test first.
+// Where a line may end in [first, last): its CR, or on POSIX a lone LF.
+inline const char* FindLineEnd(const char* first, const char* last) {
+  if constexpr (platform::kLoneLfEndsLine) return FindEitherByte(first, last, '\r', '\n');
+  return FindByte(first, last, '\r');
+}
+
+inline std::uint64_t LineEndBits64(const char* block) {
+  if constexpr (platform::kLoneLfEndsLine) return EitherByteBits64(block, '\r', '\n');
+  return ByteBits64(block, '\r');
+}
+
+// The common case, inline: a line whose line end and the byte after it are
+// both in the buffer is handed out where it lies. Everything else (a line
+// running past the buffer, a line end as its last byte) takes ReadLineSlow,
+// and so do a closed file and a pending error, which the callers test first.
 inline bool TextFile::LineInBuffer(std::string_view* line) {
   if (end_ - pos_ <= 1) return false;
   const char* start = buffer_.get() + pos_;
   const char* last = buffer_.get() + end_ - 1;
-  const char* cr = FindByte(start, last, '\r');
-  if (cr == last) return false;
-  const std::size_t length = static_cast<std::size_t>(cr - start);
+  const char* lineEnd = FindLineEnd(start, last);
+  if (lineEnd == last) return false;
+  const std::size_t length = static_cast<std::size_t>(lineEnd - start);
   pos_ += static_cast<std::uint32_t>(length + 1);
-  if (buffer_[pos_] == '\n') ++pos_;
-  *line = std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity);
+  if (*lineEnd == '\r' && buffer_[pos_] == '\n') ++pos_;
+  lineWasCut_ = length > ShortString::kCapacity;
+  *line = std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length);
   return true;
 }
 
@@ -107,18 +130,19 @@ template <typename Visit>
 bool TextFile::ScanLines(Visit visit) {
   if (IoErrorPending()) return false;
   while (!Eof()) {
-    // While whole 64-byte blocks lie before the buffer's last byte, every CR
-    // in them ends a line whose LF (if any) is in the buffer too: the lines
-    // of a block are taken from one mask of its CRs.
+    // While whole 64-byte blocks lie before the buffer's last byte, every
+    // line end in them ends a line whose LF (if any) is in the buffer too:
+    // the lines of a block are taken from one mask of its line ends.
     const char* const buffer = buffer_.get();
     const char* const last = buffer + end_ - 1;
     for (const char* block = buffer + pos_; last - block >= 64; block += 64) {
-      for (std::uint64_t crs = ByteBits64(block, '\r'); crs != 0; crs &= crs - 1) {
+      for (std::uint64_t ends = LineEndBits64(block); ends != 0; ends &= ends - 1) {
         const char* start = buffer + pos_;
-        const char* cr = block + std::countr_zero(crs);
-        const std::size_t length = static_cast<std::size_t>(cr - start);
-        pos_ = static_cast<std::uint32_t>(cr + 1 - buffer);
-        if (buffer[pos_] == '\n') ++pos_;
+        const char* lineEnd = block + std::countr_zero(ends);
+        if (lineEnd < start) continue;  // the LF of a CR LF already taken
+        const std::size_t length = static_cast<std::size_t>(lineEnd - start);
+        pos_ = static_cast<std::uint32_t>(lineEnd + 1 - buffer);
+        if (*lineEnd == '\r' && buffer[pos_] == '\n') ++pos_;
         if (visit(std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity)))
           return true;
       }

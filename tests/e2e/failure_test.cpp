@@ -104,10 +104,11 @@ TEST_F(E2eFailure, FastEchoFileThatCannotBeOpenedForWriting) {
 
 TEST_F(E2eFailure, FastEchoFileNamedAsItsOwnReserveCopyIsNotEmptied) {
   fs::copy_file(inst_.WorkPath("fastecho.cfg"), inst_.ProgPath("$FE_CFG$.QZ$"));
-  inst_.WriteSettings("FASTECHOCFG " + inst_.ProgPath("$FE_CFG$.QZ$") + "\r\nLOGFILE blsm.log\r\n");
-  if (inst_.UnderWine()) GTEST_SKIP() << "a Windows path is needed under wine";
+  const std::string reserve = inst_.ProgDirSeen() + "$FE_CFG$.QZ$";
+  inst_.WriteSettings("FASTECHOCFG " + reserve + "\r\nLOGFILE blsm.log\r\n");
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't make reserve copy\r\n\r\n");
   EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
 }
 

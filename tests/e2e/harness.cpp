@@ -4,12 +4,17 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "util/strings.h"
@@ -24,6 +29,56 @@ std::string Env(const char* name) {
 }
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// nobody's wine needs a prefix of its own, owned by it.
+const char* const kUnprivilegedHome = "/tmp/blurbsmith-e2e-nobody";
+
+std::vector<std::string> UnprivilegedPrefix() {
+  return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "env",
+          std::string("HOME=") + kUnprivilegedHome,
+          std::string("WINEPREFIX=") + kUnprivilegedHome + "/wine"};
+}
+
+}  // namespace
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+namespace {
+
+// Where a started program's standard output goes: an open descriptor, a
+// file, or nowhere; and where its standard input comes from.
+struct Output {
+  int fd = -1;
+  std::string path;
+  int inputFd = -1;  // /dev/null when not given
+};
+
+pid_t Spawn(std::vector<std::string> argv, const fs::path& cwd, const Output& output) {
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (output.inputFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, output.inputFd, 0);
+  else
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (output.fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output.fd, 1);
+    posix_spawn_file_actions_addclose(&actions, output.fd);
+  } else {
+    const char* out = output.path.empty() ? "/dev/null" : output.path.c_str();
+    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("posix_spawn failed");
+  return pid;
+}
 
 }  // namespace
 
@@ -43,48 +98,112 @@ void Installation::WriteSettings(const std::string& text) const {
   WriteFileText(ProgPath("blurbsmith.cfg"), text);
 }
 
-std::string Installation::Command() const {
-  std::string command = "cd " + Quote(work_.string()) + " && exec ";
-  if (!launcher_.empty()) command += Quote(launcher_) + " ";
-  return command + Quote(exe_.string()) + " </dev/null 2>/dev/null";
+std::vector<std::string> Installation::Argv() const {
+  std::vector<std::string> argv;
+  if (unprivileged_) argv = UnprivilegedPrefix();
+  if (!env_.empty()) {
+    if (argv.empty()) argv.push_back("env");
+    argv.insert(argv.end(), env_.begin(), env_.end());
+  }
+  if (!launcher_.empty()) argv.push_back(launcher_);
+  argv.push_back(exe_.string());
+  return argv;
 }
 
-RunResult Installation::Run() const {
+std::string Installation::Command(const std::string& redirections,
+                                  const std::vector<std::string>& args) const {
+  std::string command = "cd " + Quote(work_.string()) + " && exec";
+  for (const std::string& arg : Argv()) command += " " + Quote(arg);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  return command + " " + redirections;
+}
+
+int Installation::RunRedirected(const std::string& redirections) const {
+  const int status = std::system(Command(redirections).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int Installation::RunWithBrokenPipe() const {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  ::close(fds[0]);  // the reader is gone before the first line is written
+  const pid_t pid = Spawn(Argv(), work_, {.fd = fds[1]});
+  ::close(fds[1]);
+  return WaitFor(pid);
+}
+
+void Installation::RunUnprivileged() {
+  if (!RunningAsRoot()) return;
+  unprivileged_ = true;
+  fs::create_directories(kUnprivilegedHome);
+  const std::string owner = " nobody:nogroup ";
+  if (std::system(("chown" + owner + kUnprivilegedHome + " && chown -R" + owner +
+                   Quote(root_.Path().string())).c_str()) != 0)
+    throw std::runtime_error("chown failed");
+}
+
+void Installation::MoveProgramTo(const fs::path& dir) {
+  fs::create_directories(dir);
+  const fs::path exe = dir / exe_.filename();
+  fs::rename(exe_, exe);
+  exe_ = exe;
+  prog_ = dir;
+}
+
+RunResult Installation::Run(const std::vector<std::string>& args) const {
   RunResult result;
-  FILE* pipe = ::popen(Command().c_str(), "r");
+  FILE* pipe = ::popen(Command("</dev/null 2>/dev/null", args).c_str(), "r");
   if (!pipe) throw std::runtime_error("popen failed");
   char buffer[4096];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ConsoleAsCrLf(*this, result.out);
   return result;
 }
+
 
 pid_t Installation::StartOther(const std::string& exe, const std::vector<std::string>& args) const {
   std::vector<std::string> argv;
   if (!launcher_.empty()) argv.push_back(launcher_);
   argv.push_back(exe);
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
-  pid_t pid = -1;
-  extern char** environ;
-  const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("posix_spawn failed");
-  return pid;
+  return Spawn(argv, work_, {});
 }
 
-pid_t Installation::Start() const { return StartOther(exe_.string(), {}); }
+pid_t Installation::Start(const std::string& outputPath) const {
+  return Spawn(Argv(), work_, {.path = outputPath});
+}
+
+RunResult Installation::RunWithin(int seconds, bool terminal) const {
+  int master = -1, slave = -1;
+  if (terminal) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  }
+  const std::string outputPath = (root_.Path() / "run.out").string();
+  const pid_t pid = Spawn(Argv(), work_, {.path = outputPath, .inputFd = slave});
+  if (slave >= 0) ::close(slave);
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      WaitFor(pid);
+      result.exitCode = kTimedOut;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (result.exitCode != kTimedOut) result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (master >= 0) ::close(master);
+  result.out = ConsoleAsCrLf(*this, ReadFileText(outputPath));
+  return result;
+}
 
 int WaitFor(pid_t pid) {
   int status = 0;
@@ -114,6 +233,24 @@ std::vector<std::string> Installation::LogLines(const std::string& name) const {
   std::vector<std::string> lines = SplitCrLf(ReadFileText(WorkPath(name)));
   for (std::string& line : lines) line = std::regex_replace(line, stamp, "$1 <stamp> ");
   return lines;
+}
+
+std::string ConsoleAsCrLf(const Installation& inst, const std::string& raw) {
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const bool crlf = raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n';
+    if (inst.UnderWine()) {
+      if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) ADD_FAILURE() << "a console LF without CR";
+      if (raw[i] == '\r' && !crlf) ADD_FAILURE() << "a console CR without LF";
+      out += raw[i];
+    } else if (raw[i] == '\r') {
+      ADD_FAILURE() << "a CR in the native console output";
+    } else {
+      if (raw[i] == '\n') out += '\r';
+      out += raw[i];
+    }
+  }
+  return out;
 }
 
 std::string StartLines(const Installation& inst) {

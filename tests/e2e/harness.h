@@ -15,7 +15,9 @@
 
 struct RunResult {
   int exitCode = -1;
-  std::string out;  // standard output, byte for byte
+  // Standard output, byte for byte, with each line end written as CR LF
+  // whatever the build (see ConsoleAsCrLf).
+  std::string out;
 };
 
 class Installation {
@@ -28,9 +30,28 @@ class Installation {
   std::string ProgPath(const std::string& name) const { return (prog_ / name).string(); }
 
   void WriteSettings(const std::string& text) const;
-  RunResult Run() const;
-  // Starts the program without waiting (output discarded), for kill tests.
-  pid_t Start() const;
+  RunResult Run(const std::vector<std::string>& args = {}) const;
+  // Runs the program with the given shell redirections of its standard
+  // streams instead of the usual ones; returns its exit code.
+  int RunRedirected(const std::string& redirections) const;
+  // Runs the program with standard output on a pipe whose reader has
+  // already gone; returns its exit code.
+  int RunWithBrokenPipe() const;
+  // Starts the program without waiting, its standard output going to
+  // `outputPath` (discarded when empty).
+  pid_t Start(const std::string& outputPath = "") const;
+  // Runs the program and waits at most `seconds`; a run that takes longer
+  // is killed and reported with exit code kTimedOut. `terminal` gives it a
+  // pseudo-terminal as standard input instead of /dev/null.
+  static constexpr int kTimedOut = -2;
+  RunResult RunWithin(int seconds, bool terminal = false) const;
+  // Adds NAME=VALUE to the program's environment.
+  void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
+  // From now on the program runs as an unprivileged user (when the tests
+  // run as root), who owns the installation: permissions then count.
+  void RunUnprivileged();
+  // The directory the program lives in, for tests that place it elsewhere.
+  void MoveProgramTo(const std::filesystem::path& dir);
   // Starts another program of the same platform (under the same launcher).
   pid_t StartOther(const std::string& exe, const std::vector<std::string>& args) const;
 
@@ -50,12 +71,25 @@ class Installation {
   std::filesystem::path work_;
   std::filesystem::path exe_;
   std::string launcher_;
+  bool unprivileged_ = false;
+  std::vector<std::string> env_;
 
-  std::string Command() const;
+  std::string Command(const std::string& redirections = "</dev/null 2>/dev/null",
+                      const std::vector<std::string>& args = {}) const;
+  std::vector<std::string> Argv() const;
 };
+
+// The unprivileged user, when the tests run as root.
+bool RunningAsRoot();
 
 // Waits for a started process; its exit code, or -1 when a signal ended it.
 int WaitFor(pid_t pid);
+
+// Console output of `inst` with its line ends as CR LF, so that one
+// expectation serves both builds. The native build ends console lines with
+// LF alone and the Windows one with CR LF; any other line end is reported
+// as a test failure, so the check stays byte-exact.
+std::string ConsoleAsCrLf(const Installation& inst, const std::string& raw);
 
 // The console lines of the banner and the settings step.
 std::string StartLines(const Installation& inst);

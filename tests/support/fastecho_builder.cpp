@@ -6,8 +6,6 @@
 
 #include "driver/fastecho_layout.h"
 
-namespace {
-
 void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
   b[at] = static_cast<std::uint8_t>(v);
   b[at + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -16,6 +14,8 @@ void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
 void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
+
+namespace {
 
 // Non-zero noise from a small linear congruential generator.
 void FillNoise(Bytes& b, std::uint32_t seed) {
@@ -62,7 +62,7 @@ Bytes FastEchoImage::Build() const {
   PutU32(b, fastecho::kExtensionSizeOffset, extensionSize);
   for (std::size_t i = 0; i < areas.size(); ++i) {
     const std::size_t start = RecordStart(i);
-    const AreaSpec& area = areas[i];
+    const AreaEntry& area = areas[i];
     const std::size_t tagRoom = std::min<std::size_t>(areaRecordSize, fastecho::kAreaKindOffset);
     const std::size_t tagLength = std::min(area.tag.size(), tagRoom - 1);
     std::memcpy(b.data() + start, area.tag.data(), tagLength);

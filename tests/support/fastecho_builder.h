@@ -9,7 +9,7 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct AreaSpec {
+struct AreaEntry {
   std::string tag;
   std::string description;  // empty: the field's first byte is 0
   std::uint8_t kindByte = 0x05;  // byte 62: upper four bits are the area kind
@@ -20,7 +20,7 @@ struct FastEchoImage {
   std::uint16_t leadingRecordSize = 100;
   std::uint32_t extensionSize = 64;
   std::uint16_t areaRecordSize = 200;
-  std::vector<AreaSpec> areas;
+  std::vector<AreaEntry> areas;
   std::uint32_t trailingBytes = 0;  // a partial record at the end
   std::uint32_t seed = 1;
 
@@ -29,6 +29,10 @@ struct FastEchoImage {
   std::uint64_t DescriptionOffset(std::size_t area) const;
   Bytes Build() const;
 };
+
+// Little-endian integers, as the file holds them.
+void PutU16(Bytes& b, std::size_t at, std::uint16_t v);
+void PutU32(Bytes& b, std::size_t at, std::uint32_t v);
 
 // The 52-byte field as the system writes it: text then zero bytes.
 Bytes DescriptionField(const std::string& text);

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
       std::strcmp(argv[2], "none") == 0 ? platform::Sharing::None : platform::Sharing::ReadWrite;
   platform::FileHandle handle;
   if (platform::OpenFile(argv[1], platform::Access::ReadWrite, sharing,
-                         platform::Creation::OpenExisting, &handle) != 0)
+                         platform::Creation::OpenExisting, platform::Target::DiskFile,
+                         &handle) != 0)
     return 1;
   std::ofstream(argv[3]) << "ready";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);

@@ -1,16 +1,31 @@
 #include "support/process_trap.h"
 
+#include <string_view>
+
 #include "platform/platform.h"
 
 namespace {
 
 std::string g_console;
 
-void CaptureConsole(const char* bytes, std::size_t count) { g_console.append(bytes, count); }
+void CaptureConsole(const char* bytes, std::size_t count) {
+  g_console += ConsoleAsCrLf(std::string_view(bytes, count));
+}
 
 [[noreturn]] void ThrowExit(int exitCode) { throw ProcessEnded{exitCode}; }
 
 }  // namespace
+
+std::string ConsoleAsCrLf(std::string_view bytes) {
+  if (std::string_view(platform::kConsoleLineEnd) != "\n") return std::string(bytes);
+  std::string text;
+  for (const char c : bytes) {
+    if (c == '\r') text += "<CR>";
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  return text;
+}
 
 ProcessTrap::ProcessTrap() {
   g_console.clear();

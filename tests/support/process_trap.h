@@ -4,6 +4,12 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+
+// Console bytes with each line end written as CR LF, whatever the build, so
+// that one expectation serves both: the native build ends console lines
+// with LF alone, and a CR there is a fault, shown as "<CR>".
+std::string ConsoleAsCrLf(std::string_view bytes);
 
 struct ProcessEnded {
   int exitCode;

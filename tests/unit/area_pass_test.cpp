@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "log/log_stamp.h"
@@ -24,10 +23,6 @@ namespace {
 
 namespace faults = platform::faults;
 
-static_assert(std::is_unsigned_v<decltype(RunState::addedCount)> &&
-                  std::numeric_limits<decltype(RunState::addedCount)>::digits >= 32,
-              "the count of descriptions written must not wrap at 65536");
-
 platform::LocalDateTime FixedClock() { return {2024, 2, 29, 23, 59, 58}; }
 
 // Console capture that can also arm a write fault the moment a given line
@@ -41,31 +36,12 @@ struct ConsoleProbe {
 ConsoleProbe g_probe;
 
 void ProbeConsole(const char* bytes, std::size_t count) {
-  const std::string_view text(bytes, count);
+  const std::string text = ConsoleAsCrLf(std::string_view(bytes, count));
   g_probe.bytes.append(text);
   if (!g_probe.armed && !g_probe.armAtLine.empty() && text == g_probe.armAtLine + "\r\n") {
     faults::Arm(faults::Op::Write, 1, g_probe.kind);
     g_probe.armed = true;
   }
-}
-
-// The reserve copy goes to the directory of the test program; it is removed
-// when the test ends.
-struct ReserveCopyCleanup {
-  ~ReserveCopyCleanup() {
-    std::error_code ignored;
-    std::filesystem::remove(Path(), ignored);
-  }
-  static std::string Path() { return (ProgramDir() + kReserveCopyName).str(); }
-};
-
-void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 struct LogLine {
@@ -123,15 +99,11 @@ std::string Replace(std::string text, const std::string& what, const std::string
   return text;
 }
 
-TEST(DescribeAreasTest, RunsAndFailures) {
-  // Every case makes the reserve copy in the test program's directory, so
-  // they all live in this one test and never run side by side.
-  ReserveCopyCleanup cleanup;
-
+std::vector<PassCase> PassCases() {
   const std::vector<LogLine> failedSecondWrite = {
       {'+', "   Added description for area AREA.ONE"}, {'!', "Error: Can't write to {cfg}"}};
   const auto recordSize = [](std::uint16_t size) {
-    return [size](Bytes& b) { PutU16(b, 4630, size); };
+    return [size](Bytes& b) { PutU16(b, fastecho::kHeaderTailOffset, size); };
   };
   const auto refused = [](const char* size) {
     return std::vector<LogLine>{
@@ -139,7 +111,7 @@ TEST(DescribeAreasTest, RunsAndFailures) {
                   " is not supported; no area was processed"}};
   };
 
-  const std::vector<PassCase> cases = {
+  return {
       {.name = "every listed area gets its description",
        .image = ThreeListedAreas(),
        .written = kAllThreeWritten,
@@ -194,97 +166,197 @@ TEST(DescribeAreasTest, RunsAndFailures) {
        .image = ThreeListedAreas(),
        .patch =
            [](Bytes& b) {
-             PutU16(b, 6, 65535);
-             PutU16(b, 4638, 65535);
-             PutU32(b, 4640, 131335);
+             PutU16(b, fastecho::kLeadingCountOffset, 65535);
+             PutU16(b, fastecho::kLeadingSizeOffset, 65535);
+             PutU32(b, fastecho::kExtensionSizeOffset, 131335);
            }},
       // 4644 + 0xFFFFFFFF + 1 * 265 wraps to 4908 as well.
       {.name = "extension past 4 GiB does not wrap onto the records",
        .image = ThreeListedAreas(),
        .patch =
            [](Bytes& b) {
-             PutU16(b, 6, 1);
-             PutU16(b, 4638, 265);
-             PutU32(b, 4640, 0xFFFFFFFFu);
+             PutU16(b, fastecho::kLeadingCountOffset, 1);
+             PutU16(b, fastecho::kLeadingSizeOffset, 265);
+             PutU32(b, fastecho::kExtensionSizeOffset, 0xFFFFFFFFu);
            }},
       {.name = "file shorter than the header ends the walk quietly",
        .image = ThreeListedAreas(),
        .patch = [](Bytes& b) { b.resize(4000); }},
   };
+}
 
-  for (const PassCase& c : cases) {
+// Each case of the table is a test of its own.
+class DescribeAreasCase : public testing::TestWithParam<PassCase> {};
+
+TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
+  const PassCase& c = GetParam();
+  ScratchDir dir;
+  const std::string programDir = dir.Path().string() + platform::kDirSeparator;
+  const std::string reservePath = programDir + kReserveCopyName;
+  const std::string cfgPath = dir.File("fastecho.cfg");
+  const std::string logPath = dir.File("blurbsmith.log");
+  const std::string echoPath = dir.File("echo.lst");
+
+  Bytes original = c.image.Build();
+  ASSERT_EQ(c.image.FirstAreaOffset(), 4908u);
+  if (c.patch) c.patch(original);
+  WriteFileBytes(cfgPath, original);
+  WriteFileText(echoPath, kEchoList);
+  Bytes expected = original;
+  for (const auto& [area, text] : c.written) PutDescription(expected, c.image, area, text);
+
+  {
+    RunState run;
+    run.programDir = programDir;
+    run.settings.fastEchoCfgPath = ShortString(cfgPath);
+    run.settings.echoListPath = ShortString(echoPath);
+    run.settings.logFilePath = ShortString(logPath);
+    run.settings.forceDesc = false;
+    run.settings.upcaseFirstDescChar = true;
+    run.echoList.Bind(ShortString(echoPath));
+
+    ProcessTrap trap;
+    g_probe = ConsoleProbe{};
+    platform::SetConsoleHook(ProbeConsole);
+    if (c.secondWriteFault) {
+      // The first description is reported right after it reached the
+      // file; the next write is the second description.
+      g_probe.armAtLine = "   Added description for area AREA.ONE";
+      g_probe.kind = *c.secondWriteFault;
+    }
+    const ShortString logName(logPath);
+    ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(logName, true, FixedClock); }), -1);
+    const int code = trap.Run([&] { DescribeAreas(run); });
+    faults::Disarm();
+    EXPECT_EQ(code, c.exitCode);
+    EXPECT_EQ(run.addedCount, c.addedCount);
+    EXPECT_EQ(g_probe.armed, c.secondWriteFault.has_value());
+
+    // Release the file and the log as shutdown would.
+    run.stream.reset();
+    run.log.reset();
+
+    const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
+    std::vector<LogLine> lines = {
+        {'%', "  Making reserve copy of Fastecho.cfg [" + reservePath + "]"},
+        {'%', "  Processing \"{cfg}\".."}};
+    lines.insert(lines.end(), c.log.begin(), c.log.end());
+    const std::string stamp = LogStamp(FixedClock()).str();
+    std::string expectedLog = "\r\n";
+    std::string expectedConsole;
+    for (const LogLine& line : lines) {
+      const std::string text = Replace(line.text, "{cfg}", cfgShown);
+      expectedLog += std::string(1, line.mark) + " " + stamp + " BLSM " + text + "\r\n";
+      expectedConsole += text + "\r\n";
+      if (line.mark == '!') expectedConsole += "\r\n";
+    }
+    EXPECT_EQ(ReadFileText(logPath), expectedLog);
+    EXPECT_EQ(g_probe.bytes, expectedConsole);
+  }
+
+  Bytes actual = ReadFileBytes(cfgPath);
+  ASSERT_EQ(actual.size(), expected.size());
+  if (c.unsettledArea) {
+    // Only the field whose write failed may differ.
+    const std::size_t at = c.image.DescriptionOffset(*c.unsettledArea);
+    std::copy(expected.begin() + at, expected.begin() + at + 52, actual.begin() + at);
+  }
+  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(ReadFileBytes(reservePath), original)
+      << "the reserve copy holds the file as it was before the run";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DescribeAreasCase, testing::ValuesIn(PassCases()),
+                         [](const testing::TestParamInfo<PassCase>& info) {
+                           std::string name;
+                           for (const char* p = info.param.name; *p; ++p)
+                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           return name;
+                         });
+
+// Another program may rewrite the FastEcho file while the pass runs. The
+// seam changes the file at a chosen moment; the pass must then stop before
+// it writes into a file or a record other than the one it examined, and
+// must never make the file longer.
+std::function<void()> g_change;
+void RunChange() { g_change(); }
+
+struct ChangeCase {
+  const char* name;
+  faults::Moment moment;
+  std::uint64_t nth;
+  std::function<Bytes(const Bytes& now)> change;  // the file the other program leaves
+  std::vector<LogLine> log;                       // after the two "%" lines
+};
+
+TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
+  const FastEchoImage image = ThreeListedAreas();
+  const Bytes original = image.Build();
+  const auto changedAt = [](const char* area) {
+    return LogLine{'!', std::string("Error: {cfg} was changed by another program during the run (area ") +
+                            area + ")"};
+  };
+  const LogLine firstAdded = {'+', "   Added description for area AREA.ONE"};
+  const std::vector<ChangeCase> cases = {
+      {"rewritten between the reserve copy and the open", faults::Moment::ReserveCopyMade, 1,
+       [](const Bytes& now) {
+         Bytes changed = now;
+         changed[100] ^= 0x55;
+         return changed;
+       },
+       {{'!', "Error: {cfg} was changed by another program after its reserve copy was made; "
+              "nothing was written"}}},
+      {"shrunk while the pass is at the second area", faults::Moment::DescriptionFound, 2,
+       [&](const Bytes& now) { return Bytes(now.begin(), now.begin() + image.RecordStart(1) + 100); },
+       {firstAdded, changedAt("AREA.TWO")}},
+      {"rewritten with a longer extension block", faults::Moment::DescriptionFound, 2,
+       [&](const Bytes&) {
+         FastEchoImage moved = image;
+         moved.extensionSize += 20;
+         moved.seed = 7;
+         return moved.Build();
+       },
+       {firstAdded, changedAt("AREA.TWO")}},
+  };
+
+  for (const ChangeCase& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
+    const std::string programDir = dir.Path().string() + platform::kDirSeparator;
     const std::string cfgPath = dir.File("fastecho.cfg");
     const std::string logPath = dir.File("blurbsmith.log");
-    const std::string echoPath = dir.File("echo.lst");
-
-    Bytes original = c.image.Build();
-    ASSERT_EQ(c.image.FirstAreaOffset(), 4908u);
-    if (c.patch) c.patch(original);
     WriteFileBytes(cfgPath, original);
-    WriteFileText(echoPath, kEchoList);
-    Bytes expected = original;
-    for (const auto& [area, text] : c.written) PutDescription(expected, c.image, area, text);
+    WriteFileText(dir.File("echo.lst"), kEchoList);
+    Bytes left;  // what the other program wrote
+    g_change = [&] {
+      left = c.change(ReadFileBytes(cfgPath));
+      WriteFileBytes(cfgPath, left);
+    };
+    faults::AtMoment(c.moment, c.nth, RunChange);
 
-    {
-      RunState run;
-      run.settings.fastEchoCfgPath = ShortString(cfgPath);
-      run.settings.echoListPath = ShortString(echoPath);
-      run.settings.logFilePath = ShortString(logPath);
-      run.settings.forceDesc = false;
-      run.settings.upcaseFirstDescChar = true;
-      run.echoList.Bind(ShortString(echoPath));
+    ProcessTrap trap;
+    RunState run;
+    run.programDir = programDir;
+    run.settings.fastEchoCfgPath = cfgPath;
+    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(logPath), true, FixedClock); }), -1);
+    EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), 255);
+    faults::ClearMoments();
+    run.stream.reset();
+    run.log.reset();
 
-      ProcessTrap trap;
-      g_probe = ConsoleProbe{};
-      platform::SetConsoleHook(ProbeConsole);
-      if (c.secondWriteFault) {
-        // The first description is reported right after it reached the
-        // file; the next write is the second description.
-        g_probe.armAtLine = "   Added description for area AREA.ONE";
-        g_probe.kind = *c.secondWriteFault;
-      }
-      const ShortString logName(logPath);
-      ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(logName, true, FixedClock); }), -1);
-      const int code = trap.Run([&] { DescribeAreas(run); });
-      faults::Disarm();
-      EXPECT_EQ(code, c.exitCode);
-      EXPECT_EQ(run.addedCount, c.addedCount);
-      EXPECT_EQ(g_probe.armed, c.secondWriteFault.has_value());
-
-      // Release the file and the log as shutdown would.
-      run.stream.reset();
-      run.log.reset();
-
-      const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
-      std::vector<LogLine> lines = {
-          {'%', "  Making reserve copy of Fastecho.cfg [" + ReserveCopyCleanup::Path() + "]"},
-          {'%', "  Processing \"{cfg}\".."}};
-      lines.insert(lines.end(), c.log.begin(), c.log.end());
-      const std::string stamp = LogStamp(FixedClock()).str();
-      std::string expectedLog = "\r\n";
-      std::string expectedConsole;
-      for (const LogLine& line : lines) {
-        const std::string text = Replace(line.text, "{cfg}", cfgShown);
-        expectedLog += std::string(1, line.mark) + " " + stamp + " BLSM " + text + "\r\n";
-        expectedConsole += text + "\r\n";
-        if (line.mark == '!') expectedConsole += "\r\n";
-      }
-      EXPECT_EQ(ReadFileText(logPath), expectedLog);
-      EXPECT_EQ(g_probe.bytes, expectedConsole);
-    }
-
-    Bytes actual = ReadFileBytes(cfgPath);
-    ASSERT_EQ(actual.size(), expected.size());
-    if (c.unsettledArea) {
-      // Only the field whose write failed may differ.
-      const std::size_t at = c.image.DescriptionOffset(*c.unsettledArea);
-      std::copy(expected.begin() + at, expected.begin() + at + 52, actual.begin() + at);
-    }
-    EXPECT_EQ(actual, expected);
-    EXPECT_EQ(ReadFileBytes(ReserveCopyCleanup::Path()), original)
-        << "the reserve copy holds the file as it was before the run";
+    EXPECT_EQ(ReadFileBytes(cfgPath), left) << "nothing written after the change";
+    EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    std::vector<LogLine> lines = {
+        {'%', "  Making reserve copy of Fastecho.cfg [" + programDir + kReserveCopyName + "]"},
+        {'%', "  Processing \"{cfg}\".."}};
+    lines.insert(lines.end(), c.log.begin(), c.log.end());
+    std::string expectedLog = "\r\n";
+    const std::string stamp = LogStamp(FixedClock()).str();
+    for (const LogLine& line : lines)
+      expectedLog += std::string(1, line.mark) + " " + stamp + " BLSM " +
+                     Replace(line.text, "{cfg}", UpCasePath(ShortString(cfgPath)).str()) + "\r\n";
+    EXPECT_EQ(ReadFileText(logPath), expectedLog);
   }
 }
 

@@ -35,18 +35,19 @@ class EchoListTest : public testing::Test {
   }
 
   // Writes the echo list and binds `list_` to it.
-  void WriteList(const std::string& content) {
+  void WriteList(const std::string& content, EchoListFormat format = EchoListFormat::FastEcho) {
     const std::string path = scratch_.File("echo.lst");
     WriteFileText(path, content);
-    list_.Bind(ShortString(path));
+    list_.Bind(ShortString(path), format);
   }
 
   // The 52 bytes a lookup writes; the buffer starts out full of noise so
-  // that every byte must be written.
-  std::string Lookup(const std::string& tag) {
+  // that every byte must be written. `readable` gets the lookup's answer.
+  std::string Lookup(const std::string& tag, bool* readable = nullptr) {
     Description description;
     std::memset(description, 0xA5, sizeof description);
-    list_.LookupDescription(ShortString(tag), description);
+    const bool read = list_.LookupDescription(ShortString(tag), description);
+    if (readable) *readable = read;
     return std::string(reinterpret_cast<const char*>(description), sizeof description);
   }
 
@@ -218,11 +219,19 @@ TEST_F(EchoListTest, OnlyTheFirst255CharactersOfALineAreUsed) {
   EXPECT_EQ(Lookup("NEXT"), Field("Next"));
 }
 
-TEST_F(EchoListTest, LineFeedsAloneDoNotEndLines) {
+// A list written with LF line ends: on POSIX the lines of a Linux editor,
+// on Windows one long line.
+TEST_F(EchoListTest, LineFeedsAloneEndLinesOnPosixOnly) {
   WriteList(",A,Alpha\n,B,Beta\n,C,Gamma\n");
-  EXPECT_EQ(Lookup("A"), Field("Alpha\n"));
-  EXPECT_EQ(Lookup("B"), kNothing);
-  EXPECT_EQ(Lookup("C"), kNothing);
+  if (platform::kLoneLfEndsLine) {
+    EXPECT_EQ(Lookup("A"), Field("Alpha"));
+    EXPECT_EQ(Lookup("B"), Field("Beta"));
+    EXPECT_EQ(Lookup("C"), Field("Gamma"));
+  } else {
+    EXPECT_EQ(Lookup("A"), Field("Alpha\n"));
+    EXPECT_EQ(Lookup("B"), kNothing);
+    EXPECT_EQ(Lookup("C"), kNothing);
+  }
 }
 
 TEST_F(EchoListTest, NothingAfterCtrlZIsRead) {
@@ -240,34 +249,84 @@ TEST_F(EchoListTest, EmptyTagMatchesOnlyALineWithoutTagAndGetsNoDescription) {
   EXPECT_EQ(Lookup("DESC"), kNothing);
 }
 
-TEST_F(EchoListTest, UnreadableListGivesNothingAndLeavesNoError) {
+// A list that cannot be read gives nothing and says so, so that the pass
+// can tell the sysop; an empty path names no list and is no failure.
+TEST_F(EchoListTest, UnreadableListGivesNothingAndSaysSo) {
+  bool readable = true;
   {
     SCOPED_TRACE("missing file");
     list_.Bind(ShortString(scratch_.File("missing.lst")));
-    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
+    EXPECT_FALSE(readable);
     EXPECT_EQ(TakeIoResult(), 0u);
+  }
+  {
+    SCOPED_TRACE("a directory");
+    list_.Bind(ShortString(scratch_.Path().string()));
+    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
+    EXPECT_FALSE(readable);
   }
   {
     SCOPED_TRACE("empty path");
     list_.Bind(ShortString(""));
-    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
+    EXPECT_TRUE(readable);
     EXPECT_EQ(Lookup(""), kNothing);
     EXPECT_EQ(TakeIoResult(), 0u);
   }
   {
     SCOPED_TRACE("empty file");
     WriteList("");
-    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
+    EXPECT_TRUE(readable);
     EXPECT_EQ(TakeIoResult(), 0u);
   }
   {
     SCOPED_TRACE("read failure");
     WriteList(",ALPHA,Alpha\r\n");
     faults::Arm(faults::Op::Read, 1);
-    EXPECT_EQ(Lookup("ALPHA"), kNothing);
+    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
+    EXPECT_FALSE(readable);
     faults::Disarm();
     EXPECT_EQ(TakeIoResult(), 0u);
-    EXPECT_EQ(Lookup("ALPHA"), Field("Alpha"));  // the next lookup reads again
+    EXPECT_EQ(Lookup("ALPHA", &readable), Field("Alpha"));  // the next lookup reads again
+    EXPECT_TRUE(readable);
+  }
+}
+
+// The backbone's .NA files: the tag, blanks or tabs, the description to the
+// end of the line. The rules the two formats share carry over.
+TEST_F(EchoListTest, NaFilesListATagAndItsDescriptionPerLine) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string tag;
+    std::string description;  // empty: nothing found
+  };
+  const std::string long60(60, 'd');
+  const std::vector<Case> cases = {
+      {"blanks between", "FIDONEWS        FidoNews weekly\r\n", "FIDONEWS", "FidoNews weekly"},
+      {"a tab between", "NET_DEV\tNetwork development\r\n", "NET_DEV", "Network development"},
+      {"commas belong to the description", "GAMMA Gamma area, moderated\r\n", "GAMMA",
+       "Gamma area, moderated"},
+      {"blanks at the end go", "DELTA   Delta news   \r\n", "DELTA", "Delta news"},
+      {"inner blanks stay", "EPS  two  words\r\n", "EPS", "two  words"},
+      {"indented line", "   KAPPA Kappa desc\r\n", "KAPPA", "Kappa desc"},
+      {"case of the tag ignored", "ru.\xAD\xAE\xA2\xAE News\r\n", "RU.\x8D\x8E\x82\x8E", "News"},
+      {"first line decides", "MU\r\nMU Later\r\n", "MU", ""},
+      {"two lines, the first wins", "NU First\r\nNU Second\r\n", "NU", "First"},
+      {"comment line", "; ZETA Zeta\r\nZETA Real\r\n", "ZETA", "Real"},
+      {"a semicolon later is text", "ETA Eta; not a comment\r\n", "ETA", "Eta; not a comment"},
+      {"blank lines", "\r\n   \r\nIOTA Iota\r\n", "IOTA", "Iota"},
+      {"cut to 52", "LONG " + long60 + "\r\n", "LONG", long60.substr(0, 52)},
+      {"longer tag is another tag", "THETA2 Theta\r\n", "THETA", ""},
+      {"nothing after Ctrl-Z", "A Alpha\r\n\x1A" "B Beta\r\n", "B", ""},
+      {"FastEcho lines are no NA lines", ",OMEGA,Omega\r\n", "OMEGA", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content, EchoListFormat::Na);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
   }
 }
 

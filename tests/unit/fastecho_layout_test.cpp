@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/area_pass.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
 
@@ -42,7 +43,7 @@ Bytes HeaderFile(const HeaderFields& h, std::size_t size = kFixedPartSize) {
 }
 
 std::unique_ptr<RecordStream> OpenStream(const std::string& path) {
-  return RecordStream::Open(ShortString(path), 0x3D42, 256);
+  return RecordStream::Open(ShortString(path), kFastEchoOpenMode, kStreamBufferSize);
 }
 
 TEST(LocateAreaTableTest, FirstAreaOffsetFromTheHeader) {

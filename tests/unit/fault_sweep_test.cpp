@@ -42,7 +42,8 @@ class FaultSweep : public testing::Test {
     layout_.trailingBytes = 77;
     original_ = layout_.Build();
     WriteFileText(dir_.File("echos.lst"), echoList_);
-    reserve_ = (ProgramDir() + kReserveCopyName).str();
+    programDir_ = dir_.Path().string() + platform::kDirSeparator;
+    reserve_ = programDir_ + kReserveCopyName;
   }
   void TearDown() override {
     platform::faults::Disarm();
@@ -55,6 +56,7 @@ class FaultSweep : public testing::Test {
     std::remove(reserve_.c_str());
     std::remove(dir_.File("blsm.log").c_str());
     RunState run;
+    run.programDir = programDir_;
     run.settings.fastEchoCfgPath = dir_.File("fastecho.cfg");
     run.settings.logFilePath = dir_.File("blsm.log");
     run.settings.echoListPath = dir_.File("echos.lst");
@@ -95,6 +97,7 @@ class FaultSweep : public testing::Test {
     const std::set<std::string> errors = {
         "Error: Can't make reserve copy\r\n\r\n", "Error: Can't open " + path + "\r\n\r\n",
         "Error: Can't write to " + path + "\r\n\r\n", "Error: " + path + " not found\r\n\r\n",
+        "Error: Can't check " + path + " against its reserve copy\r\n\r\n",
         "Error: Can't create file \"" + dir_.File("blsm.log") + "\"\r\n\r\n"};
     const std::size_t last = console.rfind("Error: ");
     ASSERT_NE(last, std::string::npos) << console;
@@ -105,6 +108,7 @@ class FaultSweep : public testing::Test {
   FastEchoImage layout_;
   std::string echoList_;
   Bytes original_;
+  std::string programDir_;
   std::string reserve_;
 };
 

@@ -182,7 +182,7 @@ TEST_F(LogWriterTest, ErrorPutsItsLineOnDiskBeforeTheConsoleAndEndsWith255) {
   // What the log file holds at the moment the console part begins.
   platform::SetConsoleHook([](const char* bytes, std::size_t count) {
     if (g_console.empty()) g_logAtConsole = ReadFileText(g_path);
-    g_console.append(bytes, count);
+    g_console += ConsoleAsCrLf(std::string_view(bytes, count));
   });
 
   auto log = Open(logName);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/area_pass.h"
 #include "log/log_stamp.h"
 #include "support/fastecho_builder.h"
 #include "support/process_trap.h"
@@ -44,7 +45,7 @@ TEST(ProgramDriverTest, ShutDownReportsTheCountAndReleasesEverything) {
       ProcessTrap trap;
       const ShortString logName(logPath);
       ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(logName, true, FixedClock); }), -1);
-      run.stream = RecordStream::Open(ShortString(cfgPath), 0x3D42, 256);
+      run.stream = RecordStream::Open(ShortString(cfgPath), kFastEchoOpenMode, kStreamBufferSize);
       ASSERT_EQ(run.stream->Status(), kStreamOk);
       run.addedCount = count;
       trap.Clear();
@@ -73,7 +74,11 @@ TEST(ProgramDriverTest, ShutDownReportsTheCountAndReleasesEverything) {
 // file is put there for the test and removed afterwards.
 class SettingsFileInProgramDir {
  public:
-  SettingsFileInProgramDir() : path_((ProgramDir() + "blurbsmith.cfg").str()) {}
+  SettingsFileInProgramDir() {
+    ProgramDir(&dir_);
+    path_ = (dir_ + "blurbsmith.cfg").str();
+  }
+  const ShortString& Dir() const { return dir_; }
   ~SettingsFileInProgramDir() {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
@@ -81,13 +86,14 @@ class SettingsFileInProgramDir {
   void Write(const std::string& text) const { WriteFileText(path_, text); }
 
  private:
+  ShortString dir_;
   std::string path_;
 };
 
 TEST(ProgramDriverTest, StartUp) {
   // All cases share the one settings file, so they live in one test.
   SettingsFileInProgramDir settingsFile;
-  const std::string settingsShown = UpCasePath(ProgramDir() + "blurbsmith.cfg").str();
+  const std::string settingsShown = UpCasePath(settingsFile.Dir() + "blurbsmith.cfg").str();
   const std::string readingLine = "  Reading \"" + settingsShown + "\"...\r\n";
 
   struct FailCase {

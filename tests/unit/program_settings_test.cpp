@@ -147,10 +147,13 @@ TEST_F(ProgramSettingsTest, PathsKeepCaseAndInnerBlanks) {
     EXPECT_EQ(o.errorCount, 0);
     EXPECT_EQ(o.settings.echoListPath.str(), c.stored);
   }
-  // A path on an over-long line keeps what fits in the line's 255.
-  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n");
-  EXPECT_EQ(o.errorCount, 0);
-  EXPECT_EQ(o.settings.echoListPath.str(), std::string(255 - 9, 'p'));
+  // A path on an over-long line is never cut into another path: the line
+  // is an error, and the setting keeps its value.
+  ProgramSettings start;
+  start.echoListPath = "old";
+  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n", start);
+  EXPECT_EQ(o.errorCount, 1);
+  EXPECT_EQ(o.settings.echoListPath.str(), "old");
   EXPECT_EQ(o.settings.logFilePath.str(), "x.log");
 }
 
@@ -230,6 +233,37 @@ TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
 #else
   EXPECT_EQ(SettingsPathFor("/opt/Fido/bin/").str(), "/opt/Fido/bin/blurbsmith.cfg");
 #endif
-  const ShortString dir = ProgramDir();
+  ShortString dir;
+  ASSERT_EQ(ProgramDir(&dir), ProgramDirResult::Found);
   EXPECT_EQ(SettingsPathFor(dir).str(), UpCasePath(dir + "blurbsmith.cfg").str());
 }
+
+namespace {
+
+TEST_F(ProgramSettingsTest, EchoListFormatIsFastEchoOrNa) {
+  struct Case {
+    const char* line;
+    EchoListFormat format;
+    std::int32_t errors;
+  };
+  const std::vector<Case> cases = {
+      {"", EchoListFormat::FastEcho, 0},
+      {"ECHOLISTFORMAT NA", EchoListFormat::Na, 0},
+      {"echolistformat na ; backbone list", EchoListFormat::Na, 0},
+      {"ECHOLISTFORMAT FastEcho", EchoListFormat::FastEcho, 0},
+      {"ECHOLISTFORMAT NA\r\nECHOLISTFORMAT BACKBONE", EchoListFormat::Na, 1},
+      {"ECHOLISTFORMAT", EchoListFormat::FastEcho, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const Outcome o = Read(std::string(c.line) + "\r\n");
+    EXPECT_EQ(o.settings.echoListFormat, c.format);
+    EXPECT_EQ(o.errorCount, c.errors);
+    if (c.errors != 0) {
+      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO or NA)\r\n"),
+                std::string::npos) << o.console;
+    }
+  }
+}
+
+}  // namespace

@@ -16,8 +16,8 @@ namespace {
 
 namespace faults = platform::faults;
 
-constexpr std::uint16_t kReadWriteShared = 0x3D42;
-constexpr std::uint16_t kReadOnlyShared = 0x3D40;
+constexpr StreamMode kReadWriteShared{platform::Access::ReadWrite, platform::Sharing::ReadWrite};
+constexpr StreamMode kReadOnlyShared{platform::Access::Read, platform::Sharing::ReadWrite};
 constexpr std::uint32_t kBufferSize = 256;
 
 // Bytes that differ from their neighbours and are never zero, so that a
@@ -52,7 +52,7 @@ class RecordStreamTest : public ::testing::Test {
   }
 
   static std::unique_ptr<RecordStream> Open(const std::string& path,
-                                            std::uint16_t mode = kReadWriteShared,
+                                            StreamMode mode = kReadWriteShared,
                                             std::uint32_t bufferSize = kBufferSize) {
     return RecordStream::Open(ShortString(path), mode, bufferSize);
   }

@@ -72,6 +72,12 @@ class TextFileTest : public testing::Test {
   ScratchDir scratch_;
 };
 
+// What a lone LF makes of a text: a line end on POSIX, a character on
+// Windows.
+Lines LoneLf(Lines posix, Lines windows) {
+  return platform::kLoneLfEndsLine ? posix : windows;
+}
+
 TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
   const std::string x255(255, 'x');
   std::string mixed300;
@@ -90,9 +96,8 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
     everyLength += line + ends[length % 3];
     everyLengthLines.push_back(line.substr(0, 255));
     if (length % 3 == 2) {
-      everyLength += "\n";  // a lone LF after CR LF starts the next line
-      everyLengthLines.push_back("\n");
-      everyLength += "\r";
+      everyLength += "\n\r";  // a lone LF after CR LF, then a CR
+      for (const std::string& more : LoneLf({"", ""}, {"\n"})) everyLengthLines.push_back(more);
     }
   }
 
@@ -108,11 +113,11 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"last line without CR", "one\r\nlast", {"one", "last"}},
       {"single line without CR", "only", {"only"}},
       {"empty lines", "\r\n\r\na\r\r\n", {"", "", "a", ""}},
-      {"lone LF is a character", "a\nb\r\nc\n", {"a\nb", "c\n"}},
-      {"LF only", "a\nb\nc\n", {"a\nb\nc\n"}},
-      {"LF before CR", "a\n\rb", {"a\n", "b"}},
+      {"lone LF", "a\nb\r\nc\n", LoneLf({"a", "b", "c"}, {"a\nb", "c\n"})},
+      {"LF only", "a\nb\nc\n", LoneLf({"a", "b", "c"}, {"a\nb\nc\n"})},
+      {"LF before CR", "a\n\rb", LoneLf({"a", "", "b"}, {"a\n", "b"})},
       {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
-      {"CR LF LF", "a\r\n\nb", {"a", "\nb"}},
+      {"CR LF LF", "a\r\n\nb", LoneLf({"a", "", "b"}, {"a", "\nb"})},
       {"Ctrl-Z ends the text", "a\r\nb\r\n\x1A" "c\r\n", {"a", "b"}},
       {"Ctrl-Z mid-line", "a\r\nbc\x1A" "de\r\nf\r\n", {"a", "bc"}},
       {"Ctrl-Z first", "\x1A" "a\r\n", {}},
@@ -123,8 +128,9 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"255 characters", x255 + "\r\nnext", {x255, "next"}},
       {"256 characters", x255 + "y\r\nnext", {x255, "next"}},
       {"300 characters", mixed300 + "\r\nnext\r\n", {mixed300.substr(0, 255), "next"}},
-      {"long line remainder with LF and commas is skipped",
-       x255 + "\n,TAG,Hidden\n\r\nnext", {x255, "next"}},
+      {"long line remainder with commas is skipped", x255 + "z,TAG,Hidden\r\nnext", {x255, "next"}},
+      {"long line ended by a lone LF", x255 + "zz\n,TAG,Hidden\r\nnext",
+       LoneLf({x255, ",TAG,Hidden", "next"}, {x255, "next"})},
       {"long last line", std::string(2000, 'z'), {std::string(255, 'z')}},
       {"long line with Ctrl-Z in its remainder", x255 + "tail\x1A" "\r\nnext\r\n", {x255}},
       {"lines of every length", everyLength, everyLengthLines},

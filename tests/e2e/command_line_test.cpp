@@ -1,0 +1,164 @@
+// End-to-end: the command line. Without arguments the program does its job;
+// the options show help or the version, preview the job or list the areas,
+// and none of them writes, creates or changes any file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "e2e/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSettings =
+    "FASTECHOCFG fastecho.cfg\r\nLOGFILE blsm.log\r\nECHOLIST echos.lst\r\n";
+
+// Every file of a tree with its bytes: what must not change.
+std::map<std::string, Bytes> Snapshot(const fs::path& root) {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path().string());
+  return files;
+}
+
+class E2eCommandLine : public testing::Test {
+ protected:
+  void SetUp() override {
+    layout_.areas = {{"ALPHA", ""},          {"BETA", "Kept as it is"}, {"NETMAIL", "", 0x10},
+                     {"RU.\xAD\xAE\xA2\xAE", ""}, {"NOT.LISTED", ""}};
+    original_ = layout_.Build();
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    WriteFileText(inst_.WorkPath("echos.lst"),
+                  ",ALPHA,alpha area\r\n,ru.\xAD\xAE\xA2\xAE,\xAD\xAE\xA2\xAE\xE1\xE2\xA8\r\n");
+    inst_.WriteSettings(kSettings);
+    // Text shown as stored, whatever the terminal of the tests.
+    inst_.SetEnv("LC_ALL=C");
+  }
+  fs::path Root() const { return fs::path(inst_.ProgDirPath()).parent_path(); }
+  std::string Cfg() const { return inst_.CasedPath("fastecho.cfg"); }
+
+  Installation inst_;
+  FastEchoImage layout_;
+  Bytes original_;
+};
+
+TEST_F(E2eCommandLine, HelpAndVersionReadAndWriteNothing) {
+  std::vector<std::string> helps = {"--help", "-h"};
+  if (inst_.UnderWine()) helps.push_back("/?");
+  fs::remove(inst_.ProgPath("blurbsmith.cfg"));  // not even needed
+  const auto before = Snapshot(Root());
+  for (const std::string& option : helps) {
+    SCOPED_TRACE(option);
+    const RunResult r = inst_.Run({option});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("Usage: blurbsmith [option]\r\n\r\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\r\n  -n, --dry-run  show what the job would write; nothing is written\r\n"),
+              std::string::npos) << r.out;
+  }
+  const RunResult r = inst_.Run({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Blurbsmith 0.2\r\n");
+  EXPECT_EQ(Snapshot(Root()), before);
+}
+
+TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--force"}, "Unknown option \"--force\""},
+      {{"-N"}, "Unknown option \"-N\""},
+      {{"fastecho.cfg"}, "Unexpected argument \"fastecho.cfg\""},
+      {{"--list", "extra"}, "Unexpected argument \"extra\""},
+      {{"-n", "-l"}, "Only one option at a time, not also \"-l\""},
+      {{"--dry-run", "--dry-run"}, "Only one option at a time, not also \"--dry-run\""},
+  };
+  const auto before = Snapshot(Root());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const RunResult r = inst_.Run(c.args);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_EQ(r.out, "Error: " + c.message + " (blurbsmith --help lists the options)\r\n\r\n");
+  }
+  EXPECT_EQ(Snapshot(Root()), before);
+}
+
+// The preview makes exactly the decisions of the job (the same code), and
+// a run that follows writes exactly what it announced.
+TEST_F(E2eCommandLine, ThePreviewAnnouncesWhatTheRunThenWrites) {
+  const auto before = Snapshot(Root());
+  const RunResult preview = inst_.Run({"--dry-run"});
+  EXPECT_EQ(preview.exitCode, 0);
+  EXPECT_EQ(preview.out, StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n" +
+                             "   Would add description for area ALPHA: \"Alpha area\"\r\n"
+                             "   Would add description for area RU.\xAD\xAE\xA2\xAE: \"\x8D\xAE\xA2\xAE\xE1\xE2\xA8\"\r\n"
+                             "   No description for areaNOT.LISTED\r\n"
+                             "  Description would be added to 2 areas\r\n");
+  EXPECT_EQ(Snapshot(Root()), before) << "the preview changed or created a file";
+
+  const RunResult run = inst_.Run();
+  EXPECT_EQ(run.exitCode, 0);
+  std::vector<std::string> announced, added;
+  for (const std::string& line : SplitCrLf(preview.out))
+    if (line.rfind("   Would add description for area ", 0) == 0)
+      announced.push_back(line.substr(34, line.find(':') - 34));
+  for (const std::string& line : SplitCrLf(run.out))
+    if (line.rfind("   Added description for area ", 0) == 0) added.push_back(line.substr(30));
+  EXPECT_EQ(added, announced);
+  EXPECT_NE(run.out.find("  Description was added to 2 areas\r\n"), std::string::npos);
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "Alpha area");
+  PutDescription(expected, layout_, 3, "\x8D\xAE\xA2\xAE\xE1\xE2\xA8");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+}
+
+TEST_F(E2eCommandLine, TheListingShowsEveryAreaInAlignedColumns) {
+  const auto before = Snapshot(Root());
+  const RunResult r = inst_.Run({"--list"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n" +
+                       "  #  Kind  Tag         Description\r\n"
+                       "  1     0  ALPHA\r\n"
+                       "  2     0  BETA        Kept as it is\r\n"
+                       "  3     1  NETMAIL\r\n"
+                       "  4     0  RU.\xAD\xAE\xA2\xAE\r\n"
+                       "  5     0  NOT.LISTED\r\n"
+                       "  5 areas\r\n");
+  EXPECT_EQ(Snapshot(Root()), before);
+}
+
+// On a UTF-8 terminal (POSIX) the preview and the listing show code page
+// 866 text as UTF-8; the job itself keeps its bytes.
+TEST_F(E2eCommandLine, AUtf8TerminalSeesCyrillicTextAsUtf8) {
+  if (inst_.UnderWine()) GTEST_SKIP() << "the Windows console shows the OEM code page";
+  inst_.SetEnv("LC_ALL=C.UTF-8");
+  const RunResult preview = inst_.Run({"-n"});
+  EXPECT_NE(preview.out.find("   Would add description for area RU.\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xbe: \""
+                             "\xd0\x9d\xd0\xbe\xd0\xb2\xd0\xbe\xd1\x81\xd1\x82\xd0\xb8\"\r\n"),
+            std::string::npos) << preview.out;
+  const RunResult list = inst_.Run({"-l"});
+  EXPECT_NE(list.out.find("  4     0  RU.\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xbe\r\n"), std::string::npos)
+      << list.out;
+  const RunResult run = inst_.Run();
+  EXPECT_NE(run.out.find("   Added description for area RU.\xAD\xAE\xA2\xAE\r\n"), std::string::npos);
+}
+
+TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {
+  for (const std::string option : {"-n", "-l"}) {
+    SCOPED_TRACE(option);
+    inst_.WriteSettings("FASTECHOCFG missing.cfg\r\nLOGFILE blsm.log\r\n");
+    RunResult r = inst_.Run({option});
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_EQ(r.out, StartLines(inst_) + "Error: " + inst_.CasedPath("missing.cfg") + " not found\r\n\r\n");
+    inst_.WriteSettings(kSettings + "FORCEDESC perhaps\r\n");
+    r = inst_.Run({option});
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.out.find("1 errors were found in "), std::string::npos);
+    EXPECT_FALSE(fs::exists(inst_.WorkPath("blsm.log")));
+  }
+}
+
+}  // namespace
