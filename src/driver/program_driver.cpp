@@ -118,6 +118,7 @@ void StartReadOnly(RunState& run) {
 
 [[noreturn]] void Finish(RunState& run) {
   run.stream.reset();
+  run.echoList.Close();  // the preview's lookups kept it open
   run.log.reset();
   platform::ExitProcess(0);
 }

@@ -143,8 +143,8 @@ bool TextFile::ScanLines(Visit visit) {
         const std::size_t length = static_cast<std::size_t>(lineEnd - start);
         pos_ = static_cast<std::uint32_t>(lineEnd + 1 - buffer);
         if (*lineEnd == '\r' && buffer[pos_] == '\n') ++pos_;
-        if (visit(std::string_view(start, length < ShortString::kCapacity ? length : ShortString::kCapacity)))
-          return true;
+        lineWasCut_ = length > ShortString::kCapacity;
+        if (visit(std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length))) return true;
       }
     }
     std::string_view line;

@@ -25,32 +25,38 @@ namespace faults = platform::faults;
 // its end, plus the default size.
 const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, 200, TextFile::kDefaultBufferSize};
 
-Lines ReadAll(TextFile& file) {
+// `cuts`, when given, receives LineWasCut for each line.
+Lines ReadAll(TextFile& file, std::vector<bool>* cuts = nullptr) {
   Lines lines;
   while (!file.Eof()) {
     lines.emplace_back(file.ReadLineView());
+    if (cuts) cuts->push_back(file.LineWasCut());
     if (lines.size() > 10000) break;  // a reader that never ends
   }
   return lines;
 }
 
-Lines ScanAll(TextFile& file) {
+Lines ScanAll(TextFile& file, std::vector<bool>* cuts = nullptr) {
   Lines lines;
-  EXPECT_FALSE(file.ScanLines([&lines](std::string_view line) {
+  EXPECT_FALSE(file.ScanLines([&](std::string_view line) {
     lines.emplace_back(line);
+    if (cuts) cuts->push_back(file.LineWasCut());
     return lines.size() > 10000;  // a reader that never ends
   }));
   return lines;
 }
 
-// The lines of the file, read line by line; ScanLines must hand out the same.
+// The lines of the file, read line by line; ScanLines must hand out the
+// same, and tell the same about lines cut at 255 characters.
 Lines ReadFileLines(const std::string& path, std::uint32_t bufferSize) {
   TextFile file(bufferSize);
   EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
-  Lines lines = ReadAll(file);
+  std::vector<bool> cuts, scannedCuts;
+  Lines lines = ReadAll(file, &cuts);
   EXPECT_EQ(TakeIoResult(), 0u);
   file.Rewind();
-  EXPECT_EQ(ScanAll(file), lines) << "ScanLines";
+  EXPECT_EQ(ScanAll(file, &scannedCuts), lines) << "ScanLines";
+  EXPECT_EQ(scannedCuts, cuts) << "LineWasCut after ScanLines";
   EXPECT_EQ(TakeIoResult(), 0u);
   file.Close();
   EXPECT_EQ(TakeIoResult(), 0u);
