@@ -138,11 +138,16 @@ bool TextFile::ScanLines(Visit visit) {
     for (const char* block = buffer + pos_; last - block >= 64; block += 64) {
       for (std::uint64_t ends = LineEndBits64(block); ends != 0; ends &= ends - 1) {
         const char* start = buffer + pos_;
-        const char* lineEnd = block + std::countr_zero(ends);
-        if (lineEnd < start) continue;  // the LF of a CR LF already taken
+        const int bit = std::countr_zero(ends);
+        const char* lineEnd = block + bit;
+        if (lineEnd < start) continue;  // the LF of a CR LF that ended the block before
         const std::size_t length = static_cast<std::size_t>(lineEnd - start);
         pos_ = static_cast<std::uint32_t>(lineEnd + 1 - buffer);
-        if (*lineEnd == '\r' && buffer[pos_] == '\n') ++pos_;
+        if (*lineEnd == '\r' && buffer[pos_] == '\n') {
+          ++pos_;
+          // Its LF is no line end of its own (POSIX marks it too): skip its bit.
+          if (bit < 63) ends &= ~(std::uint64_t{2} << bit);
+        }
         lineWasCut_ = length > ShortString::kCapacity;
         if (visit(std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length))) return true;
       }
