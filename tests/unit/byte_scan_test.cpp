@@ -134,4 +134,62 @@ TEST(ByteScanTest, BitsOfABlockMarkEveryOccurrence) {
   }
 }
 
+// The search for either of two bytes (a line end on POSIX: CR or LF).
+TEST(ByteScanTest, EitherOfTwoBytes) {
+  using FindEither = const char* (*)(const char*, const char*, char, char);
+  using EitherBits = std::uint64_t (*)(const char*, char, char);
+  std::vector<std::pair<const char*, FindEither>> finders = {{"FindEitherByte", FindEitherByte},
+                                                             {"words", byte_scan::FindEitherInWords}};
+  std::vector<std::pair<const char*, EitherBits>> bitWays = {{"EitherByteBits64", EitherByteBits64}};
+#ifdef BLURBSMITH_HAS_SSE2
+  finders.push_back({"SSE2", byte_scan::FindEitherSse2});
+  bitWays.push_back({"SSE2", byte_scan::EitherBitsSse2});
+#endif
+  for (const auto& [a, b] : {std::pair{'\r', '\n'}, std::pair{'\x80', '\xFF'}}) {
+    SCOPED_TRACE("bytes " + std::to_string(static_cast<unsigned char>(a)) + " and " +
+                 std::to_string(static_cast<unsigned char>(b)));
+    auto noise = [&, a = a, b = b](std::size_t length) {
+      std::string text = Noise(length, a);
+      std::replace(text.begin(), text.end(), b, '#');
+      return text;
+    };
+    // Each byte alone at every position, and one of them after the other.
+    for (std::size_t length = 0; length <= 80; ++length) {
+      std::vector<std::string> texts = {noise(length)};
+      for (std::size_t at = 0; at < length; ++at) {
+        for (char first : {a, b}) {
+          std::string text = noise(length);
+          text[at] = first;
+          texts.push_back(text);
+          text[length - 1] = first == a ? b : a;
+          if (at + 1 < length) texts.push_back(text);
+        }
+      }
+      for (const std::string& text : texts) {
+        const std::unique_ptr<char[]> block(new char[text.size() + 1]);  // a read past it is a heap overflow
+        std::copy(text.begin(), text.end(), block.get());
+        const char* first = block.get();
+        const char* last = first + text.size();
+        const char* expected = first;
+        while (expected != last && *expected != a && *expected != b) ++expected;
+        for (const auto& [name, find] : finders)
+          EXPECT_EQ(find(first, last, a, b) - first, expected - first) << name << " in " << testing::PrintToString(text);
+      }
+      if (HasFailure()) return;
+    }
+    // The bits of a block: a at every third byte, b at every fifth.
+    std::string block = noise(64);
+    std::uint64_t expected = 0;
+    for (int i = 0; i < 64; ++i) {
+      if (i % 3 == 0) block[i] = a;
+      else if (i % 5 == 0) block[i] = b;
+      else continue;
+      expected |= std::uint64_t{1} << i;
+    }
+    const std::unique_ptr<char[]> exact(new char[64]);
+    std::copy(block.begin(), block.end(), exact.get());
+    for (const auto& [name, bitsOf] : bitWays) EXPECT_EQ(bitsOf(exact.get(), a, b), expected) << name;
+  }
+}
+
 }  // namespace
