@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "util/files.h"
-#include "util/io_result.h"
 #include "util/strings.h"
 
 namespace {
@@ -145,12 +144,10 @@ inline bool MayList(std::string_view line, const KeyProbe& key) {
 
 }  // namespace
 
-// Leaves no pending I/O error, as an open does.
 bool EchoListFile::StartAtFirstLine() {
   if (!file_.IsOpen()) return OpenTextRead(file_, path_);
-  TakeIoResult();
   file_.Rewind();
-  if (TakeIoResult() == 0) return true;
+  if (file_.TakeIoError() == 0) return true;
   Close();
   return false;
 }
@@ -174,14 +171,12 @@ bool EchoListFile::LookupDescription(const ShortString& tag, Description& descri
     found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
     if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
   }
-  if (TakeIoResult() == 0) return true;
+  if (file_.TakeIoError() == 0) return true;
   Close();  // a file that failed is opened afresh next time
   return false;
 }
 
 void EchoListFile::Close() {
   if (!file_.IsOpen()) return;
-  const bool pendingBefore = IoErrorPending();
-  file_.Close();
-  if (!pendingBefore) TakeIoResult();  // a failed close of a file only read loses nothing
+  file_.Close();  // a failed close of a file only read loses nothing: not reported
 }

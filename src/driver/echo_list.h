@@ -38,8 +38,7 @@ class EchoListFile {
   // named but could not be opened or read (an empty path is no failure).
   bool LookupDescription(const ShortString& tag, Description& description);
 
-  // Closes the file if a lookup left it open. Leaves the pending I/O error
-  // as it found it.
+  // Closes the file if a lookup left it open.
   void Close();
 
  private:

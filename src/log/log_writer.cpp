@@ -2,7 +2,6 @@
 
 #include "log/console.h"
 #include "util/files.h"
-#include "util/io_result.h"
 
 std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool enabled,
                                            Clock clock) {
@@ -18,7 +17,7 @@ std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool ena
       writer->enabled_ = false;
       writer->Error("", ShortString("Can't create file \"") + fileName + "\"");
     }
-    writer->logFile_.WriteLine("");
+    writer->AppendLine("");
   }
   return writer;
 }
@@ -28,11 +27,15 @@ void LogWriter::Done() {
   enabled_ = false;
 }
 
+// A failed log write loses its text and never stops the run; the log
+// file's error is dropped, so the next line is tried afresh.
+void LogWriter::AppendLine(std::string_view line) {
+  logFile_.WriteLine(line);
+  logFile_.TakeIoError();
+}
+
 void LogWriter::CloseLog() {
   if (enabled_ && logFile_.IsOpen()) logFile_.Close();
-  // A failed log write is lost text, never a stop: drop the pending error
-  // so that it cannot spoil later file operations.
-  TakeIoResult();
 }
 
 void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view separator,
@@ -46,7 +49,7 @@ void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view
   line += tag;
   line += separator;
   line += msg;
-  logFile_.WriteLine(line);
+  AppendLine(line);
 }
 
 void LogWriter::Log(char prefix, const ShortString& tag, const ShortString& msg) {
@@ -55,7 +58,7 @@ void LogWriter::Log(char prefix, const ShortString& tag, const ShortString& msg)
 }
 
 void LogWriter::LogRaw(const ShortString& msg) {
-  if (enabled_) logFile_.WriteLine(msg);
+  if (enabled_) AppendLine(msg);
   ConsoleWriteLn(msg);
 }
 

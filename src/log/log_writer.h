@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "log/log_stamp.h"
 #include "util/short_string.h"
@@ -40,6 +41,7 @@ class LogWriter {
   explicit LogWriter(Clock clock) : clock_(clock) {}
   void WriteStamped(char mark, const ShortString& tag, std::string_view separator,
                     const ShortString& msg);
+  void AppendLine(std::string_view line);
   void CloseLog();
 
   ShortString fileName_;

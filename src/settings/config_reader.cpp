@@ -2,7 +2,6 @@
 
 #include "log/console.h"
 #include "util/files.h"
-#include "util/io_result.h"
 #include "util/strings.h"
 #include "util/text_file.h"
 
@@ -18,7 +17,7 @@ void ConfigReader::Read() {
   while (!file.Eof()) {
     ++lineNumber_;
     file.ReadLine(line);
-    if (TakeIoResult() != 0) Error(ShortString("Can't read ") + fileName_);
+    if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_);
     Trim(line);
     if (IsCommentLine(line)) continue;
     // A cut value would be another value: a path to another file, say.
@@ -30,9 +29,8 @@ void ConfigReader::Read() {
     ParseLine(line);
   }
   // Eof itself may have met a read failure.
-  if (TakeIoResult() != 0) Error(ShortString("Can't read ") + fileName_);
-  file.Close();
-  TakeIoResult();  // a failed close is not reported
+  if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_);
+  file.Close();  // a failed close of a file only read is not reported
 }
 
 bool ConfigReader::IsCommentLine(const ShortString& line) const {

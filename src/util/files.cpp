@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "util/io_result.h"
 #include "util/strings.h"
 
 bool FileExists(const ShortString& name) {
@@ -16,10 +15,9 @@ namespace {
 
 template <typename OpenStep>
 bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
-  TakeIoResult();
   file.Assign(name);
   open(file);
-  return TakeIoResult() == 0;
+  return file.TakeIoError() == 0;
 }
 
 // A file of bytes with no line handling, for the copy.
@@ -29,7 +27,6 @@ struct RawFile {
 
 bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
              platform::Sharing sharing, platform::Creation creation) {
-  TakeIoResult();  // like the text opens: no earlier failure survives an open
   return platform::OpenFile(name.CStr().c_str(), access, sharing, creation,
                             platform::Target::DiskFile, &file.handle) == 0;
 }

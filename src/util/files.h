@@ -10,7 +10,7 @@
 
 bool FileExists(const ShortString& name);
 
-// Each open clears the pending I/O error first and leaves none behind.
+// Each open leaves the file with no I/O error: a failed one answers false.
 bool OpenTextRead(TextFile& file, const ShortString& name);
 bool OpenTextAppend(TextFile& file, const ShortString& name);
 bool OpenTextRewrite(TextFile& file, const ShortString& name);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "util/io_result.h"
-
 namespace {
 
 constexpr char kEndOfText = 26;
@@ -20,9 +18,16 @@ TextFile::~TextFile() {
   if (IsOpen()) Close();
 }
 
+std::uint32_t TextFile::TakeIoError() {
+  const std::uint32_t code = error_;
+  error_ = 0;
+  return code;
+}
+
 void TextFile::Open(platform::Access access, platform::Creation creation,
                     platform::Target target, Mode mode) {
   if (IsOpen()) Close();
+  error_ = 0;
   pos_ = end_ = 0;
   textEnded_ = false;
   appending_ = false;
@@ -31,7 +36,7 @@ void TextFile::Open(platform::Access access, platform::Creation creation,
                                                  platform::Sharing::ReadWrite, creation, target,
                                                  &handle_);
   if (error != 0) {
-    SetIoError(error);
+    Fail(error);
     return;
   }
   mode_ = mode;
@@ -76,40 +81,40 @@ void TextFile::CutAtEndOfFileMark() {
     }
     error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, nullptr);
   }
-  if (error != 0) SetIoError(error);  // the end cannot be found: no appending
+  if (error != 0) Fail(error);  // the end cannot be found: no appending
 }
 
 void TextFile::Rewind() {
   if (mode_ != Mode::Reading) {
-    SetIoError(kFileNotOpen);
+    Fail(kNotOpen);
     return;
   }
   pos_ = end_ = 0;
   const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Begin, nullptr);
   // Where the file pointer stands after a failed seek is unknown: read nothing.
   textEnded_ = error != 0;
-  if (error != 0) SetIoError(error);
+  if (error != 0) Fail(error);
 }
 
 void TextFile::Close() {
   if (!IsOpen()) {
-    SetIoError(kFileNotOpen);
+    Fail(kNotOpen);
     return;
   }
   if (mode_ == Mode::Writing) Flush();
   const std::uint32_t error = platform::CloseFile(handle_);
   handle_ = platform::kInvalidHandle;
   mode_ = Mode::Closed;
-  if (error != 0) SetIoError(error);
+  if (error != 0) Fail(error);
 }
 
 bool TextFile::Fill() {
   pos_ = end_ = 0;
-  if (textEnded_ || IoErrorPending()) return false;
+  if (textEnded_ || error_ != 0) return false;
   std::uint32_t got = 0;
   const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
   if (error != 0) {
-    SetIoError(error);
+    Fail(error);
     textEnded_ = true;
     return false;
   }
@@ -129,7 +134,7 @@ bool TextFile::Fill() {
 
 bool TextFile::EofSlow() {
   if (mode_ != Mode::Reading) {
-    SetIoError(kFileNotOpen);
+    Fail(kNotOpen);
     return true;
   }
   return pos_ == end_ && !Fill();
@@ -137,10 +142,10 @@ bool TextFile::EofSlow() {
 
 std::string_view TextFile::ReadLineSlow() {
   if (mode_ != Mode::Reading) {
-    SetIoError(kFileNotOpen);
+    Fail(kNotOpen);
     return {};
   }
-  if (IoErrorPending()) return {};
+  if (error_ != 0) return {};
   std::size_t length = 0;
   std::size_t fullLength = 0;  // the physical line's length, also past 255
   bool copying = false;  // the line spans buffer fills, so it is gathered in line_
@@ -187,12 +192,12 @@ std::string_view TextFile::ReadLineSlow() {
 
 void TextFile::Write(std::string_view text) {
   if (mode_ != Mode::Writing) {
-    SetIoError(kFileNotOpen);
+    Fail(kNotOpen);
     return;
   }
   while (!text.empty()) {
     if (end_ == capacity_) Flush();
-    if (IoErrorPending()) return;  // the rest of the text is lost with what went before
+    if (error_ != 0) return;  // the rest of the text is lost with what went before
     const std::size_t n = std::min<std::size_t>(text.size(), capacity_ - end_);
     std::memcpy(buffer_.get() + end_, text.data(), n);
     end_ += static_cast<std::uint32_t>(n);
@@ -213,8 +218,8 @@ void TextFile::Flush() {
   const std::uint32_t error =
       appending_ ? platform::AppendFile(handle_, buffer_.get(), end_, &written)
                  : platform::WriteFile(handle_, buffer_.get(), end_, &written);
-  // What could not be written is lost; the pending error says so.
-  if (error != 0) SetIoError(error);
-  else if (written != end_) SetIoError(kDiskFull);
+  // What could not be written is lost; the I/O error says so.
+  if (error != 0) Fail(error);
+  else if (written != end_) Fail(kDiskFull);
   end_ = 0;
 }

@@ -6,7 +6,7 @@
 // of the file ends a last line without a line end. Only the first 255
 // characters of a line are used, the rest of that physical line is skipped.
 //
-// Failures never raise: they set the pending I/O error (io_result.h).
+// Failures never raise: each file keeps its own I/O error (IoError).
 #pragma once
 
 #include <bit>
@@ -17,12 +17,15 @@
 
 #include "platform/platform.h"
 #include "util/byte_scan.h"
-#include "util/io_result.h"
 #include "util/short_string.h"
 
 class TextFile {
  public:
   static constexpr std::uint32_t kDefaultBufferSize = 1024;
+  // The file's own codes: an operation on a file that is not open in the
+  // mode it needs, and a write that the operating system took only in part.
+  static constexpr std::uint32_t kNotOpen = 103;
+  static constexpr std::uint32_t kDiskFull = 101;
 
   explicit TextFile(std::uint32_t bufferSize = kDefaultBufferSize);
   ~TextFile();
@@ -33,7 +36,14 @@ class TextFile {
   const ShortString& Name() const { return name_; }
   bool IsOpen() const { return handle_ != platform::kInvalidHandle; }
 
-  // Open modes; an open file is closed first. Failures set the pending error.
+  // The code of the first failure since the file was opened or since the
+  // error was last taken; 0 when none. While it is set, reads and writes do
+  // nothing, so a text never goes on past a gap.
+  std::uint32_t IoError() const { return error_; }
+  std::uint32_t TakeIoError();  // returns the code and clears it
+
+  // Open modes; an open file is closed first, and the open starts with no
+  // I/O error.
   void Reset();    // existing disk file, reading from the start
   void Rewrite();  // new empty file (or a device), writing
   // Existing file (or a device), writing after the Ctrl-Z cut. Every write
@@ -54,10 +64,10 @@ class TextFile {
   bool LineWasCut() const { return lineWasCut_; }
   // Hands the lines that ReadLineView would hand out, one by one, to
   // `visit` (bool(std::string_view)) until it answers true, the text ends or
-  // a read fails (the pending error then says so, and the line that read
-  // interrupted is not handed out). True when `visit` stopped it. For speed
-  // the pending error is tested at the start and at buffer fills only, so
-  // `visit` must not use files itself.
+  // a read fails (IoError then says so, and the line that read interrupted
+  // is not handed out). True when `visit` stopped it. For speed the I/O
+  // error is tested at the start and at buffer fills only, so `visit` must
+  // not use this file itself.
   template <typename Visit>
   bool ScanLines(Visit visit);
 
@@ -77,10 +87,14 @@ class TextFile {
   std::string_view ReadLineSlow();
   bool Fill();
   void CutAtEndOfFileMark();
+  void Fail(std::uint32_t code) {
+    if (error_ == 0) error_ = code;  // the first failure is the one to tell
+  }
 
   ShortString name_;
   platform::FileHandle handle_ = platform::kInvalidHandle;
   Mode mode_ = Mode::Closed;
+  std::uint32_t error_ = 0;
   std::uint32_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::uint32_t pos_ = 0;
@@ -105,7 +119,8 @@ inline std::uint64_t LineEndBits64(const char* block) {
 // The common case, inline: a line whose line end and the byte after it are
 // both in the buffer is handed out where it lies. Everything else (a line
 // running past the buffer, a line end as its last byte) takes ReadLineSlow,
-// and so do a closed file and a pending error, which the callers test first.
+// and so do a closed file and a file with an I/O error, which the callers
+// test first.
 inline bool TextFile::LineInBuffer(std::string_view* line) {
   if (end_ - pos_ <= 1) return false;
   const char* start = buffer_.get() + pos_;
@@ -122,13 +137,13 @@ inline bool TextFile::LineInBuffer(std::string_view* line) {
 
 inline std::string_view TextFile::ReadLineView() {
   std::string_view line;
-  if (mode_ == Mode::Reading && !IoErrorPending() && LineInBuffer(&line)) return line;
+  if (mode_ == Mode::Reading && error_ == 0 && LineInBuffer(&line)) return line;
   return ReadLineSlow();
 }
 
 template <typename Visit>
 bool TextFile::ScanLines(Visit visit) {
-  if (IoErrorPending()) return false;
+  if (error_ != 0) return false;
   while (!Eof()) {
     // While whole 64-byte blocks lie before the buffer's last byte, every
     // line end in them ends a line whose LF (if any) is in the buffer too:
@@ -155,7 +170,7 @@ bool TextFile::ScanLines(Visit visit) {
     std::string_view line;
     if (!LineInBuffer(&line)) {
       line = ReadLineSlow();
-      if (IoErrorPending()) return false;
+      if (error_ != 0) return false;
     }
     if (visit(line)) return true;
   }

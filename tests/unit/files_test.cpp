@@ -9,7 +9,6 @@
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
 #include "util/files.h"
-#include "util/io_result.h"
 #include "util/text_file.h"
 
 namespace fs = std::filesystem;
@@ -31,14 +30,8 @@ Bytes PatternBytes(std::size_t size, std::uint32_t seed) {
 
 class FilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    faults::Disarm();
-    TakeIoResult();
-  }
-  void TearDown() override {
-    faults::Disarm();
-    TakeIoResult();
-  }
+  void SetUp() override { faults::Disarm(); }
+  void TearDown() override { faults::Disarm(); }
   ScratchDir dir;
 };
 
@@ -151,7 +144,6 @@ TEST_F(FilesTest, CopyFileCopiesEveryByteWhateverTheSize) {
     EXPECT_TRUE(ReadFileBytes(source) == bytes);
     // The loop ends on a read that yields nothing.
     EXPECT_EQ(faults::Calls(faults::Op::Read), (c.size + kCopyBufferSize - 1) / kCopyBufferSize + 1);
-    EXPECT_EQ(TakeIoResult(), 0u);
     fs::remove(destination);
   }
 }
@@ -177,7 +169,6 @@ TEST_F(FilesTest, CopyFileOfAMissingSourceFailsBeforeTouchingTheDestination) {
 
   EXPECT_FALSE(CopyFile(ShortString(missing), ShortString(absent)));
   EXPECT_FALSE(fs::exists(absent));
-  EXPECT_EQ(TakeIoResult(), 0u);
 }
 
 TEST_F(FilesTest, CopyFileFailsWhenTheDestinationCannotBeCreated) {
@@ -212,7 +203,6 @@ TEST_F(FilesTest, CopyFileFailsOnAReadOrWriteFailureMidway) {
     faults::Arm(c.op, c.nth, c.kind);
     EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
     faults::Disarm();
-    EXPECT_EQ(TakeIoResult(), 0u);
     EXPECT_LT(ReadFileBytes(destination).size(), bytes.size());
     EXPECT_TRUE(ReadFileBytes(source) == bytes);
     fs::remove(destination);
@@ -331,7 +321,6 @@ TEST_F(FilesTest, CopyFileFailsWhileTheSourceIsHeldOpen) {
               0u);
     EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
     EXPECT_EQ(ReadFileText(destination), "previous copy");  // opened only after the source
-    EXPECT_EQ(TakeIoResult(), 0u);
     platform::CloseFile(holder);
   }
   EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
@@ -344,10 +333,10 @@ TEST_F(FilesTest, OpenTextAppendOnAMissingFileFailsAndCreatesNothing) {
   EXPECT_FALSE(OpenTextAppend(file, ShortString(missing)));
   EXPECT_FALSE(file.IsOpen());
   EXPECT_FALSE(fs::exists(missing));
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.IoError(), 0u);
 }
 
-TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoPendingError) {
+TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoError) {
   const std::string present = dir.File("present.txt");
   const std::string missing = dir.File("missing.txt");
   const std::string unmakeable = (dir.Path() / "no-such-dir" / "new.txt").string();
@@ -370,12 +359,12 @@ TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoPendingError) {
   for (const Case& c : cases) {
     for (const bool earlierFailure : {false, true}) {
       SCOPED_TRACE(std::string(c.label) + (earlierFailure ? ", after an earlier failure" : ""));
-      // A failure left pending by someone else must not spoil the answer.
-      if (earlierFailure) SetIoError(kFileNotOpen);
+      // A failure of the file's earlier life must not spoil the answer.
       TextFile file;
+      if (earlierFailure) file.Close();
       EXPECT_EQ(c.open(file, ShortString(c.name)), c.opened);
       EXPECT_EQ(file.IsOpen(), c.opened);
-      EXPECT_EQ(TakeIoResult(), 0u);
+      EXPECT_EQ(file.IoError(), 0u);
     }
   }
   EXPECT_FALSE(fs::exists(missing));

@@ -11,7 +11,6 @@
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
 #include "util/files.h"
-#include "util/io_result.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
 
@@ -53,13 +52,13 @@ Lines ReadFileLines(const std::string& path, std::uint32_t bufferSize) {
   EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
   std::vector<bool> cuts, scannedCuts;
   Lines lines = ReadAll(file, &cuts);
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
   file.Rewind();
   EXPECT_EQ(ScanAll(file, &scannedCuts), lines) << "ScanLines";
   EXPECT_EQ(scannedCuts, cuts) << "LineWasCut after ScanLines";
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
   return lines;
 }
 
@@ -67,7 +66,6 @@ class TextFileTest : public testing::Test {
  protected:
   void TearDown() override {
     faults::Disarm();
-    TakeIoResult();
   }
   std::string Write(const std::string& content, const std::string& name = "text.txt") {
     const std::string path = scratch_.File(name);
@@ -192,7 +190,7 @@ TEST_F(TextFileTest, ReadLineIntoShortString) {
   EXPECT_EQ(line.str(), std::string(255, 'L'));
   EXPECT_TRUE(file.Eof());
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
 }
 
 TEST_F(TextFileTest, ReopeningStartsAtTheFirstLineAgain) {
@@ -204,7 +202,7 @@ TEST_F(TextFileTest, ReopeningStartsAtTheFirstLineAgain) {
   ASSERT_TRUE(OpenTextRead(file, ShortString(path)));  // still open: closed and reopened
   EXPECT_EQ(ReadAll(file), (Lines{"a", "b", "c"}));
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
 }
 
 TEST_F(TextFileTest, RewindStartsAtTheFirstLineAndReadsTheFileAnew) {
@@ -224,9 +222,9 @@ TEST_F(TextFileTest, RewindStartsAtTheFirstLineAndReadsTheFileAnew) {
   WriteFileText(path, "x\r\ny\r\n");
   file.Rewind();  // after a Ctrl-Z ended the text
   EXPECT_EQ(ReadAll(file), (Lines{"x", "y"}));
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
 }
 
 TEST_F(TextFileTest, ScanLinesStopsWhereItsVisitorSaysSo) {
@@ -241,7 +239,7 @@ TEST_F(TextFileTest, ScanLinesStopsWhereItsVisitorSaysSo) {
   EXPECT_EQ(ReadAll(file), (Lines{"three", "four"}));  // reading goes on after it
   EXPECT_FALSE(file.ScanLines([](std::string_view) { return true; }));  // at the end: no line
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.TakeIoError(), 0u);
 }
 
 TEST_F(TextFileTest, RewindAndScanLinesFailures) {
@@ -256,7 +254,7 @@ TEST_F(TextFileTest, RewindAndScanLinesFailures) {
     SCOPED_TRACE("rewind of a file that is not open");
     TextFile file;
     file.Rewind();
-    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+    EXPECT_EQ(file.TakeIoError(), TextFile::kNotOpen);
   }
   {
     SCOPED_TRACE("failing seek: nothing more is read");
@@ -266,22 +264,22 @@ TEST_F(TextFileTest, RewindAndScanLinesFailures) {
     faults::Arm(faults::Op::Seek, 1);
     file.Rewind();
     faults::Disarm();
-    EXPECT_NE(TakeIoResult(), 0u);
+    EXPECT_NE(file.TakeIoError(), 0u);
     EXPECT_TRUE(file.ReadLineView().empty());
     EXPECT_TRUE(file.Eof());
     file.Rewind();  // a later rewind that works reads from the start again
     EXPECT_EQ(ReadAll(file), (Lines{"line0", "line1", "line2"}));
-    EXPECT_EQ(TakeIoResult(), 0u);
+    EXPECT_EQ(file.TakeIoError(), 0u);
   }
   {
-    SCOPED_TRACE("a pending error stops the scan before it reads");
+    SCOPED_TRACE("an earlier failure stops the scan before it reads");
     TextFile file(16);
     ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
     faults::Arm(faults::Op::Read, 1);  // counts reads from here on
-    SetIoError(kFileNotOpen);
+    file.Write("x");  // a file open for reading is not open for writing
     EXPECT_FALSE(scanNone(file));
     EXPECT_EQ(faults::Calls(faults::Op::Read), 0u);
-    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+    EXPECT_EQ(file.TakeIoError(), TextFile::kNotOpen);
   }
   {
     SCOPED_TRACE("failing read: the interrupted line is not handed out");
@@ -294,38 +292,53 @@ TEST_F(TextFileTest, RewindAndScanLinesFailures) {
       return false;
     }));
     EXPECT_EQ(seen, (Lines{"line0", "line1"}));
-    EXPECT_NE(TakeIoResult(), 0u);
+    EXPECT_NE(file.TakeIoError(), 0u);
   }
   {
     SCOPED_TRACE("scan of a file that is not open");
     TextFile file;
     EXPECT_FALSE(scanNone(file));
-    EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+    EXPECT_EQ(file.TakeIoError(), TextFile::kNotOpen);
   }
 }
 
-TEST_F(TextFileTest, OpenAnswersAndLeavesNoPendingError) {
+TEST_F(TextFileTest, OpenAnswersAndLeavesNoError) {
   TextFile file;
   EXPECT_FALSE(OpenTextRead(file, ShortString(scratch_.File("missing.txt"))));
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.IoError(), 0u);
   EXPECT_FALSE(file.IsOpen());
 
-  // An error left pending by something else does not make the open fail.
-  SetIoError(kFileNotOpen);
+  // A failure of the file's earlier life does not survive an open.
+  file.Close();
+  EXPECT_EQ(file.IoError(), TextFile::kNotOpen);
   EXPECT_TRUE(OpenTextRead(file, ShortString(Write("x\r\n"))));
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.IoError(), 0u);
   EXPECT_EQ(ReadAll(file), (Lines{"x"}));
   file.Close();
-  EXPECT_EQ(TakeIoResult(), 0u);
+  EXPECT_EQ(file.IoError(), 0u);
+}
+
+// Each file keeps its own error: one file's failure never stops another.
+TEST_F(TextFileTest, AFailureBelongsToTheFileThatMetIt) {
+  TextFile failed(16), other(16);
+  ASSERT_TRUE(OpenTextRead(failed, ShortString(Write("a\r\n", "failed.txt"))));
+  ASSERT_TRUE(OpenTextRead(other, ShortString(Write("b\r\nc\r\n", "other.txt"))));
+  faults::Arm(faults::Op::Read, 1);
+  EXPECT_TRUE(failed.ReadLineView().empty());
+  faults::Disarm();
+  EXPECT_NE(failed.IoError(), 0u);
+  EXPECT_EQ(ReadAll(other), (Lines{"b", "c"}));
+  EXPECT_EQ(other.IoError(), 0u);
+  EXPECT_NE(failed.IoError(), 0u);  // still there until taken
 }
 
 TEST_F(TextFileTest, ReadingAFileThatIsNotOpenSetsAnError) {
   TextFile file;
   EXPECT_TRUE(file.ReadLineView().empty());
-  EXPECT_EQ(TakeIoResult(), kFileNotOpen);
+  EXPECT_EQ(file.TakeIoError(), TextFile::kNotOpen);
 }
 
-TEST_F(TextFileTest, ReadFailureSetsThePendingError) {
+TEST_F(TextFileTest, ReadFailureSetsTheFilesError) {
   std::string content;
   for (int i = 0; i < 10; ++i) content += "line" + std::to_string(i) + "\r\n";
   const std::string path = Write(content);
@@ -345,23 +358,22 @@ TEST_F(TextFileTest, ReadFailureSetsThePendingError) {
     Lines lines;
     while (lines.size() < c.linesBefore.size()) lines.emplace_back(file.ReadLineView());
     EXPECT_EQ(lines, c.linesBefore);
-    EXPECT_FALSE(IoErrorPending());
+    EXPECT_EQ(file.IoError(), 0u);
 
     file.ReadLineView();  // meets the failing read
-    EXPECT_TRUE(IoErrorPending());
+    EXPECT_NE(file.IoError(), 0u);
     const std::uint64_t readsAtFailure = faults::Calls(faults::Op::Read);
     EXPECT_EQ(readsAtFailure, c.failingRead);
 
-    // While the error is pending, reading does nothing.
+    // While the error is set, reading does nothing.
     EXPECT_TRUE(file.ReadLineView().empty());
     EXPECT_TRUE(file.Eof());
     EXPECT_EQ(faults::Calls(faults::Op::Read), readsAtFailure);
 
-    EXPECT_NE(TakeIoResult(), 0u);
-    EXPECT_EQ(TakeIoResult(), 0u);  // taking it clears it
+    EXPECT_NE(file.TakeIoError(), 0u);
+    EXPECT_EQ(file.TakeIoError(), 0u);  // taking it clears it
     faults::Disarm();
     file.Close();
-    TakeIoResult();
   }
 }
 
