@@ -17,12 +17,10 @@ constexpr Option kOptions[] = {
     {"--version", Command::Version}, {"--dry-run", Command::Preview},
     {"-n", Command::Preview},        {"--list", Command::List},
     {"-l", Command::List},
-#ifdef _WIN32
-    {"/?", Command::Help},
-#endif
 };
 
 Command Find(std::string_view argument) {
+  if (platform::kSlashQuestionAsksHelp && argument == "/?") return Command::Help;
   for (const Option& option : kOptions)
     if (option.name == argument) return option.command;
   return Command::Invalid;
@@ -43,11 +41,8 @@ constexpr std::string_view kUsage[] = {
     "  (no option)    do the job: reserve copy, descriptions, log",
     "  -n, --dry-run  show what the job would write; nothing is written",
     "  -l, --list     list every area of the FastEcho file; nothing is written",
-#ifdef _WIN32
-    "  -h, --help     show this text (also /?)",
-#else
-    "  -h, --help     show this text",
-#endif
+    platform::kSlashQuestionAsksHelp ? "  -h, --help     show this text (also /?)"
+                                     : "  -h, --help     show this text",
     "      --version  show the program's name and version",
     "",
     "Exit codes: 0 done, 255 stopped (the reason is on the console and in",
