@@ -38,7 +38,7 @@ void RefuseLogOnAnotherFile(const RunState& run) {
     const char* what;
     ShortString path;
   } others[] = {
-      {"the FastEcho configuration file", UpCasePath(run.settings.fastEchoCfgPath)},
+      {"the FastEcho configuration file", FastEchoPath(run)},
       {"the reserve copy", ReserveCopyPath(run)},
       {"the settings file", run.settingsPath},
       {"the echo list", run.settings.echoListPath},

@@ -38,6 +38,10 @@ class E2eCommandLine : public testing::Test {
   }
   fs::path Root() const { return fs::path(inst_.ProgDirPath()).parent_path(); }
   std::string Cfg() const { return inst_.CasedPath("fastecho.cfg"); }
+  // What the preview and the listing show before their own lines.
+  std::string UpToProcessing() const {
+    return StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n";
+  }
 
   Installation inst_;
   FastEchoImage layout_;
@@ -92,7 +96,7 @@ TEST_F(E2eCommandLine, ThePreviewAnnouncesWhatTheRunThenWrites) {
   const auto before = Snapshot(Root());
   const RunResult preview = inst_.Run({"--dry-run"});
   EXPECT_EQ(preview.exitCode, 0);
-  EXPECT_EQ(preview.out, StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n" +
+  EXPECT_EQ(preview.out, UpToProcessing() +
                              "   Would add description for area ALPHA: \"Alpha area\"\r\n"
                              "   Would add description for area RU.\xAD\xAE\xA2\xAE: \"\x8D\xAE\xA2\xAE\xE1\xE2\xA8\"\r\n"
                              "   No description for areaNOT.LISTED\r\n"
@@ -119,7 +123,7 @@ TEST_F(E2eCommandLine, TheListingShowsEveryAreaInAlignedColumns) {
   const auto before = Snapshot(Root());
   const RunResult r = inst_.Run({"--list"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n" +
+  EXPECT_EQ(r.out, UpToProcessing() +
                        "  #  Kind  Tag         Description\r\n"
                        "  1     0  ALPHA\r\n"
                        "  2     0  BETA        Kept as it is\r\n"
