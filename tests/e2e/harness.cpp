@@ -30,6 +30,9 @@ std::string Env(const char* name) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// How often a run that wine failed to start is started in all.
+constexpr int kLaunchAttempts = 3;
+
 // nobody's wine needs a prefix of its own, owned by it.
 const char* const kUnprivilegedHome = "/tmp/blurbsmith-e2e-nobody";
 
@@ -118,18 +121,38 @@ std::string Installation::Command(const std::string& redirections,
   return command + " " + redirections;
 }
 
+bool Installation::LauncherFailed(int exitCode, const std::string& out) const {
+  return UnderWine() && exitCode == 1 && out.empty();
+}
+
+template <typename Attempt>
+RunResult Installation::AgainIfLauncherFailed(Attempt attempt) const {
+  for (int n = 1;; ++n) {
+    RunResult result = attempt();
+    if (!LauncherFailed(result.exitCode, result.out) || n == kLaunchAttempts) return result;
+    std::fprintf(stderr, "wine ended with exit code 1 before the program began; starting it again\n");
+  }
+}
+
+// These two cannot see the output: their exit code alone tells.
 int Installation::RunRedirected(const std::string& redirections) const {
-  const int status = std::system(Command(redirections).c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return AgainIfLauncherFailed([&] {
+    const int status = std::system(Command(redirections).c_str());
+    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ""};
+  }).exitCode;
 }
 
 int Installation::RunWithBrokenPipe() const {
-  int fds[2];
-  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  ::close(fds[0]);  // the reader is gone before the first line is written
-  const pid_t pid = Spawn(Argv(), work_, {.fd = fds[1]});
-  ::close(fds[1]);
-  return WaitFor(pid);
+  return AgainIfLauncherFailed([&] {
+    int fds[2];
+    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    ::close(fds[0]);  // the reader is gone before the first line is written
+    Output output;
+    output.fd = fds[1];
+    const pid_t pid = Spawn(Argv(), work_, output);
+    ::close(fds[1]);
+    return RunResult{WaitFor(pid), ""};
+  }).exitCode;
 }
 
 void Installation::RunUnprivileged() {
@@ -151,6 +174,14 @@ void Installation::MoveProgramTo(const fs::path& dir) {
 }
 
 RunResult Installation::Run(const std::vector<std::string>& args) const {
+  return AgainIfLauncherFailed([&] { return RunOnce(args); });
+}
+
+RunResult Installation::RunWithin(int seconds, bool terminal) const {
+  return AgainIfLauncherFailed([&] { return RunWithinOnce(seconds, terminal); });
+}
+
+RunResult Installation::RunOnce(const std::vector<std::string>& args) const {
   RunResult result;
   FILE* pipe = ::popen(Command("</dev/null 2>/dev/null", args).c_str(), "r");
   if (!pipe) throw std::runtime_error("popen failed");
@@ -163,20 +194,44 @@ RunResult Installation::Run(const std::vector<std::string>& args) const {
   return result;
 }
 
-
-pid_t Installation::StartOther(const std::string& exe, const std::vector<std::string>& args) const {
+pid_t Installation::StartHolder(const std::string& holder, const std::string& file,
+                                const std::string& how) const {
+  const fs::path ready = work_ / "ready.flag";
+  fs::remove(ready);
+  fs::remove(work_ / "release.flag");
   std::vector<std::string> argv;
   if (!launcher_.empty()) argv.push_back(launcher_);
-  argv.push_back(exe);
-  argv.insert(argv.end(), args.begin(), args.end());
-  return Spawn(argv, work_, {});
+  argv.insert(argv.end(), {holder, file, how, "ready.flag", "release.flag"});
+  for (int n = 1; n <= kLaunchAttempts; ++n) {
+    const pid_t pid = Spawn(argv, work_, {});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (!fs::exists(ready)) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) break;
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        WaitFor(pid);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (fs::exists(ready)) return pid;
+    if (!LauncherFailed(WIFEXITED(status) ? WEXITSTATUS(status) : -1, "")) return -1;
+    std::fprintf(stderr, "wine ended with exit code 1 before the holder began; starting it again\n");
+  }
+  return -1;
+}
+
+int Installation::ReleaseHolder(pid_t holder) const {
+  WriteFileText((work_ / "release.flag").string(), "go");
+  return WaitFor(holder);
 }
 
 pid_t Installation::Start(const std::string& outputPath) const {
   return Spawn(Argv(), work_, {.path = outputPath});
 }
 
-RunResult Installation::RunWithin(int seconds, bool terminal) const {
+RunResult Installation::RunWithinOnce(int seconds, bool terminal) const {
   int master = -1, slave = -1;
   if (terminal) {
     master = ::posix_openpt(O_RDWR | O_NOCTTY);

@@ -52,8 +52,13 @@ class Installation {
   void RunUnprivileged();
   // The directory the program lives in, for tests that place it elsewhere.
   void MoveProgramTo(const std::filesystem::path& dir);
-  // Starts another program of the same platform (under the same launcher).
-  pid_t StartOther(const std::string& exe, const std::vector<std::string>& args) const;
+  // Starts a holder (file_holder.exe or lock_holder), which takes `file`
+  // in the work directory as `how` says and keeps it until released.
+  // Returns once the holder has it, or -1 when it never had it.
+  pid_t StartHolder(const std::string& holder, const std::string& file,
+                    const std::string& how) const;
+  // Lets the holder go; returns its exit code.
+  int ReleaseHolder(pid_t holder) const;
 
   // The program's directory and paths as the program itself shows them.
   std::string ProgDirSeen() const;
@@ -61,6 +66,14 @@ class Installation {
   // A path that the settings file names, as the program shows it in
   // messages (upper-cased on Windows, kept on POSIX).
   std::string CasedPath(const std::string& path) const;
+
+  // Whether a run ended inside wine before the program began: wine then
+  // ends with exit code 1 (its own failure, with its messages silenced) and
+  // nothing was written. The program never ends with 1, and its first act
+  // is to write a line, so no run of the program itself looks like this.
+  // The Run functions start such a run again (a few times at most, each
+  // said on standard error); tests that start runs themselves ask this.
+  bool LauncherFailed(int exitCode, const std::string& out) const;
 
   // Log lines with the time stamps replaced by "<stamp>".
   std::vector<std::string> LogLines(const std::string& name) const;
@@ -74,6 +87,10 @@ class Installation {
   bool unprivileged_ = false;
   std::vector<std::string> env_;
 
+  RunResult RunOnce(const std::vector<std::string>& args) const;
+  RunResult RunWithinOnce(int seconds, bool terminal) const;
+  template <typename Attempt>
+  RunResult AgainIfLauncherFailed(Attempt attempt) const;
   std::string Command(const std::string& redirections = "</dev/null 2>/dev/null",
                       const std::vector<std::string>& args = {}) const;
   std::vector<std::string> Argv() const;

@@ -70,7 +70,7 @@ TEST(E2eKilledRun, KilledAtManyMomentsLeavesTheFileIntact) {
   // A complete run first: its result and its duration.
   WriteFileBytes(cfg, f.original);
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(WaitFor(inst.Start()), 0);
+  ASSERT_EQ(inst.Run().exitCode, 0);
   const auto duration = std::chrono::steady_clock::now() - start;
   ASSERT_EQ(ReadFileBytes(cfg), f.complete);
 
@@ -94,7 +94,7 @@ TEST(E2eKilledRun, KilledAtManyMomentsLeavesTheFileIntact) {
     if (code == -1) ++killedMidway;
 
     // A run after the kill completes the job.
-    ASSERT_EQ(WaitFor(inst.Start()), 0);
+    ASSERT_EQ(inst.Run().exitCode, 0);
     EXPECT_EQ(ReadFileBytes(cfg), f.complete);
   }
   RecordProperty("killed_midway", killedMidway);

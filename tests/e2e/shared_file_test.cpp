@@ -3,10 +3,8 @@
 // a Windows program too (file_holder.exe).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "e2e/harness.h"
 
@@ -30,14 +28,12 @@ class E2eSharedFile : public testing::Test {
 
   // Runs the program while file_holder keeps `name` open with `sharing`.
   RunResult RunWhileHeld(const std::string& name, const std::string& sharing) {
-    const pid_t holder = inst_.StartOther(holder_, {name, sharing, "ready.flag", "release.flag"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!fs::exists(inst_.WorkPath("ready.flag")) && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(fs::exists(inst_.WorkPath("ready.flag"))) << "the holder did not open " << name;
+    const pid_t holder = inst_.StartHolder(holder_, name, sharing);
+    EXPECT_NE(holder, -1) << "the holder did not open " << name;
     const RunResult result = inst_.Run();
-    WriteFileText(inst_.WorkPath("release.flag"), "go");
-    EXPECT_EQ(WaitFor(holder), 0);
+    if (holder != -1) {
+      EXPECT_EQ(inst_.ReleaseHolder(holder), 0);
+    }
     return result;
   }
 
@@ -57,8 +53,6 @@ class E2eSharedFile : public testing::Test {
 TEST_F(E2eSharedFile, FastEchoFileHeldByAnotherProcessStopsAtTheReserveCopy) {
   for (const std::string sharing : {"none", "readwrite"}) {
     SCOPED_TRACE("held with sharing " + sharing);
-    fs::remove(inst_.WorkPath("ready.flag"));
-    fs::remove(inst_.WorkPath("release.flag"));
     const RunResult r = RunWhileHeld("fastecho.cfg", sharing);
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (blsm.log..\r\n" + ReserveLine() +
@@ -78,8 +72,6 @@ TEST_F(E2eSharedFile, SharedLogAndEchoListHeldOpenDoNotStopTheRun) {
   EXPECT_EQ(log.back(), "> <stamp> BLSM Blurbsmith ver 0.2 finished.");
 
   WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
-  fs::remove(inst_.WorkPath("ready.flag"));
-  fs::remove(inst_.WorkPath("release.flag"));
   r = RunWhileHeld("echos.lst", "readwrite");
   EXPECT_EQ(r.exitCode, 0);
   Bytes expected = original_;

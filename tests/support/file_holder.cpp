@@ -12,6 +12,9 @@
 
 #include "platform/platform.h"
 
+// Not 1: under wine, 1 is wine's own failure to start a program.
+constexpr int kCannotHold = 3;
+
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
   const platform::Sharing sharing =
@@ -20,7 +23,7 @@ int main(int argc, char** argv) {
   if (platform::OpenFile(argv[1], platform::Access::ReadWrite, sharing,
                          platform::Creation::OpenExisting, platform::Target::DiskFile,
                          &handle) != 0)
-    return 1;
+    return kCannotHold;
   std::ofstream(argv[3]) << "ready";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   while (!std::filesystem::exists(argv[4]) && std::chrono::steady_clock::now() < deadline)

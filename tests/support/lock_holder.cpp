@@ -27,10 +27,13 @@ bool Lock(int fd, const char* kind) {
 
 }  // namespace
 
+// As file_holder's: not 1, which is wine's own failure to start a program.
+constexpr int kCannotHold = 3;
+
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
   const int fd = ::open(argv[1], O_RDWR);
-  if (fd < 0 || !Lock(fd, argv[2])) return 1;
+  if (fd < 0 || !Lock(fd, argv[2])) return kCannotHold;
   std::ofstream(argv[3]) << "ready";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   while (!std::filesystem::exists(argv[4]) && std::chrono::steady_clock::now() < deadline)
