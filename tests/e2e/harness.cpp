@@ -222,9 +222,16 @@ pid_t Installation::StartHolder(const std::string& holder, const std::string& fi
   return -1;
 }
 
-int Installation::ReleaseHolder(pid_t holder) const {
-  WriteFileText((work_ / "release.flag").string(), "go");
-  return WaitFor(holder);
+RunResult Installation::RunWhileHeld(const std::string& holder, const std::string& file,
+                                     const std::string& how) const {
+  const pid_t pid = StartHolder(holder, file, how);
+  EXPECT_NE(pid, -1) << "the holder did not take " << file << " (" << how << ")";
+  const RunResult result = Run();
+  if (pid != -1) {
+    WriteFileText((work_ / "release.flag").string(), "go");
+    EXPECT_EQ(WaitFor(pid), 0) << "the holder of " << file;
+  }
+  return result;
 }
 
 pid_t Installation::Start(const std::string& outputPath) const {

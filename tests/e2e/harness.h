@@ -52,13 +52,11 @@ class Installation {
   void RunUnprivileged();
   // The directory the program lives in, for tests that place it elsewhere.
   void MoveProgramTo(const std::filesystem::path& dir);
-  // Starts a holder (file_holder.exe or lock_holder), which takes `file`
-  // in the work directory as `how` says and keeps it until released.
-  // Returns once the holder has it, or -1 when it never had it.
-  pid_t StartHolder(const std::string& holder, const std::string& file,
-                    const std::string& how) const;
-  // Lets the holder go; returns its exit code.
-  int ReleaseHolder(pid_t holder) const;
+  // Runs the program while a holder (file_holder.exe or lock_holder) keeps
+  // `file` in the work directory taken as `how` says. A holder that never
+  // takes it, or does not end with 0 once released, fails the test.
+  RunResult RunWhileHeld(const std::string& holder, const std::string& file,
+                         const std::string& how) const;
 
   // The program's directory and paths as the program itself shows them.
   std::string ProgDirSeen() const;
@@ -87,6 +85,9 @@ class Installation {
   bool unprivileged_ = false;
   std::vector<std::string> env_;
 
+  // Returns once the holder has the file, or -1 when it never had it.
+  pid_t StartHolder(const std::string& holder, const std::string& file,
+                    const std::string& how) const;
   RunResult RunOnce(const std::vector<std::string>& args) const;
   RunResult RunWithinOnce(int seconds, bool terminal) const;
   template <typename Attempt>

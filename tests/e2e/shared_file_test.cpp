@@ -28,13 +28,7 @@ class E2eSharedFile : public testing::Test {
 
   // Runs the program while file_holder keeps `name` open with `sharing`.
   RunResult RunWhileHeld(const std::string& name, const std::string& sharing) {
-    const pid_t holder = inst_.StartHolder(holder_, name, sharing);
-    EXPECT_NE(holder, -1) << "the holder did not open " << name;
-    const RunResult result = inst_.Run();
-    if (holder != -1) {
-      EXPECT_EQ(inst_.ReleaseHolder(holder), 0);
-    }
-    return result;
+    return inst_.RunWhileHeld(holder_, name, sharing);
   }
 
   std::string ReserveLine() const {

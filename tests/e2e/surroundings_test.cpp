@@ -315,25 +315,16 @@ TEST_F(E2eSurroundings, AReadOnlyFastEchoFileLeavesAReplaceableReserveCopy) {
 TEST_F(E2eSurroundings, LocksOfOtherProgramsAreRespected) {
   const char* holder = std::getenv("BLURBSMITH_LOCK_HOLDER");
   if (inst_.UnderWine() || !holder) GTEST_SKIP() << "POSIX locks: the native build";
-  const auto runWhileLocked = [&](const std::string& file, const std::string& kind) {
-    const pid_t pid = inst_.StartHolder(holder, file, kind);
-    EXPECT_NE(pid, -1) << "the holder did not lock " << file;
-    const RunResult result = inst_.Run();
-    if (pid != -1) {
-      EXPECT_EQ(inst_.ReleaseHolder(pid), 0);
-    }
-    return result;
-  };
   // The reserve copy reads its source exclusively: any lock stops it.
   for (const std::string kind : {"flock-sh", "flock-ex", "fcntl-rd", "fcntl-wr"}) {
     SCOPED_TRACE(kind);
-    const RunResult r = runWhileLocked("fastecho.cfg", kind);
+    const RunResult r = inst_.RunWhileHeld(holder, "fastecho.cfg", kind);
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.out.find("Error: Can't make reserve copy\r\n"), std::string::npos) << r.out;
     EXPECT_EQ(ReadFileBytes(Cfg()), original_);
   }
   // The echo list is read sharing: another reader does not stop it.
-  const RunResult r = runWhileLocked("echos.lst", "fcntl-rd");
+  const RunResult r = inst_.RunWhileHeld(holder, "echos.lst", "fcntl-rd");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(ReadFileBytes(Cfg()), complete_);
 }

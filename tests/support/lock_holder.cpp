@@ -27,7 +27,8 @@ bool Lock(int fd, const char* kind) {
 
 }  // namespace
 
-// As file_holder's: not 1, which is wine's own failure to start a program.
+// As file_holder's, so that the harness reads both holders' codes alike:
+// not 1, which under wine is wine's own failure to start a program.
 constexpr int kCannotHold = 3;
 
 int main(int argc, char** argv) {
