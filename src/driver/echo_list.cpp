@@ -156,17 +156,19 @@ bool EchoListFile::LookupDescription(const ShortString& tag, Description& descri
   std::memset(description, 0, sizeof description);
   if (path_.empty()) return true;
   if (!StartAtFirstLine()) return false;
-  const ShortString upperKey = UpCaseStr(tag.view());
-  const KeyProbe key(upperKey.view());
   std::string_view found;
   // A read failure ends the lookup like the end of the file.
-  const bool listed = format_ == EchoListFormat::Na
-                          ? file_.ScanLines([&](std::string_view line) {
-                              return MatchNaLine(line, tag.view(), &found);
-                            })
-                          : file_.ScanLines([&](std::string_view line) {
-                              return MayList(line, key) && MatchLine(line, tag.view(), &found);
-                            });
+  bool listed;
+  if (format_ == EchoListFormat::Na) {
+    listed = file_.ScanLines(
+        [&](std::string_view line) { return MatchNaLine(line, tag.view(), &found); });
+  } else {
+    const ShortString upperKey = UpCaseStr(tag.view());
+    const KeyProbe key(upperKey.view());
+    listed = file_.ScanLines([&](std::string_view line) {
+      return MayList(line, key) && MatchLine(line, tag.view(), &found);
+    });
+  }
   if (listed) {
     found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
     if (!found.empty()) std::memcpy(description, found.data(), found.size());  // an empty view may hold null
