@@ -7,9 +7,16 @@
 #include "util/files.h"
 #include "util/strings.h"
 
+namespace {
+
+// The program's name and version as the banner and the log show them.
+ShortString ProgramTitle() { return ShortString("Blurbsmith ver ") + kProgramVersion; }
+
+}  // namespace
+
 void ShowBanner() {
   ConsoleWriteLn("");  // the banner starts with an empty line
-  ConsoleWriteLn(ShortString("Blurbsmith ver ") + kProgramVersion + " started:");
+  ConsoleWriteLn(ProgramTitle() + " started:");
   ConsoleWriteLn("  Preparing...");
 }
 
@@ -72,7 +79,7 @@ void OpenLog(RunState& run) {
   }
   ConsoleWriteLn(ShortString("  Opening log (") + path + "..");
   run.log = LogWriter::Init(path, true);
-  run.log->LogQuiet('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " started");
+  run.log->LogQuiet('>', kProgramTag, ProgramTitle() + " started");
 }
 
 }  // namespace
@@ -94,7 +101,7 @@ void ShutDown(RunState& run) {
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // closes the FastEcho configuration file
   run.echoList.Close();  // the lookups of the pass kept it open
-  log.Log('>', kProgramTag, ShortString("Blurbsmith ver ") + kProgramVersion + " finished.");
+  log.Log('>', kProgramTag, ProgramTitle() + " finished.");
   run.log.reset();
 }
 
