@@ -9,7 +9,7 @@
 
 namespace platform::faults {
 
-enum class Op { Open, Read, Write, Seek, SetAttributes, Close, Truncate, kCount };
+enum class Op { Open, Read, Write, Seek, SetAttributes, Close, Truncate, Rename, Remove, kCount };
 
 enum class Kind {
   Fail,        // the call fails with kInjectedErrorCode

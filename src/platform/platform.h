@@ -96,6 +96,16 @@ bool GetFileId(const char* path, FileId* id);
 // when it cannot be worked out.
 std::string FullPathName(const char* path);
 
+// Puts the file `from` in the place of `to` in one step, replacing a file
+// of that name: nobody ever finds `to` missing or half there. Both lie in
+// one directory.
+std::uint32_t RenameFile(const char* from, const char* to);
+std::uint32_t RemoveFile(const char* path);
+// Whether the program could create files in the directory `path` (empty:
+// the current directory), asked without creating anything. POSIX asks the
+// permissions; Windows can only tell that the directory exists.
+bool DirectoryWritable(const char* path);
+
 // Attribute bits: Windows file attributes, or POSIX permission bits.
 bool GetFileAttributes(const char* path, std::uint32_t* attributes);
 bool SetFileAttributes(const char* path, std::uint32_t attributes);

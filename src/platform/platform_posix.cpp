@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <clocale>
 #include <csignal>
 #include <cstring>
@@ -44,32 +45,43 @@ int OpenFlags(Access access, Creation creation) {
   return flags | O_NONBLOCK;
 }
 
-// True when another process holds an fcntl record lock that a Windows
+// Failures of a lock call that only say that the file system takes no
+// locks (some network and FUSE file systems): no lock, no conflict.
+bool LocksUnsupported(int error) {
+  return error == ENOLCK || error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+// Asks whether another process holds an fcntl record lock that a Windows
 // opener with this sharing would be refused for: any lock for an exclusive
-// open, a write lock for a sharing one. (Open file description locks tell
-// this process's own locks apart; classic ones are the fallback.)
-bool ForeignRecordLock(int fd, bool exclusive) {
+// open, a write lock for a sharing one. 0 when none does; otherwise
+// kSharingViolation, or the error of the query. (Open file description
+// locks tell this process's own locks apart; classic ones are the
+// fallback.)
+std::uint32_t CheckForeignRecordLock(int fd, bool exclusive) {
   struct flock lock {};
   lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
   lock.l_whence = SEEK_SET;
 #ifdef F_OFD_GETLK
-  if (::fcntl(fd, F_OFD_GETLK, &lock) == 0) return lock.l_type != F_UNLCK;
-  lock = {};
+  if (::fcntl(fd, F_OFD_GETLK, &lock) == 0) return lock.l_type != F_UNLCK ? kSharingViolation : 0;
+  if (errno != EINVAL) return LocksUnsupported(errno) ? 0 : LastError();
+  lock = {};  // a kernel without open file description locks
   lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
   lock.l_whence = SEEK_SET;
 #endif
-  return ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  if (::fcntl(fd, F_GETLK, &lock) != 0) return LocksUnsupported(errno) ? 0 : LastError();
+  return lock.l_type != F_UNLCK ? kSharingViolation : 0;
 }
 
 // Takes the lock that stands for `sharing`, without waiting: exclusive for
 // an open that shares nothing, shared otherwise. A file system without
-// locks is not a conflict.
+// locks is not a conflict; any other failure fails the open.
 std::uint32_t TakeSharingLock(int fd, Sharing sharing) {
   const bool exclusive = sharing == Sharing::None;
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
-    return errno == EWOULDBLOCK ? kSharingViolation : 0;
-  if (ForeignRecordLock(fd, exclusive)) return kSharingViolation;
-  return 0;
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) return kSharingViolation;
+    if (!LocksUnsupported(errno)) return LastError();
+  }
+  return CheckForeignRecordLock(fd, exclusive);
 }
 
 // Refuses what the open must not hand out: a directory, and with
@@ -87,7 +99,9 @@ std::uint32_t CheckTarget(int fd, Target target) {
 int AboveStandardStreams(int fd) {
   if (fd >= kFirstFileDescriptor) return fd;
   const int moved = ::fcntl(fd, F_DUPFD, kFirstFileDescriptor);
+  const int error = errno;
   ::close(fd);
+  errno = error;  // the caller tells why the move failed, not the close
   return moved;
 }
 
@@ -96,8 +110,10 @@ std::uint32_t OpenChecked(int fd, Sharing sharing, Creation creation, Target tar
   if (error == 0) error = TakeSharingLock(fd, sharing);
   if (error == 0 && creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
     error = LastError();
-  if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
-    error = LastError();
+  // O_NONBLOCK is the only status flag the open set, so setting none takes
+  // it off without asking for the others first (a failed F_GETFL would
+  // otherwise turn on whatever its -1 stands for).
+  if (error == 0 && ::fcntl(fd, F_SETFL, 0) != 0) error = LastError();
   return error;
 }
 
@@ -109,7 +125,14 @@ void PrepareProcess() {
     // The lowest free descriptor is this one.
     if (::open("/dev/null", O_RDWR) != fd && fd == STDOUT_FILENO) g_noStandardOutput = true;
   }
-  std::signal(SIGPIPE, SIG_IGN);  // a reader that went away fails the write instead
+  // A reader that went away fails the write instead of ending the process;
+  // should the handler not be set, a blocked signal does the same.
+  if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    ::sigprocmask(SIG_BLOCK, &pipe, nullptr);
+  }
 }
 
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
@@ -165,9 +188,11 @@ std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t cou
 
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written) {
-  // O_APPEND makes every write land at the end of the file atomically.
-  const int flags = ::fcntl(ToFd(handle), F_GETFL);
-  if (flags != -1 && !(flags & O_APPEND)) ::fcntl(ToFd(handle), F_SETFL, flags | O_APPEND);
+  // O_APPEND makes every write land at the end of the file atomically. The
+  // open left no other status flag on, so none needs keeping. Without it
+  // the write could land inside text another program appended: no write.
+  *written = 0;
+  if (::fcntl(ToFd(handle), F_SETFL, O_APPEND) != 0) return LastError();
   return WriteFile(handle, buffer, count, written);
 }
 
@@ -234,6 +259,22 @@ std::string FullPathName(const char* path) {
   return (full == "/" ? "" : full) + "/" + name;
 }
 
+std::uint32_t RenameFile(const char* from, const char* to) {
+  if (faults::Trip(faults::Op::Rename)) return kInjectedErrorCode;
+  return ::rename(from, to) == 0 ? 0 : LastError();
+}
+
+std::uint32_t RemoveFile(const char* path) {
+  if (faults::Trip(faults::Op::Remove)) return kInjectedErrorCode;
+  return ::unlink(path) == 0 ? 0 : LastError();
+}
+
+bool DirectoryWritable(const char* path) {
+  // The effective user's rights, as an open would meet them; a read-only
+  // mount answers no too.
+  return ::faccessat(AT_FDCWD, *path == '\0' ? "." : path, W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
   struct stat st {};
   if (*path == '\0' || ::stat(path, &st) != 0) return false;
@@ -280,9 +321,11 @@ bool ConsoleUsesUtf8() {
 }
 
 LocalDateTime LocalNow() {
+  // Neither fails for the present moment; should the time zone be
+  // unreadable, the stamp is in universal time rather than garbage.
   const std::time_t now = std::time(nullptr);
   std::tm tm {};
-  ::localtime_r(&now, &tm);
+  if (!::localtime_r(&now, &tm) && !::gmtime_r(&now, &tm)) tm = {};
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 

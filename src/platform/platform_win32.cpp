@@ -186,6 +186,23 @@ std::string FullPathName(const char* path) {
   return std::string(buffer, n);
 }
 
+std::uint32_t RenameFile(const char* from, const char* to) {
+  if (faults::Trip(faults::Op::Rename)) return kInjectedErrorCode;
+  return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : ::GetLastError();
+}
+
+std::uint32_t RemoveFile(const char* path) {
+  if (faults::Trip(faults::Op::Remove)) return kInjectedErrorCode;
+  return ::DeleteFileA(path) ? 0 : ::GetLastError();
+}
+
+bool DirectoryWritable(const char* path) {
+  // Rights on a directory are an access control list that kernel32 cannot
+  // ask about without trying; a directory that exists is the best answer.
+  const DWORD value = ::GetFileAttributesA(*path == '\0' ? "." : path);
+  return value != INVALID_FILE_ATTRIBUTES && (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
   const DWORD value = ::GetFileAttributesA(path);
   if (value == INVALID_FILE_ATTRIBUTES) return false;
