@@ -24,23 +24,43 @@ void RecordStream::SetError(std::int32_t code, std::int32_t info) {
   errorInfo_ = info;
 }
 
+bool RecordStream::PlaceFilePointer(std::int64_t position) {
+  if (filePointer_ == position) return true;
+  const std::uint32_t error =
+      platform::SeekFile(handle_, position, platform::SeekFrom::Begin, nullptr);
+  if (error != 0) {
+    SetError(kStreamError, static_cast<std::int32_t>(error));
+    return false;
+  }
+  filePointer_ = position;
+  return true;
+}
+
 void RecordStream::Read(void* destination, std::uint32_t count) {
   auto* out = static_cast<std::uint8_t*>(destination);
   if (status_ == kStreamOk && bufEnd_ == 0 && bufPtr_ > 0) WriteOut();
   std::uint32_t done = 0;
   while (status_ == kStreamOk && done < count) {
     if (bufPtr_ == bufEnd_) {
+      DropReadAhead();
+      if (!PlaceFilePointer(position_)) break;
       std::uint32_t got = 0;
       const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), bufferSize_, &got);
-      bufPtr_ = 0;
-      bufEnd_ = error == 0 ? got : 0;
-      if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
-      else if (got == 0) SetError(kStreamReadError, 0);
-      if (status_ != kStreamOk) break;
+      if (error != 0) {
+        SetError(kStreamError, static_cast<std::int32_t>(error));
+        break;
+      }
+      if (got == 0) {
+        SetError(kStreamReadError, 0);
+        break;
+      }
+      filePointer_ += got;
+      bufEnd_ = got;
     }
     const std::uint32_t n = std::min(count - done, bufEnd_ - bufPtr_);
     std::memcpy(out + done, buffer_.get() + bufPtr_, n);
     bufPtr_ += n;
+    position_ += n;
     done += n;
   }
   // A failed read hands out nothing, not even the bytes it did find.
@@ -50,6 +70,7 @@ void RecordStream::Read(void* destination, std::uint32_t count) {
 void RecordStream::Write(const void* source, std::uint32_t count) {
   if (status_ != kStreamOk) return;
   if (bufEnd_ != 0) DropReadAhead();
+  if (bufPtr_ == 0) writeStart_ = position_;
   const auto* in = static_cast<const std::uint8_t*>(source);
   std::uint32_t done = 0;
   while (status_ == kStreamOk && done < count) {
@@ -60,53 +81,49 @@ void RecordStream::Write(const void* source, std::uint32_t count) {
     const std::uint32_t n = std::min(count - done, bufferSize_ - bufPtr_);
     std::memcpy(buffer_.get() + bufPtr_, in + done, n);
     bufPtr_ += n;
+    position_ += n;
     done += n;
   }
 }
 
 void RecordStream::WriteOut() {
-  std::uint32_t written = 0;
-  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), bufPtr_, &written);
-  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
-  else if (written != bufPtr_) SetError(kStreamWriteError, 0);
+  const std::uint32_t count = bufPtr_;
   bufPtr_ = 0;
+  if (!PlaceFilePointer(writeStart_)) return;
+  std::uint32_t written = 0;
+  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), count, &written);
+  filePointer_ += written;
+  writeStart_ += written;
+  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+  else if (written != count) SetError(kStreamWriteError, 0);
 }
 
-void RecordStream::DropReadAhead() {
-  // A failure of this move is not recorded: the buffer is dropped either
-  // way, and the next Seek sets the file pointer anew.
-  platform::SeekFile(handle_, -static_cast<std::int64_t>(bufEnd_ - bufPtr_),
-                     platform::SeekFrom::Current, nullptr);
-  bufPtr_ = bufEnd_ = 0;
-}
+void RecordStream::DropReadAhead() { bufPtr_ = bufEnd_ = 0; }
 
 void RecordStream::Flush() {
   if (status_ != kStreamOk) return;
   if (bufEnd_ != 0) DropReadAhead();
   else if (bufPtr_ != 0) WriteOut();
-  bufPtr_ = bufEnd_ = 0;
 }
 
 void RecordStream::Seek(std::int64_t position) {
   if (status_ != kStreamOk) return;
   Flush();
   if (status_ != kStreamOk) return;
-  const std::uint32_t error = platform::SeekFile(handle_, std::max<std::int64_t>(position, 0),
-                                                 platform::SeekFrom::Begin, nullptr);
-  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+  position_ = std::max<std::int64_t>(position, 0);
+  PlaceFilePointer(position_);
 }
 
 std::int64_t RecordStream::Size() {
   Flush();
   if (status_ != kStreamOk) return -1;
-  std::int64_t position = 0, size = 0;
-  std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Current, &position);
-  if (error == 0) error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
-  if (error == 0) error = platform::SeekFile(handle_, position, platform::SeekFrom::Begin, nullptr);
+  std::int64_t size = 0;
+  const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
   if (error != 0) {
     SetError(kStreamError, static_cast<std::int32_t>(error));
     return -1;
   }
+  filePointer_ = size;  // the next Read or Write goes back to position_
   return size;
 }
 

@@ -51,8 +51,11 @@ class RecordStream {
  private:
   RecordStream() = default;
   void SetError(std::int32_t code, std::int32_t info);
+  // Moves the operating system's file pointer to `position` unless it is
+  // there already: a file walked record by record seeks once a record.
+  bool PlaceFilePointer(std::int64_t position);
   void WriteOut();       // writes the waiting bytes and empties the buffer
-  void DropReadAhead();  // moves the file pointer back over unread bytes
+  void DropReadAhead();  // forgets unread bytes; the file pointer stays
 
   std::int32_t status_ = kStreamOk;
   std::int32_t errorInfo_ = 0;
@@ -61,6 +64,9 @@ class RecordStream {
   std::uint32_t bufferSize_ = 0;
   std::uint32_t bufPtr_ = 0;  // next byte to hand out, or bytes waiting to be written
   std::uint32_t bufEnd_ = 0;  // valid read-ahead bytes; 0 while writing
+  std::int64_t position_ = 0;     // the logical position: where the next Read or Write goes
+  std::int64_t filePointer_ = 0;  // the operating system's file pointer
+  std::int64_t writeStart_ = 0;   // where the waiting bytes belong
 };
 
 // The bytes before the first zero byte, at most 255 of them.
