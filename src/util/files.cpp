@@ -37,11 +37,6 @@ bool OpenRawRead(RawFile& file, const ShortString& name) {
                  platform::Creation::OpenExisting);
 }
 
-bool OpenRawRewrite(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::ReadWrite, platform::Sharing::ReadWrite,
-                 platform::Creation::CreateAlways);
-}
-
 void CloseRaw(RawFile& file) {
   if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
   file.handle = platform::kInvalidHandle;
@@ -69,13 +64,16 @@ bool OpenTextRewrite(TextFile& file, const ShortString& name) {
   return OpenText(file, name, [](TextFile& f) { f.Rewrite(); });
 }
 
-bool CopyFile(const ShortString& source, const ShortString& destination) {
+bool CopyIntoNewFile(const ShortString& source, const ShortString& destination,
+                     platform::Sharing sharing, platform::FileHandle* handle) {
+  *handle = platform::kInvalidHandle;
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
   RawFile in, out;
   // The copy of a file onto itself would empty it.
   if (SameFile(source, destination)) return false;
   if (!OpenRawRead(in, source)) return false;
-  if (!OpenRawRewrite(out, destination)) {
+  if (!OpenRaw(out, destination, platform::Access::ReadWrite, sharing,
+               platform::Creation::CreateAlways)) {
     CloseRaw(in);
     return false;
   }
@@ -84,14 +82,44 @@ bool CopyFile(const ShortString& source, const ShortString& destination) {
   do {
     copied = CopyChunk(in, out, buffer.get(), &got);
   } while (copied && got != 0);
-  // A copy whose bytes may not have reached the disk is no reserve copy.
-  const bool closed = platform::CloseFile(out.handle) == 0;
-  platform::CloseFile(in.handle);
-  if (!copied || !closed) return false;
+  CloseRaw(in);
+  if (!copied) {
+    // A cut copy must never be taken for one later.
+    CloseRaw(out);
+    platform::RemoveFile(destination.CStr().c_str());
+    return false;
+  }
+  *handle = out.handle;
+  return true;
+}
+
+void CopyAttributes(const ShortString& source, const ShortString& destination) {
   std::uint32_t attributes = 0;
   if (platform::GetFileAttributes(source.CStr().c_str(), &attributes))
     platform::SetFileAttributes(destination.CStr().c_str(),
                                 platform::ReplaceableAttributes(attributes));
+}
+
+bool CopyFile(const ShortString& source, const ShortString& destination) {
+  platform::FileHandle handle;
+  if (!CopyIntoNewFile(source, destination, platform::Sharing::ReadWrite, &handle)) return false;
+  // A copy whose bytes may not have reached the disk is no copy.
+  if (platform::CloseFile(handle) != 0) {
+    platform::RemoveFile(destination.CStr().c_str());
+    return false;
+  }
+  CopyAttributes(source, destination);
+  return true;
+}
+
+bool CanReplace(const ShortString& path) {
+  if (!FileExists(path)) return true;
+  platform::FileHandle handle;
+  if (platform::OpenFile(path.CStr().c_str(), platform::Access::Write, platform::Sharing::ReadWrite,
+                         platform::Creation::OpenExisting, platform::Target::DiskFile,
+                         &handle) != 0)
+    return false;
+  platform::CloseFile(handle);  // nothing was written: a failed close loses nothing
   return true;
 }
 

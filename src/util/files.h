@@ -18,9 +18,25 @@ bool OpenTextRewrite(TextFile& file, const ShortString& name);
 inline constexpr std::uint32_t kCopyBufferSize = 262144;
 // Byte-for-byte copy with the source's attribute bits, except those that
 // would keep a later copy from replacing it (read-only, hidden, system);
-// false on any failure (a partly written destination stays). Source and
-// destination must be disk files, and never one file.
+// false on any failure, and a destination it began to write is removed
+// again. Source and destination must be disk files, and never one file.
 bool CopyFile(const ShortString& source, const ShortString& destination);
+
+// The steps of CopyFile for a caller that keeps the copy open: `source` is
+// read exclusively, so that nobody changes it meanwhile; `destination` is
+// created (or emptied) with `sharing` only once the source is open. On
+// success the copy stays open in *handle, its attributes not yet set; on
+// failure nothing stays open and a destination it began is removed again.
+bool CopyIntoNewFile(const ShortString& source, const ShortString& destination,
+                     platform::Sharing sharing, platform::FileHandle* handle);
+// Gives `destination` the attribute bits of `source`, as CopyFile does;
+// failures are ignored.
+void CopyAttributes(const ShortString& source, const ShortString& destination);
+
+// Whether a file could be put in the place of `path` by the program: true
+// when nothing is there, or a disk file it may write (opened for writing
+// and closed again, untouched).
+bool CanReplace(const ShortString& path);
 
 // True when both names lead to one file: the same existing file however
 // it is named (relative or absolute, "." and "..", letter case on Windows,

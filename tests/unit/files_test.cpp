@@ -90,10 +90,12 @@ TEST(ProgramDirTest, IsTheDirectoryOfTheRunningProgram) {
   std::string exe;
   ASSERT_TRUE(platform::ExecutablePath(&exe));
   EXPECT_EQ(dir.str(), ExtractDir(ShortString(exe)).str());
-  // Never cut: without room for a file name after it, it is refused.
+  // Never cut: without room for a file name after it, it is refused; a
+  // name that makes exactly 255 characters still fits.
   ShortString untouched = "x";
   EXPECT_EQ(ProgramDir(&untouched, ShortString::kCapacity - dir.size() + 1), ProgramDirResult::TooLong);
   EXPECT_EQ(untouched.str(), "x");
+  EXPECT_EQ(ProgramDir(&untouched, ShortString::kCapacity - dir.size()), ProgramDirResult::Found);
 }
 
 TEST_F(FilesTest, FileExistsAnswersForFilesAndDirectoriesOnly) {
@@ -193,6 +195,8 @@ TEST_F(FilesTest, CopyFileFailsOnAReadOrWriteFailureMidway) {
       {"second write fails", faults::Op::Write, 2, faults::Kind::Fail},
       {"first write comes back short", faults::Op::Write, 1, faults::Kind::ShortWrite},
       {"second write comes back short", faults::Op::Write, 2, faults::Kind::ShortWrite},
+      // A copy that may not have reached the disk is no copy either.
+      {"closing the copy fails", faults::Op::Close, 2, faults::Kind::Fail},  // after the source
   };
   const std::string source = dir.File("source.bin");
   const Bytes bytes = PatternBytes(2 * kCopyBufferSize + 99, 3);
@@ -203,10 +207,21 @@ TEST_F(FilesTest, CopyFileFailsOnAReadOrWriteFailureMidway) {
     faults::Arm(c.op, c.nth, c.kind);
     EXPECT_FALSE(CopyFile(ShortString(source), ShortString(destination)));
     faults::Disarm();
-    EXPECT_LT(ReadFileBytes(destination).size(), bytes.size());
+    EXPECT_FALSE(fs::exists(destination)) << "a failed copy leaves nothing behind";
     EXPECT_TRUE(ReadFileBytes(source) == bytes);
-    fs::remove(destination);
   }
+}
+
+TEST_F(FilesTest, CanReplaceWhatIsMissingOrAWritableDiskFile) {
+  const std::string file = dir.File("old.copy");
+  EXPECT_TRUE(CanReplace(ShortString(file))) << "nothing there";
+  WriteFileText(file, "old");
+  EXPECT_TRUE(CanReplace(ShortString(file)));
+  EXPECT_EQ(ReadFileText(file), "old") << "asked without a write";
+  fs::create_directory(dir.File("a directory"));
+  EXPECT_FALSE(CanReplace(ShortString(dir.File("a directory"))));
+  faults::Arm(faults::Op::Open, 1);
+  EXPECT_FALSE(CanReplace(ShortString(file))) << "a file that cannot be opened for writing";
 }
 
 TEST_F(FilesTest, CopyFileOntoItselfFailsAndKeepsTheFile) {
