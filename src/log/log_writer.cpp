@@ -27,15 +27,33 @@ void LogWriter::Done() {
   enabled_ = false;
 }
 
-// A failed log write loses its text and never stops the run; the log
-// file's error is dropped, so the next line is tried afresh.
 void LogWriter::AppendLine(std::string_view line) {
   logFile_.WriteLine(line);
+  StopAfterAFailure();
+}
+
+void LogWriter::Flush() {
+  if (!enabled_) return;
+  logFile_.Flush();
+  StopAfterAFailure();
+}
+
+// A failed log write never stops the run, but its text is lost, and a log
+// with a gap would tell a wrong story: the sysop is told at once, on the
+// console, and the log is not written again in this run.
+void LogWriter::StopAfterAFailure() {
+  if (logFile_.IoError() == 0) return;
+  enabled_ = false;
+  if (logFile_.IsOpen()) logFile_.Close();
   logFile_.TakeIoError();
+  ConsoleWarning(ShortString("Can't write to the log \"") + fileName_ +
+                 "\"; the rest of this run is not logged");
 }
 
 void LogWriter::CloseLog() {
-  if (enabled_ && logFile_.IsOpen()) logFile_.Close();
+  if (!enabled_ || !logFile_.IsOpen()) return;
+  logFile_.Close();  // flushes what is buffered
+  StopAfterAFailure();
 }
 
 void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view separator,

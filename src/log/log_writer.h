@@ -34,6 +34,11 @@ class LogWriter {
   [[noreturn]] void Error(const ShortString& tag, const ShortString& msg);
   [[noreturn]] void Fatal(const ShortString& tag, const ShortString& msg, std::uint8_t exitCode);
 
+  // Brings the lines written so far to the file now, rather than when the
+  // buffer fills: before a change they tell of, or right after it.
+  void Flush();
+
+  // False once a write to the log failed: the rest of the run is not logged.
   bool Enabled() const { return enabled_; }
   const ShortString& FileName() const { return fileName_; }
 
@@ -42,6 +47,7 @@ class LogWriter {
   void WriteStamped(char mark, const ShortString& tag, std::string_view separator,
                     const ShortString& msg);
   void AppendLine(std::string_view line);
+  void StopAfterAFailure();
   void CloseLog();
 
   ShortString fileName_;

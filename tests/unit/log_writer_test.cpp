@@ -247,13 +247,65 @@ TEST_F(LogWriterTest, LogInAMissingDirectoryStopsTheRunAndCreatesNothing) {
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
-TEST_F(LogWriterTest, AFailedLogWriteLosesTextButNotConsoleOutput) {
+// The first failed write is told on the console at once, once; the log is
+// not written again, and the console goes on as before.
+TEST_F(LogWriterTest, AFailedLogWriteIsToldOnceAndEndsTheLog) {
+  using platform::faults::Kind;
+  const std::string told =
+      "Warning: Can't write to the log \"" + logName + "\"; the rest of this run is not logged\r\n";
+  struct Case {
+    const char* name;
+    Kind kind;
+    bool atDone;  // the failing write is the one Done makes, not a Flush
+  };
+  for (const Case& c : {Case{"failed flush", Kind::Fail, false},
+                        Case{"short flush", Kind::ShortWrite, false},
+                        Case{"failed write at close", Kind::Fail, true}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(logName);
+    trap.Clear();
+    auto log = Open(logName);
+    log->Log('+', "BLSM", "first");
+    platform::faults::Arm(platform::faults::Op::Write, 1, c.kind);
+    if (!c.atDone) log->Flush();
+    log->Log('+', "BLSM", "second");
+    if (!c.atDone) log->Flush();
+    log->Done();
+    platform::faults::Disarm();
+    EXPECT_FALSE(log->Enabled());
+    EXPECT_EQ(trap.Console(), c.atDone ? "first\r\nsecond\r\n" + told : "first\r\n" + told + "second\r\n");
+    const std::string text = ReadFileText(logName);
+    EXPECT_EQ(text.find("second"), std::string::npos) << "nothing is logged after the failure";
+    if (c.kind == Kind::Fail) {
+      EXPECT_EQ(text, "");
+    }
+  }
+}
+
+TEST_F(LogWriterTest, AFailureAtAnErrorIsToldBeforeTheError) {
   auto log = Open(logName);
   platform::faults::Arm(platform::faults::Op::Write, 1);
-  log->Log('+', "BLSM", "first");
+  EXPECT_EQ(trap.Run([&] { log->Error("BLSM", "Can't make reserve copy"); }), 255);
+  platform::faults::Disarm();
+  EXPECT_EQ(trap.Console(), "Warning: Can't write to the log \"" + logName +
+                                "\"; the rest of this run is not logged\r\n"
+                                "Error: Can't make reserve copy\r\n\r\n");
+}
+
+// A line and its line end reach the file in one write, also when the line
+// does not fit the rest of the buffer: the file never ends in part of one.
+TEST_F(LogWriterTest, ALineThatDoesNotFitTheBufferGoesOutWhole) {
+  std::filesystem::remove(logName);
+  auto log = Open(logName);
+  const std::string message(200, 'm');
+  for (int i = 0; i < 4; ++i) log->LogQuiet('-', "BLSM", message);  // about 900 of 1024 bytes
+  platform::faults::Arm(platform::faults::Op::Write, 2);  // the write after the first
+  log->LogQuiet('-', "BLSM", message);
   log->Done();
   platform::faults::Disarm();
-  EXPECT_EQ(trap.Console(), "first\r\n");
+  std::string expected = "\r\n";
+  for (int i = 0; i < 4; ++i) expected += "- " + std::string(kStamp) + " BLSM " + message + "\r\n";
+  EXPECT_EQ(ReadFileText(logName), expected);
 }
 
 // A log that exists is shared with other programs: a failure while looking
@@ -280,22 +332,4 @@ TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
   platform::faults::Disarm();
   EXPECT_EQ(ReadFileText(logName), earlier);
   EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\"\r\n\r\n");
-}
-
-// After a failed write the rest of that text is lost too: no fragment of it
-// is glued to a later line.
-TEST_F(LogWriterTest, TextAfterAFailedFlushIsNotWrittenLater) {
-  auto log = Open(logName);
-  log->Done();
-  std::filesystem::remove(logName);
-  log = Open(logName);
-  const std::string longMessage(250, 'e');
-  for (int i = 0; i < 3; ++i) log->LogQuiet('-', "BLSM", longMessage);  // fills most of the buffer
-  platform::faults::Arm(platform::faults::Op::Write, 1);
-  log->LogQuiet('-', "BLSM", longMessage);  // the buffer overflows: its flush fails
-  platform::faults::Disarm();
-  log->LogQuiet('>', "BLSM", "after");  // the next line is tried afresh
-  log->Done();
-  const std::string text = ReadFileText(logName);
-  EXPECT_EQ(text, "> " + std::string(kStamp) + " BLSM after\r\n");
 }
