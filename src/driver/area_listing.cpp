@@ -54,10 +54,11 @@ void ListAreas(RunState& run) {
   AreaTable table;
   if (!OpenAreaTable(run, cfgPath, &table)) return;
   std::vector<Row> rows;
-  ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t) {
+  const WalkEnd end = ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t) {
     rows.push_back({std::to_string(rows.size() + 1), std::to_string(AreaKind(record)),
                     AreaTag(record), AreaDescription(record)});
   });
+  EndWalk(run, cfgPath, end);
   ShowRows(run, rows);
   ConsoleWriteLn(ShortString("  ") + NumToStr(static_cast<std::int64_t>(rows.size())) + " areas");
 }

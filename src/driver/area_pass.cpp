@@ -1,8 +1,8 @@
 #include "driver/area_pass.h"
 
 #include <cstring>
-#include <vector>
 
+#include "driver/reserve_copy.h"
 #include "log/console.h"
 #include "platform/fault_injection.h"
 #include "util/cp866.h"
@@ -15,79 +15,58 @@ namespace {
 
 namespace faults = platform::faults;
 
-// Reads the reserve copy for the comparison in large pieces: it is read
-// once, whole.
-constexpr std::uint32_t kCompareChunkSize = 64 * 1024;
-constexpr StreamMode kReadSharedMode{platform::Access::Read, platform::Sharing::Read};
-
 // What the pass knows while it walks: where it works and what it has
 // already made sure of.
 struct PassContext {
   RunState& run;
   ShortString cfgPath;
-  ShortString reserveCopyPath;
   std::uint16_t recordSize = 0;
   bool matchedReserveCopy = false;  // checked before the first write
   bool toldUnreadableList = false;  // the sysop is told once
 };
 
-enum class Comparison { Same, Changed, Unreadable };
+[[noreturn]] void Stop(PassContext& pass, const ShortString& message) { StopRun(pass.run, message); }
 
-// A read that met the end of the file found it shorter than before; any
-// other failure says nothing about the file's contents.
-Comparison ReadFailure(const RecordStream& stream) {
-  return stream.Status() == kStreamReadError ? Comparison::Changed : Comparison::Unreadable;
-}
+using Comparison = ReserveCopy::Comparison;
 
-// Whether the open FastEcho file holds exactly the bytes of its reserve
-// copy: whether anybody changed it between the copy and now.
-Comparison CompareWithReserveCopy(RecordStream& stream, const ShortString& reserveCopyPath) {
-  auto copy = RecordStream::Open(reserveCopyPath, kReadSharedMode, kCompareChunkSize);
-  const std::int64_t size = stream.Size();
-  const std::int64_t copySize = copy->Size();
-  if (copy->Status() != kStreamOk || stream.Status() != kStreamOk) return Comparison::Unreadable;
-  if (copySize != size) return Comparison::Changed;
-  std::vector<std::uint8_t> expected(kCompareChunkSize), actual(kCompareChunkSize);
-  stream.Seek(0);
-  for (std::int64_t left = size; left > 0;) {
-    const auto n = static_cast<std::uint32_t>(left < kCompareChunkSize ? left : kCompareChunkSize);
-    copy->Read(expected.data(), n);
-    if (copy->Status() != kStreamOk) return Comparison::Unreadable;
-    stream.Read(actual.data(), n);
-    if (stream.Status() != kStreamOk) return ReadFailure(stream);
-    if (std::memcmp(expected.data(), actual.data(), n) != 0) return Comparison::Changed;
-    left -= n;
-  }
-  return Comparison::Same;
-}
-
-void StopUnlessSame(PassContext& pass, Comparison comparison, const ShortString& changedMessage) {
-  LogWriter& log = *pass.run.log;
-  if (comparison == Comparison::Changed) log.Error(kProgramTag, changedMessage);
-  if (comparison == Comparison::Unreadable)
-    log.Error(kProgramTag, ShortString("Can't check ") + pass.cfgPath + " against its reserve copy");
+void StopUnlessSame(PassContext& pass, Comparison comparison, const ShortString& changedMessage,
+                    const ShortString& unreadableMessage) {
+  if (comparison == Comparison::Changed) Stop(pass, changedMessage);
+  if (comparison == Comparison::Unreadable) Stop(pass, unreadableMessage);
 }
 
 // Another program (FastEcho's own setup, say) may rewrite the file while
 // the pass runs. A description is written only into the file that was
 // copied, into the very record that was examined, and never past the end.
-void EnsureStillTheSameRecord(PassContext& pass, const std::uint8_t* record,
-                              std::uint64_t recordStart, const ShortString& tag) {
+// Before the first write, the copy made of the file becomes the reserve
+// copy, and the log holds what the run did so far.
+void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t recordStart,
+                  const ShortString& tag) {
   RecordStream& stream = *pass.run.stream;
-  if (!pass.matchedReserveCopy) {
-    StopUnlessSame(pass, CompareWithReserveCopy(stream, pass.reserveCopyPath),
+  ReserveCopy& reserveCopy = *pass.run.reserveCopy;
+  const bool first = !pass.matchedReserveCopy;
+  if (first) {
+    StopUnlessSame(pass, reserveCopy.CompareWith(stream),
                    pass.cfgPath + " was changed by another program after its reserve copy was "
-                                  "made; nothing was written");
+                                  "made; nothing was written",
+                   ShortString("Can't check ") + pass.cfgPath + " against its reserve copy");
     pass.matchedReserveCopy = true;
   }
   std::uint8_t now[kRecordBufferSize];
   stream.Seek(static_cast<std::int64_t>(recordStart));
   stream.Read(now, pass.recordSize);
-  const Comparison comparison = stream.Status() != kStreamOk ? ReadFailure(stream)
-                                : std::memcmp(now, record, pass.recordSize) != 0 ? Comparison::Changed
-                                                                                 : Comparison::Same;
+  const bool readFailed = stream.Status() != kStreamOk && stream.Status() != kStreamReadError;
+  const Comparison comparison = readFailed ? Comparison::Unreadable
+                                : stream.Status() != kStreamOk ||
+                                        std::memcmp(now, record, pass.recordSize) != 0
+                                    ? Comparison::Changed
+                                    : Comparison::Same;
   StopUnlessSame(pass, comparison,
-                 pass.cfgPath + " was changed by another program during the run (area " + tag + ")");
+                 pass.cfgPath + " was changed by another program during the run (area " + tag + ")",
+                 ShortString("Can't read ") + pass.cfgPath);
+  if (!first) return;
+  if (!reserveCopy.PutInPlace()) Stop(pass, "Can't make reserve copy");
+  pass.run.log->Flush();
 }
 
 void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t recordStart) {
@@ -115,13 +94,14 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
     return;
   }
   faults::Reached(faults::Moment::DescriptionFound);
-  EnsureStillTheSameRecord(pass, record, recordStart, tag);
+  PrepareWrite(pass, record, recordStart, tag);
   RecordStream& stream = *run.stream;
   stream.Seek(static_cast<std::int64_t>(DescriptionPosition(recordStart)));
   stream.Write(description, kDescriptionWidth);
   stream.Flush();  // the bytes reach the file before Status is tested
-  if (stream.Status() != kStreamOk) log.Error(kProgramTag, ShortString("Can't write to ") + pass.cfgPath);
+  if (stream.Status() != kStreamOk) Stop(pass, ShortString("Can't write to ") + pass.cfgPath);
   log.Log('+', kProgramTag, ShortString("   Added description for area ") + tag);
+  log.Flush();  // a run killed now leaves no description untold
   ++run.addedCount;
 }
 
@@ -133,15 +113,24 @@ std::string Shown(const RunState& run, std::string_view text) {
   return run.utf8Console ? Cp866ToUtf8(text) : std::string(text);
 }
 
+void StopRun(RunState& run, const ShortString& message) {
+  if (run.reserveCopy) run.reserveCopy->Discard();
+  run.log->Error(kProgramTag, message);
+}
+
 bool OpenAreaTable(RunState& run, const ShortString& cfgPath, AreaTable* table) {
   LogWriter& log = *run.log;
   run.stream = RecordStream::Open(cfgPath, run.readOnly ? kFastEchoReadMode : kFastEchoOpenMode,
                                   kStreamBufferSize);
-  if (run.stream->Status() != kStreamOk) log.Error(kProgramTag, ShortString("Can't open ") + cfgPath);
+  if (run.stream->Status() != kStreamOk) StopRun(run, ShortString("Can't open ") + cfgPath);
 
+  run.fastEchoSize = run.stream->Size();
   *table = LocateAreaTable(*run.stream);
   log.Log('%', kProgramTag, ShortString("  Processing \"") + cfgPath + "\"..");
-  if (run.stream->Status() == kStreamOk && !AreaRecordSizeSupported(table->areaRecordSize)) {
+  const std::int32_t status = run.stream->Status();
+  if (status != kStreamOk && status != kStreamReadError)
+    StopRun(run, ShortString("Can't read ") + cfgPath);
+  if (status == kStreamOk && !AreaRecordSizeSupported(table->areaRecordSize)) {
     log.Warning(kProgramTag, ShortString("Area record size ") + NumToStr(table->areaRecordSize) +
                                  " is not supported; no area was processed");
     return false;
@@ -149,22 +138,52 @@ bool OpenAreaTable(RunState& run, const ShortString& cfgPath, AreaTable* table) 
   return true;
 }
 
+void EndWalk(RunState& run, const ShortString& cfgPath, const WalkEnd& end) {
+  if (end.readFailed) StopRun(run, ShortString("Can't read ") + cfgPath);
+  // The walk ending at once is no failure, but a FASTECHOCFG that names
+  // another file should not go unnoticed.
+  if (end.records == 0)
+    run.log->Warning(kProgramTag, cfgPath + " holds no area record (" +
+                                      NumToStr(run.fastEchoSize) + " bytes)");
+}
+
+namespace {
+
+// The preview stops where the run would, as far as that can be told
+// without creating or writing anything.
+void ForeseeTheRun(RunState& run, const ShortString& cfgPath) {
+  if (!ReserveCopy(run.installationDir).CouldMake(cfgPath)) StopRun(run, "Can't make reserve copy");
+  platform::FileHandle handle;
+  if (platform::OpenFile(cfgPath.CStr().c_str(), kFastEchoOpenMode.access, kFastEchoOpenMode.sharing,
+                         platform::Creation::OpenExisting, platform::Target::DiskFile, &handle) != 0)
+    StopRun(run, ShortString("Can't open ") + cfgPath);
+  platform::CloseFile(handle);  // opened to see; nothing was written
+}
+
+}  // namespace
+
 void DescribeAreas(RunState& run) {
   LogWriter& log = *run.log;
-  PassContext pass{run, FastEchoPath(run), ReserveCopyPath(run)};
+  PassContext pass{run, FastEchoPath(run)};
   if (!FileExists(pass.cfgPath)) log.Error(kProgramTag, pass.cfgPath + " not found");
 
-  if (!run.readOnly) {
+  if (run.readOnly) {
+    ForeseeTheRun(run, pass.cfgPath);
+  } else {
+    run.reserveCopy = std::make_unique<ReserveCopy>(run.installationDir);
     log.Log('%', kProgramTag,
-            ShortString("  Making reserve copy of Fastecho.cfg [") + pass.reserveCopyPath + "]");
-    if (!CopyFile(pass.cfgPath, pass.reserveCopyPath)) log.Error(kProgramTag, "Can't make reserve copy");
+            ShortString("  Making reserve copy of Fastecho.cfg [") + run.reserveCopy->Path() + "]");
+    if (!run.reserveCopy->Make(pass.cfgPath)) log.Error(kProgramTag, "Can't make reserve copy");
     faults::Reached(faults::Moment::ReserveCopyMade);
   }
 
   AreaTable table;
-  if (!OpenAreaTable(run, pass.cfgPath, &table)) return;
-  pass.recordSize = table.areaRecordSize;
-  ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t start) {
-    DescribeArea(pass, record, start);
-  });
+  if (OpenAreaTable(run, pass.cfgPath, &table)) {
+    pass.recordSize = table.areaRecordSize;
+    EndWalk(run, pass.cfgPath,
+            ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t start) {
+              DescribeArea(pass, record, start);
+            }));
+  }
+  if (run.reserveCopy) run.reserveCopy->Discard();  // nothing was written
 }

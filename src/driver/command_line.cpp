@@ -45,8 +45,9 @@ constexpr std::string_view kUsage[] = {
                                      : "  -h, --help     show this text",
     "      --version  show the program's name and version",
     "",
-    "Exit codes: 0 done, 255 stopped (the reason is on the console and in",
-    "the log), 203 out of memory.",
+    "Exit codes: 0 done, 255 stopped, 203 out of memory. Why a run stopped",
+    "is on the console; once the log is open, in the log too (errors in the",
+    "settings file and a log that cannot be opened reach the console only).",
 };
 
 }  // namespace

@@ -36,17 +36,29 @@ AreaTable LocateAreaTable(RecordStream& stream);
 
 bool AreaRecordSizeSupported(std::uint16_t size);
 
+// How a walk over the area records ended.
+struct WalkEnd {
+  std::uint64_t records = 0;  // records handed out
+  bool readFailed = false;    // a read or seek failed before the end of the file
+};
+
 // Reads the area records one after another into a kRecordBufferSize-byte
 // buffer and hands each to `visit` (record, its start in the file). Ends at
-// the first read that cannot deliver a whole record: normally the end of
-// the file; a partial record at the end is never handed out.
+// the end of the file, where a read cannot deliver a whole record (a
+// partial record at the end is never handed out), or at a read or seek
+// that failed for another reason, which the result tells.
 template <typename Visit>
-void ForEachAreaRecord(RecordStream& stream, const AreaTable& table, Visit visit) {
+WalkEnd ForEachAreaRecord(RecordStream& stream, const AreaTable& table, Visit visit) {
   std::uint8_t record[kRecordBufferSize];
+  WalkEnd end;
   for (std::uint64_t start = table.firstAreaOffset;; start += table.areaRecordSize) {
     stream.Seek(static_cast<std::int64_t>(start));
     stream.Read(record, table.areaRecordSize);
-    if (stream.Status() != kStreamOk) return;
+    if (stream.Status() != kStreamOk) {
+      end.readFailed = stream.Status() != kStreamReadError;
+      return end;
+    }
+    ++end.records;
     visit(static_cast<const std::uint8_t*>(record), start);
   }
 }

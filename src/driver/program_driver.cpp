@@ -46,7 +46,8 @@ void RefuseLogOnAnotherFile(const RunState& run) {
     ShortString path;
   } others[] = {
       {"the FastEcho configuration file", FastEchoPath(run)},
-      {"the reserve copy", ReserveCopyPath(run)},
+      {"the reserve copy", ReserveCopy(run.installationDir).Path()},
+      {"the reserve copy's temporary copy", ReserveCopy(run.installationDir).TemporaryPath()},
       {"the settings file", run.settingsPath},
       {"the echo list", run.settings.echoListPath},
   };
@@ -67,10 +68,32 @@ void ReadSettings(RunState& run) {
   }
 }
 
+// The preview writes no log, but stops where the run could not open or
+// create it, as far as that can be told without creating anything.
+void ForeseeTheLog(const ShortString& path) {
+  const std::string name = path.CStr();
+  bool usable;
+  if (FileExists(path)) {
+    platform::FileHandle handle;
+    usable = platform::OpenFile(name.c_str(), platform::Access::ReadWrite,
+                                platform::Sharing::ReadWrite, platform::Creation::OpenExisting,
+                                platform::Target::AnyFile, &handle) == 0;
+    if (usable) platform::CloseFile(handle);  // opened to see; nothing was written
+  } else {
+    // The directory as the operating system reads the path (Windows takes
+    // '/' too); a directory that cannot be resolved does not exist.
+    const std::string full = platform::FullPathName(name.c_str());
+    usable = !full.empty() &&
+             platform::DirectoryWritable(full.substr(0, full.find_last_of(platform::kDirSeparator) + 1).c_str());
+  }
+  if (!usable) ConsoleError(ShortString("Can't create file \"") + path + "\"");
+}
+
 void OpenLog(RunState& run) {
   const ShortString& path = run.settings.logFilePath;
   if (run.readOnly) {
     run.log = LogWriter::Init(path, false);  // console only; an empty name still stops the run
+    ForeseeTheLog(path);
     return;
   }
   if (path.empty()) {
@@ -88,8 +111,9 @@ void StartUp(RunState& run) {
   FindProgramDir(run);
   run.settingsPath = SettingsPathFor(run.programDir);
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
+  run.installationDir = run.programDir;
   ReadSettings(run);
-  if (!run.readOnly) RefuseLogOnAnotherFile(run);
+  RefuseLogOnAnotherFile(run);
   OpenLog(run);
   run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat);
 }

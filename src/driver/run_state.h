@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "driver/echo_list.h"
+#include "driver/reserve_copy.h"
 #include "log/log_writer.h"
 #include "settings/program_settings.h"
 #include "util/record_stream.h"
@@ -12,11 +13,16 @@
 inline constexpr const char* kProgramTag = "BLSM";
 
 struct RunState {
-  ShortString programDir;  // where the settings file and the reserve copy live
+  ShortString programDir;  // the program's own directory
+  // The node's installation: the directory of the settings file, where the
+  // reserve copy lives (ends in a separator).
+  ShortString installationDir;
   ShortString settingsPath;
   ProgramSettings settings;  // read-only once start-up has read them
   std::unique_ptr<LogWriter> log;
   std::unique_ptr<RecordStream> stream;  // the FastEcho configuration file
+  std::int64_t fastEchoSize = -1;        // its length when it was opened
+  std::unique_ptr<ReserveCopy> reserveCopy;  // the run's, from the pass on
   EchoListFile echoList;
   std::uint32_t addedCount = 0;  // 32 bits: a big node must not wrap it
   // A preview or a listing: no log, no reserve copy, the FastEcho file only

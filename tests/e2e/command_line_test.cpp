@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "e2e/harness.h"
 
@@ -76,6 +77,7 @@ TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
       {{"--force"}, "Unknown option \"--force\""},
       {{"-N"}, "Unknown option \"-N\""},
       {{"fastecho.cfg"}, "Unexpected argument \"fastecho.cfg\""},
+      {{"-"}, "Unexpected argument \"-\""},
       {{"--list", "extra"}, "Unexpected argument \"extra\""},
       {{"-n", "-l"}, "Only one option at a time, not also \"-l\""},
       {{"--dry-run", "--dry-run"}, "Only one option at a time, not also \"--dry-run\""},
@@ -162,6 +164,57 @@ TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.out.find("1 errors were found in "), std::string::npos);
     EXPECT_FALSE(fs::exists(inst_.WorkPath("blsm.log")));
+  }
+}
+
+// The preview stops where the run would, wherever that can be told without
+// creating or writing anything: as an unprivileged user, for whom
+// permissions count. (A read-only directory cannot be told on Windows,
+// where rights are an access list that only an attempt can ask.)
+TEST_F(E2eCommandLine, ThePreviewStopsWhereTheRunWould) {
+  if (!RunningAsRoot()) GTEST_SKIP() << "needs root to run the program as an unprivileged user";
+  WriteFileText(inst_.WorkPath("blsm.log"), "an earlier run\r\n");
+  inst_.RunUnprivileged();  // the installation, the log included, is the user's
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const fs::perms readOnlyDir = readOnly | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  struct Case {
+    const char* name;
+    std::string settings;
+    std::string path;  // made read-only for the case, when not empty
+    fs::perms perms;
+    std::string error;
+    bool foreseenOnWindows;
+  };
+  const std::vector<Case> cases = {
+      {"read-only FastEcho file", kSettings, inst_.WorkPath("fastecho.cfg"), readOnly,
+       "Error: Can't open " + Cfg(), true},
+      {"log in a missing directory", "FASTECHOCFG fastecho.cfg\r\nLOGFILE nodir/blsm.log\r\n", "",
+       readOnly, "Error: Can't create file \"nodir/blsm.log\"", true},
+      {"read-only log", kSettings, inst_.WorkPath("blsm.log"), readOnly,
+       "Error: Can't create file \"blsm.log\"", true},
+      {"read-only program directory", kSettings, inst_.ProgDirPath(), readOnlyDir,
+       "Error: Can't make reserve copy", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (inst_.UnderWine() && !c.foreseenOnWindows) continue;
+    inst_.WriteSettings(c.settings);
+    std::optional<fs::perms> before;
+    if (!c.path.empty()) {
+      before = fs::status(c.path).permissions();
+      fs::permissions(c.path, c.perms);
+    }
+    const auto files = Snapshot(Root());
+    const RunResult preview = inst_.Run({"-n"});
+    EXPECT_EQ(preview.exitCode, 255);
+    EXPECT_EQ(preview.out.substr(std::min(preview.out.size(), StartLines(inst_).size())),
+              c.error + "\r\n\r\n") << preview.out;
+    EXPECT_EQ(Snapshot(Root()), files) << "the preview changed or created a file";
+    const RunResult run = inst_.Run();
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_NE(run.out.find(c.error + "\r\n\r\n"), std::string::npos) << "the run stops there too: " << run.out;
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+    if (before) fs::permissions(c.path, *before);
   }
 }
 

@@ -99,7 +99,8 @@ TEST_F(E2eFailure, FastEchoFileThatCannotBeOpenedForWriting) {
   EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't open " + path + "\r\n\r\n");
   EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: Can't open " + path);
   EXPECT_EQ(ReadFileBytes(cfg), original_);
-  EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ$"))) << "nothing was written: no new reserve copy";
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
 }
 
 TEST_F(E2eFailure, FastEchoFileNamedAsItsOwnReserveCopyIsNotEmptied) {
@@ -109,6 +110,25 @@ TEST_F(E2eFailure, FastEchoFileNamedAsItsOwnReserveCopyIsNotEmptied) {
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
   EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't make reserve copy\r\n\r\n");
+  EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
+}
+
+// A log that cannot take a line (a full disk) never stops the job, and
+// never goes unnoticed: the console says so at once, once.
+TEST_F(E2eFailure, ALogThatCannotBeWrittenIsToldOnceAndTheJobIsDone) {
+  inst_.WriteSettings("FASTECHOCFG fastecho.cfg\r\nLOGFILE /dev/full\r\nECHOLIST echos.lst\r\n");
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string told =
+      "Warning: Can't write to the log \"/dev/full\"; the rest of this run is not logged\r\n";
+  EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (/dev/full..\r\n" + ReserveLine() +
+                       "  Processing \"" + inst_.CasedPath("fastecho.cfg") + "\"..\r\n" + told +
+                       "   Added description for area ALPHA.CHAT\r\n"
+                       "  Description was added to 1 areas\r\n  ShutDowning...\r\n"
+                       "Blurbsmith ver 0.2 finished.\r\n");
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "Alpha");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
   EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
 }
 

@@ -43,6 +43,10 @@ class E2eRun : public testing::Test {
   std::string ProcessingLine(const std::string& cfg = "fastecho.cfg") const {
     return "  Processing \"" + inst_.CasedPath(cfg) + "\"..";
   }
+  std::string NoAreaRecordLine(std::size_t size) const {
+    return "Warning: " + inst_.CasedPath("fastecho.cfg") + " holds no area record (" +
+           std::to_string(size) + " bytes)\r\n";
+  }
   static std::string ShutdownLines(int added) {
     return "  Description was added to " + std::to_string(added) +
            " areas\r\n  ShutDowning...\r\nBlurbsmith ver 0.2 finished.\r\n";
@@ -165,22 +169,37 @@ TEST_F(E2eRun, PathsKeepTheirCaseOnPosixAndAreUpCasedOnWindows) {
   EXPECT_TRUE(fs::exists(inst_.WorkPath("Blsm.Log")));
 }
 
-TEST_F(E2eRun, ReserveCopyIsTakenAnewInTheProgramDirectory) {
+// The reserve copy holds the file as it was before the last run that
+// changed it: a run that writes nothing keeps the one before.
+TEST_F(E2eRun, TheReserveCopyHoldsTheFileBeforeTheLastRunThatChangedIt) {
   FastEchoImage f;
-  f.areas = {{"ALPHA.CHAT", ""}, {"BETA.TALK", ""}};
+  f.areas = {{"ALPHA.CHAT", ""}, {"BETA.TALK", ""}, {"NOT.LISTED", ""}};
   Install(f);
   WriteFileText(inst_.ProgPath("$FE_CFG$.QZ$"), std::string(100000, 'x'));  // a longer old copy
+  WriteFileText(inst_.ProgPath("$FE_CFG$.QZ~"), "left by a killed run");
 
   ASSERT_EQ(inst_.Run().exitCode, 0);
   EXPECT_EQ(ReserveCopy(), original_);
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
   const Bytes afterFirst = Current();
+  ASSERT_NE(afterFirst, original_);
 
-  ASSERT_EQ(inst_.Run().exitCode, 0);
-  EXPECT_EQ(ReserveCopy(), afterFirst);
+  // Nothing left to write: the undo point stays the file before the first run.
+  const RunResult second = inst_.Run();
+  ASSERT_EQ(second.exitCode, 0);
+  EXPECT_NE(second.out.find("  Description was added to 0 areas\r\n"), std::string::npos);
+  EXPECT_EQ(Current(), afterFirst);
+  EXPECT_EQ(ReserveCopy(), original_);
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
   EXPECT_FALSE(fs::exists(inst_.WorkPath("$FE_CFG$.QZ$")));
   // The second run appends to the log, beginning with an empty line.
   const std::vector<std::string> log = inst_.LogLines("blsm.log");
   EXPECT_EQ(std::count(log.begin(), log.end(), ""), 2);
+
+  // A run that writes again takes the file as it found it.
+  WriteFileText(inst_.WorkPath("echos.lst"), kEchoList + ",NOT.LISTED,Listed at last\r\n");
+  ASSERT_EQ(inst_.Run().exitCode, 0);
+  EXPECT_EQ(ReserveCopy(), afterFirst);
 }
 
 TEST_F(E2eRun, WalkStopsQuietlyWhenTheHeaderPutsRecordsBeyondTheFile) {
@@ -196,7 +215,7 @@ TEST_F(E2eRun, WalkStopsQuietlyWhenTheHeaderPutsRecordsBeyondTheFile) {
 
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
-                       ShutdownLines(0));
+                       NoAreaRecordLine(image.size()) + ShutdownLines(0));
   EXPECT_EQ(Current(), image);
 }
 
@@ -216,7 +235,9 @@ TEST_F(E2eRun, UnsupportedRecordSizeIsAWarningAndNothingIsWritten) {
   EXPECT_EQ(log[4], "? <stamp> BLSM Warning: Area record size 180 is not supported; no area was processed");
 }
 
-TEST_F(E2eRun, FileShorterThanTheHeaderEndsTheWalkQuietly) {
+// A FASTECHOCFG that names the wrong file is worth a word: the walk ends at
+// once, as it does at the end of any file, with a warning.
+TEST_F(E2eRun, AFileWithoutAnAreaRecordIsAWarning) {
   Install(FastEchoImage{});
   const Bytes shortFile(4000, 0x41);
   WriteFileBytes(inst_.WorkPath("fastecho.cfg"), shortFile);
@@ -224,8 +245,11 @@ TEST_F(E2eRun, FileShorterThanTheHeaderEndsTheWalkQuietly) {
 
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
-                       ShutdownLines(0));
+                       NoAreaRecordLine(4000) + ShutdownLines(0));
   EXPECT_EQ(Current(), shortFile);
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_EQ(log[4], "? <stamp> BLSM " + NoAreaRecordLine(4000).substr(0, NoAreaRecordLine(4000).size() - 2));
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ$"))) << "nothing was written";
 }
 
 }  // namespace

@@ -283,23 +283,24 @@ TEST_F(E2eSurroundings, WithoutProcTheProgramStopsInsteadOfGuessing) {
   EXPECT_FALSE(fs::exists(inst_.WorkPath("blsm.log")));
 }
 
-// After a run on a read-only FastEcho file, the sysop makes it writable:
-// the next run must not be stopped by the reserve copy the first one made.
-// A reserve copy made read-only by hand still stops the run.
-TEST_F(E2eSurroundings, AReadOnlyFastEchoFileLeavesAReplaceableReserveCopy) {
+// A read-only FastEcho file stops the run at its open, before anything is
+// written, so the reserve copy stays as it was; made writable, the next
+// run does the job. A reserve copy made read-only by hand stops the run.
+TEST_F(E2eSurroundings, AReadOnlyFastEchoFileAndAReadOnlyReserveCopy) {
   inst_.RunUnprivileged();
   const std::string cfgShown = inst_.CasedPath("fastecho.cfg");
   fs::permissions(Cfg(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
   EXPECT_NE(r.out.find("Error: Can't open " + cfgShown + "\r\n"), std::string::npos) << r.out;
-  EXPECT_EQ(ReadFileBytes(Reserve()), original_);
-  EXPECT_NE(fs::status(Reserve()).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_FALSE(fs::exists(Reserve())) << "nothing was written";
 
   fs::permissions(Cfg(), fs::perms::owner_write, fs::perm_options::add);
   r = inst_.Run();
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(ReadFileBytes(Cfg()), complete_);
+  EXPECT_EQ(ReadFileBytes(Reserve()), original_);
+  EXPECT_NE(fs::status(Reserve()).permissions() & fs::perms::owner_write, fs::perms::none);
 
   WriteFileBytes(Cfg(), original_);
   fs::permissions(Reserve(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

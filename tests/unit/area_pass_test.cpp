@@ -26,7 +26,7 @@ namespace faults = platform::faults;
 platform::LocalDateTime FixedClock() { return {2024, 2, 29, 23, 59, 58}; }
 
 // Console capture that can also arm a write fault the moment a given line
-// reaches the console: the platform write that follows that line fails.
+// reaches the console: the second platform write after that line fails.
 struct ConsoleProbe {
   std::string bytes;
   std::string armAtLine;  // empty: never arm
@@ -39,7 +39,8 @@ void ProbeConsole(const char* bytes, std::size_t count) {
   const std::string text = ConsoleAsCrLf(std::string_view(bytes, count));
   g_probe.bytes.append(text);
   if (!g_probe.armed && !g_probe.armAtLine.empty() && text == g_probe.armAtLine + "\r\n") {
-    faults::Arm(faults::Op::Write, 1, g_probe.kind);
+    // The log's own write of that line comes first.
+    faults::Arm(faults::Op::Write, 2, g_probe.kind);
     g_probe.armed = true;
   }
 }
@@ -105,6 +106,11 @@ std::vector<PassCase> PassCases() {
   const auto recordSize = [](std::uint16_t size) {
     return [size](Bytes& b) { PutU16(b, fastecho::kHeaderTailOffset, size); };
   };
+  const auto noRecord = [](std::size_t size) {
+    return std::vector<LogLine>{
+        {'?', "Warning: {cfg} holds no area record (" + std::to_string(size) + " bytes)"}};
+  };
+  const std::size_t threeAreasSize = ThreeListedAreas().Build().size();
   const auto refused = [](const char* size) {
     return std::vector<LogLine>{
         {'?', std::string("Warning: Area record size ") + size +
@@ -169,7 +175,8 @@ std::vector<PassCase> PassCases() {
              PutU16(b, fastecho::kLeadingCountOffset, 65535);
              PutU16(b, fastecho::kLeadingSizeOffset, 65535);
              PutU32(b, fastecho::kExtensionSizeOffset, 131335);
-           }},
+           },
+       .log = noRecord(threeAreasSize)},
       // 4644 + 0xFFFFFFFF + 1 * 265 wraps to 4908 as well.
       {.name = "extension past 4 GiB does not wrap onto the records",
        .image = ThreeListedAreas(),
@@ -178,10 +185,12 @@ std::vector<PassCase> PassCases() {
              PutU16(b, fastecho::kLeadingCountOffset, 1);
              PutU16(b, fastecho::kLeadingSizeOffset, 265);
              PutU32(b, fastecho::kExtensionSizeOffset, 0xFFFFFFFFu);
-           }},
-      {.name = "file shorter than the header ends the walk quietly",
+           },
+       .log = noRecord(threeAreasSize)},
+      {.name = "file shorter than the header ends the walk with a warning",
        .image = ThreeListedAreas(),
-       .patch = [](Bytes& b) { b.resize(4000); }},
+       .patch = [](Bytes& b) { b.resize(4000); },
+       .log = noRecord(4000)},
   };
 }
 
@@ -208,6 +217,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
   {
     RunState run;
     run.programDir = programDir;
+    run.installationDir = programDir;
     run.settings.fastEchoCfgPath = ShortString(cfgPath);
     run.settings.echoListPath = ShortString(echoPath);
     run.settings.logFilePath = ShortString(logPath);
@@ -262,8 +272,13 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
     std::copy(expected.begin() + at, expected.begin() + at + 52, actual.begin() + at);
   }
   EXPECT_EQ(actual, expected);
-  EXPECT_EQ(ReadFileBytes(reservePath), original)
-      << "the reserve copy holds the file as it was before the run";
+  if (c.written.empty()) {
+    EXPECT_FALSE(std::filesystem::exists(reservePath)) << "a run that writes nothing keeps the old copy";
+  } else {
+    EXPECT_EQ(ReadFileBytes(reservePath), original)
+        << "the reserve copy holds the file as it was before the run";
+  }
+  EXPECT_FALSE(std::filesystem::exists(programDir + kTemporaryReserveCopyName));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DescribeAreasCase, testing::ValuesIn(PassCases()),
@@ -306,6 +321,26 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
        },
        {{'!', "Error: {cfg} was changed by another program after its reserve copy was made; "
               "nothing was written"}}},
+      {"shortened between the reserve copy and the open", faults::Moment::ReserveCopyMade, 1,
+       [](const Bytes& now) { return Bytes(now.begin(), now.end() - 20); },
+       {{'!', "Error: {cfg} was changed by another program after its reserve copy was made; "
+              "nothing was written"}}},
+      {"its last byte changed between the reserve copy and the open",
+       faults::Moment::ReserveCopyMade, 1,
+       [](const Bytes& now) {
+         Bytes changed = now;
+         changed.back() ^= 0x55;
+         return changed;
+       },
+       {{'!', "Error: {cfg} was changed by another program after its reserve copy was made; "
+              "nothing was written"}}},
+      {"the second area described by another program meanwhile", faults::Moment::DescriptionFound, 2,
+       [&](const Bytes& now) {
+         Bytes changed = now;
+         PutDescription(changed, image, 1, "Described elsewhere");
+         return changed;
+       },
+       {firstAdded, changedAt("AREA.TWO")}},
       {"shrunk while the pass is at the second area", faults::Moment::DescriptionFound, 2,
        [&](const Bytes& now) { return Bytes(now.begin(), now.begin() + image.RecordStart(1) + 100); },
        {firstAdded, changedAt("AREA.TWO")}},
@@ -337,6 +372,7 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
     ProcessTrap trap;
     RunState run;
     run.programDir = programDir;
+    run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
     run.echoList.Bind(ShortString(dir.File("echo.lst")));
     ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(logPath), true, FixedClock); }), -1);
@@ -346,7 +382,12 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
     run.log.reset();
 
     EXPECT_EQ(ReadFileBytes(cfgPath), left) << "nothing written after the change";
-    EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    if (c.moment == faults::Moment::ReserveCopyMade) {
+      EXPECT_FALSE(std::filesystem::exists(programDir + kReserveCopyName)) << "nothing was written";
+    } else {
+      EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    }
+    EXPECT_FALSE(std::filesystem::exists(programDir + kTemporaryReserveCopyName));
     std::vector<LogLine> lines = {
         {'%', "  Making reserve copy of Fastecho.cfg [" + programDir + kReserveCopyName + "]"},
         {'%', "  Processing \"{cfg}\".."}};

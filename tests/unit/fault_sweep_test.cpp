@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <set>
+#include <string_view>
 
 #include "driver/area_pass.h"
 #include "driver/program_driver.h"
@@ -22,11 +24,12 @@ namespace {
 using platform::faults::Kind;
 using platform::faults::Op;
 
-constexpr std::array kOps = {Op::Open, Op::Read, Op::Write, Op::Seek,
-                             Op::SetAttributes, Op::Close, Op::Truncate};
+constexpr std::array kOps = {Op::Open,  Op::Read,     Op::Write,  Op::Seek,  Op::SetAttributes,
+                             Op::Close, Op::Truncate, Op::Rename, Op::Remove};
 
 const char* OpName(Op op) {
-  static const char* const names[] = {"open", "read", "write", "seek", "set-attributes", "close", "truncate"};
+  static const char* const names[] = {"open",  "read",     "write",  "seek",  "set-attributes",
+                                      "close", "truncate", "rename", "remove"};
   return names[static_cast<int>(op)];
 }
 
@@ -44,19 +47,23 @@ class FaultSweep : public testing::Test {
     WriteFileText(dir_.File("echos.lst"), echoList_);
     programDir_ = dir_.Path().string() + platform::kDirSeparator;
     reserve_ = programDir_ + kReserveCopyName;
+    temporary_ = programDir_ + kTemporaryReserveCopyName;
   }
   void TearDown() override {
     platform::faults::Disarm();
     std::remove(reserve_.c_str());
+    std::remove(temporary_.c_str());
   }
 
   // One complete run in-process, from opening the log to the exit code.
   int RunOnce(ProcessTrap& trap) {
     WriteFileBytes(dir_.File("fastecho.cfg"), original_);
-    std::remove(reserve_.c_str());
+    WriteFileText(reserve_, kOldReserveCopy);
+    std::remove(temporary_.c_str());
     std::remove(dir_.File("blsm.log").c_str());
     RunState run;
     run.programDir = programDir_;
+    run.installationDir = programDir_;
     run.settings.fastEchoCfgPath = dir_.File("fastecho.cfg");
     run.settings.logFilePath = dir_.File("blsm.log");
     run.settings.echoListPath = dir_.File("echos.lst");
@@ -75,7 +82,7 @@ class FaultSweep : public testing::Test {
   }
 
   // The promise, checked after a run that met a fault.
-  void ExpectPromiseKept(int code, const std::string& console) {
+  void ExpectPromiseKept(int code, const std::string& console, Op injected) {
     const Bytes now = ReadFileBytes(dir_.File("fastecho.cfg"));
     ASSERT_EQ(now.size(), original_.size());
     std::set<std::size_t> changedAreas;
@@ -88,15 +95,32 @@ class FaultSweep : public testing::Test {
       ASSERT_TRUE(within >= 138 && within < 190) << "byte " << within << " of area " << area;
       changedAreas.insert(area);
     }
-    if (!changedAreas.empty()) {
-      ASSERT_EQ(ReadFileBytes(reserve_), original_);
+    // The reserve copy holds the file as it was before the last run that
+    // changed it; this run's own copy is never left behind, unless its
+    // removal was what failed.
+    // (A first description write that failed may leave the file unchanged
+    // after the copy took its place.)
+    const Bytes reserve = ReadFileBytes(reserve_);
+    if (changedAreas.empty() && reserve != OldReserveCopy()) {
+      ASSERT_NE(console.find("Error: Can't write to "), std::string::npos) << console;
     }
-    if (code == 0) return;
+    ASSERT_EQ(reserve, changedAreas.empty() && reserve == OldReserveCopy() ? OldReserveCopy() : original_);
+    if (injected != Op::Remove) {
+      ASSERT_FALSE(std::filesystem::exists(temporary_)) << console;
+    }
+    if (code == 0) {
+      // A run that says it completed did the whole job, or said why not.
+      if (console.find("Warning: Can't read the echo list") == std::string::npos) {
+        ASSERT_EQ(now, complete_) << console;
+      }
+      return;
+    }
     ASSERT_EQ(code, 255);
     const std::string path = UpCasePath(dir_.File("fastecho.cfg")).str();
     const std::set<std::string> errors = {
         "Error: Can't make reserve copy\r\n\r\n", "Error: Can't open " + path + "\r\n\r\n",
         "Error: Can't write to " + path + "\r\n\r\n", "Error: " + path + " not found\r\n\r\n",
+        "Error: Can't read " + path + "\r\n\r\n",
         "Error: Can't check " + path + " against its reserve copy\r\n\r\n",
         "Error: Can't create file \"" + dir_.File("blsm.log") + "\"\r\n\r\n"};
     const std::size_t last = console.rfind("Error: ");
@@ -110,6 +134,13 @@ class FaultSweep : public testing::Test {
   Bytes original_;
   std::string programDir_;
   std::string reserve_;
+  std::string temporary_;
+  Bytes complete_;  // the file after a run that met no fault
+
+  static constexpr const char* kOldReserveCopy = "an earlier run's reserve copy";
+  static Bytes OldReserveCopy() {
+    return Bytes(kOldReserveCopy, kOldReserveCopy + std::string_view(kOldReserveCopy).size());
+  }
 };
 
 TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
@@ -117,6 +148,8 @@ TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
   platform::faults::Disarm();
   platform::faults::ResetCounts();
   ASSERT_EQ(RunOnce(trap), 0) << trap.Console();
+  complete_ = ReadFileBytes(dir_.File("fastecho.cfg"));
+  ASSERT_NE(complete_, original_);
   std::array<std::uint64_t, kOps.size()> calls{};
   for (std::size_t k = 0; k < kOps.size(); ++k) calls[k] = platform::faults::Calls(kOps[k]);
   ASSERT_GT(calls[1], 40u);  // a realistic run: many reads, writes and seeks
@@ -135,7 +168,7 @@ TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
         const int code = RunOnce(trap);
         ++injected;
         if (code != 0) ++failedRuns;
-        ExpectPromiseKept(code, trap.Console());
+        ExpectPromiseKept(code, trap.Console(), kOps[k]);
         if (HasFatalFailure()) return;
       }
     }
