@@ -27,7 +27,8 @@ install_missing \
   cmake ninja-build g++ googletest libgtest-dev \
   g++-mingw-w64-x86-64-posix wine64 \
   clang e2fsprogs \
-  time locales
+  time locales \
+  strace
 
 # The sanitizer and fuzzer runtimes belong to the clang that is installed,
 # whichever version the distribution calls clang.

@@ -108,6 +108,7 @@ std::vector<std::string> Installation::Argv() const {
     if (argv.empty()) argv.push_back("env");
     argv.insert(argv.end(), env_.begin(), env_.end());
   }
+  argv.insert(argv.end(), wrapper_.begin(), wrapper_.end());
   if (!launcher_.empty()) argv.push_back(launcher_);
   argv.push_back(exe_.string());
   return argv;

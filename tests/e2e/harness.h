@@ -47,6 +47,9 @@ class Installation {
   RunResult RunWithin(int seconds, bool terminal = false) const;
   // Adds NAME=VALUE to the program's environment.
   void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
+  // From now on the program runs under `command` (strace with its options,
+  // say), which gets the program as its last arguments; {} runs it directly.
+  void RunUnder(std::vector<std::string> command) { wrapper_ = std::move(command); }
   // From now on the program runs as an unprivileged user (when the tests
   // run as root), who owns the installation: permissions then count.
   void RunUnprivileged();
@@ -84,6 +87,7 @@ class Installation {
   std::string launcher_;
   bool unprivileged_ = false;
   std::vector<std::string> env_;
+  std::vector<std::string> wrapper_;
 
   // Returns once the holder has the file, or -1 when it never had it.
   pid_t StartHolder(const std::string& holder, const std::string& file,

@@ -1,0 +1,692 @@
+// End-to-end: system-call failures injected from outside into the real
+// native program. strace runs the program of an Installation and makes one
+// of its calls fail, or kills it there: every fcntl of the run, every read
+// and lseek of each of its files, every write to its log, the FastEcho file
+// and the reserve copy, every rename, and every write of the run with
+// SIGKILL. A clean run under strace first counts the calls of one kind on
+// one file; then one run per call fails exactly that call: strace's when=N
+// counts only the calls that both -e trace= and -P select, so "-e
+// trace=read -P FILE -e inject=read:error=EIO:when=N" fails the Nth read of
+// FILE and no other. (The program is one process with one thread, so no
+// -f.) Read-only and full file systems around its files come from real
+// mounts (as root only).
+//
+// After every run one checker holds the program to its promise: the
+// FastEcho file is never corrupted, its reserve copy holds it as it was
+// whenever it changed (and is left alone when it did not), exit code 0
+// comes only with a log that tells the truth about every area (or, when the
+// log itself failed, with the console saying so and a complete file), exit
+// code 255 only with one of the program's error lines, and a kill leaves at
+// most one description without its "+" line in the log.
+//
+// The dynamic loader reads, maps and seeks its libraries before main, so a
+// fault injected there only shows that the program did not start. Reads
+// and lseeks are therefore aimed at the program's own files (-P); fcntl,
+// rename and write are swept over the whole run, as the loader makes none
+// of them. So every run here is a run of the program, statically linked or
+// not.
+//
+// Only the native program, unsanitized: under wine strace would see wine's
+// calls, and a sanitizer runtime makes reads and writes of its own.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "e2e/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where the description field lies in an area record, and its width.
+constexpr std::size_t kDescriptionAt = 138;
+constexpr std::size_t kDescriptionWidth = 52;
+
+struct AreaSpec {
+  const char* tag;
+  const char* stored;     // the description the record holds already
+  std::uint8_t kindByte;  // byte 62: its upper four bits are the kind, 0 echomail
+  const char* written;    // what a complete run writes into it; nullptr: nothing
+};
+
+// Mixed kinds, some already described, some unlisted, one listed without a
+// description, one whose description is longer than the field, one matched
+// in another letter case, one in code page 866.
+const AreaSpec kAreas[] = {
+    {"FIDONEWS", "", 0x00, "FidoNews - the FidoNet weekly"},
+    {"NETMAIL", "", 0x10, nullptr},
+    {"NET_DEV", "", 0x05, "Network development"},
+    {"SYSOP.CHAT", "Sysops only", 0x00, nullptr},
+    {"LOCAL.BOARD", "", 0x20, nullptr},
+    {"UNLISTED.ECHO", "", 0x00, nullptr},
+    {"RU.FIDONET.TODAY", "", 0x00, "\x8d\xae\xa2\xae\xe1\xe2\xa8 \xe4\xa8\xa4\xae"},
+    {"BADMAIL", "", 0x30, nullptr},
+    {"TAG.WITHOUT.TEXT", "", 0x00, nullptr},
+    {"mixed.Case", "", 0x0a, "Matched without regard to case"},
+    {"LONG.ONE", "", 0x00, "A description longer than the field is cut at byte 52 of it"},
+    {"DUPES", "", 0x40, nullptr},
+    {"LAST.AREA", "", 0x00, "The last record of the file"},
+};
+
+const char kEchoList[] =
+    "; The echo list of the injected-fault runs\r\n"
+    ",FIDONEWS,fidoNews - the FidoNet weekly\r\n"
+    "Hold,NET_DEV,network development\r\n"
+    ",SYSOP.CHAT,Never written: the area has its description\r\n"
+    ",NETMAIL,Never written: a netmail area\r\n"
+    "DOWN,RU.FIDONET.TODAY,\xad\xae\xa2\xae\xe1\xe2\xa8 \xe4\xa8\xa4\xae\r\n"
+    ",TAG.WITHOUT.TEXT\r\n"
+    ",MIXED.CASE,matched without regard to case\r\n"
+    ",LONG.ONE,a description longer than the field is cut at byte 52 of it\r\n"
+    ",LAST.AREA,the last record of the file\r\n";
+
+const char kFastEchoFile[] = "fe/fastecho.cfg";
+const char kLogFile[] = "logs/blsm.log";
+const char kEchoListFile[] = "echos.lst";
+const std::string kSettings = std::string("FASTECHOCFG ") + kFastEchoFile + "\r\nLOGFILE " +
+                              kLogFile + "\r\nECHOLIST " + kEchoListFile + "\r\n";
+const std::string kOldLog = "\r\n> 01 Jan 26 00:00:00 BLSM A line of an earlier run\r\n";
+const std::string kOldReserveCopy = "An older reserve copy, which a run that writes nothing keeps";
+const char kReserveCopy[] = "$FE_CFG$.QZ$";
+const char kTemporaryCopy[] = "$FE_CFG$.QZ~";
+
+bool Eligible(const AreaSpec& area) { return (area.kindByte >> 4) == 0 && *area.stored == 0; }
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// This run's log lines: the marks of the area lines by tag, and the counts.
+struct RunLog {
+  std::map<std::string, std::string> marksByTag;  // "+", "-", or several
+  std::vector<long> counts;                       // each "Description was added to N areas"
+};
+
+RunLog ParseRunLog(const std::string& text) {
+  const std::string stamp = R"(\d\d [A-Z][a-z][a-z] \d\d \d\d:\d\d:\d\d BLSM )";
+  static const std::regex added("^\\+ " + stamp + "   Added description for area (.*)$");
+  static const std::regex missed("^- " + stamp + "   No description for area(.*)$");
+  static const std::regex count("^\\$ " + stamp + "  Description was added to (\\d+) areas$");
+  RunLog log;
+  for (const std::string& line : SplitCrLf(text)) {
+    std::smatch m;
+    if (std::regex_match(line, m, added)) log.marksByTag[m[1]] += "+";
+    if (std::regex_match(line, m, missed)) log.marksByTag[m[1]] += "-";
+    if (std::regex_match(line, m, count)) log.counts.push_back(std::stol(m[1]));
+  }
+  return log;
+}
+
+// One installation with the fixture: the state put in place before every
+// run, and the promise checked after it.
+class Bench {
+ public:
+  Bench() {
+    inst_.WriteSettings(kSettings);
+    fs::create_directories(inst_.WorkPath("fe"));
+    fs::create_directories(inst_.WorkPath("logs"));
+    WriteFileText(inst_.WorkPath(kEchoListFile), kEchoList);
+    for (const AreaSpec& area : kAreas)
+      layout_.areas.push_back({area.tag, area.stored, area.kindByte});
+    original_ = layout_.Build();
+    complete_ = original_;
+    for (std::size_t i = 0; i < std::size(kAreas); ++i)
+      if (kAreas[i].written) PutDescription(complete_, layout_, i, kAreas[i].written);
+  }
+
+  Installation& Inst() { return inst_; }
+  std::string Work(const std::string& name) const { return inst_.WorkPath(name); }
+  std::string Prog(const std::string& name) const { return inst_.ProgPath(name); }
+  void SetOldLog(std::string text) { oldLog_ = std::move(text); }
+
+  // The files as they are before every run: the FastEcho file, an older
+  // reserve copy unlike it, a log holding an earlier run's line.
+  void PutInPlace() const {
+    WriteFileBytes(Work(kFastEchoFile), original_);
+    WriteFileText(Prog(kReserveCopy), kOldReserveCopy);
+    fs::remove(Prog(kTemporaryCopy));
+    WriteFileText(Work(kLogFile), oldLog_);
+  }
+
+  // A clean run writes exactly what this fixture expects, or the sweeps
+  // cannot judge anything.
+  void ExpectCleanRunComplete() {
+    ASSERT_EQ(kDescriptionAt, layout_.DescriptionOffset(0) - layout_.RecordStart(0));
+    PutInPlace();
+    inst_.RunUnder({});
+    const RunResult r = inst_.Run();
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    ASSERT_EQ(ReadFileBytes(Work(kFastEchoFile)), complete_) << "a clean run";
+    for (const std::string& broken : BrokenPromises(r, false))
+      ADD_FAILURE() << "a clean run: " << broken;
+  }
+
+  // After a run that was killed, the next one completes the job.
+  void ExpectNextRunCompletes() {
+    inst_.RunUnder({});
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0) << "the run after the kill\n" << r.out;
+    EXPECT_EQ(ReadFileBytes(Work(kFastEchoFile)), complete_) << "the run after the kill";
+    EXPECT_FALSE(fs::exists(Prog(kTemporaryCopy))) << "the run after the kill";
+  }
+
+  // What the run broke of the promise; nothing when it kept it.
+  std::vector<std::string> BrokenPromises(const RunResult& r, bool killed) const;
+
+ private:
+  Installation inst_;
+  FastEchoImage layout_;
+  Bytes original_;
+  Bytes complete_;  // what a complete run leaves
+  std::string oldLog_ = kOldLog;
+
+  Bytes Field(const Bytes& image, std::size_t area) const {
+    const auto at = image.begin() + static_cast<std::ptrdiff_t>(layout_.DescriptionOffset(area));
+    return Bytes(at, at + kDescriptionWidth);
+  }
+  // The error lines that may end a run under injected faults.
+  bool KnownError(const std::string& text) const;
+  void CheckFile(const Bytes& now, std::vector<std::string>& broken) const;
+  void CheckCompleteRun(const RunResult& r, const Bytes& now, const std::string& runLog,
+                        std::vector<std::string>& broken) const;
+};
+
+bool Bench::KnownError(const std::string& text) const {
+  const std::string cfg = inst_.CasedPath(kFastEchoFile);
+  std::vector<std::string> known = {
+      "Can't make reserve copy",
+      "Can't open " + cfg,
+      "Can't read " + cfg,
+      "Can't write to " + cfg,
+      cfg + " not found",
+      "Can't check " + cfg + " against its reserve copy",
+      cfg + " was changed by another program after its reserve copy was made; nothing was written",
+      std::string("Can't create file \"") + kLogFile + "\"",
+  };
+  for (const AreaSpec& area : kAreas)
+    known.push_back(cfg + " was changed by another program during the run (area " + area.tag + ")");
+  if (std::find(known.begin(), known.end(), text) != known.end()) return true;
+
+  // The settings file's own errors, with or without the line they met.
+  const std::string settings = inst_.SettingsPathSeen();
+  static const std::regex linePrefix(R"(^File (.*) \(line \d+\) - (.*)$)");
+  std::string message = text;
+  std::smatch m;
+  if (std::regex_match(text, m, linePrefix) && m[1] == settings) message = m[2];
+  return message == "Can't open " + settings || message == "Can't read " + settings;
+}
+
+// Its length, every byte outside the description fields, and each field
+// either as it was or as a complete run writes it.
+void Bench::CheckFile(const Bytes& now, std::vector<std::string>& broken) const {
+  if (now.size() != original_.size()) {
+    broken.push_back("the FastEcho file is " + std::to_string(now.size()) + " bytes long, not " +
+                     std::to_string(original_.size()));
+    return;
+  }
+  // Both files with their description fields blanked must be equal.
+  Bytes outside = now, before = original_;
+  for (std::size_t a = 0; a < std::size(kAreas); ++a) {
+    const auto at = static_cast<std::ptrdiff_t>(layout_.DescriptionOffset(a));
+    std::fill_n(outside.begin() + at, kDescriptionWidth, 0);
+    std::fill_n(before.begin() + at, kDescriptionWidth, 0);
+  }
+  const auto differ = std::mismatch(outside.begin(), outside.end(), before.begin());
+  if (differ.first != outside.end())
+    broken.push_back("byte " + std::to_string(differ.first - outside.begin()) +
+                     " of the FastEcho file, outside the description fields, changed");
+  for (std::size_t a = 0; a < std::size(kAreas); ++a) {
+    const Bytes field = Field(now, a);
+    if (field != Field(original_, a) && field != Field(complete_, a))
+      broken.push_back(std::string("area ") + kAreas[a].tag +
+                       " holds a description that is neither its old one nor the intended one");
+  }
+}
+
+// Exit code 0: the log names every area the walk had to visit, every "+" is
+// in the file, every "-" area untouched, and the count is right. When the
+// log itself failed the console says so once and the file must be complete.
+void Bench::CheckCompleteRun(const RunResult& r, const Bytes& now, const std::string& runLog,
+                             std::vector<std::string>& broken) const {
+  const std::string logWarning = std::string("Warning: Can't write to the log \"") + kLogFile +
+                                 "\"; the rest of this run is not logged\r\n";
+  const std::string listWarning = std::string("Warning: Can't read the echo list \"") +
+                                  kEchoListFile + "\"; its areas get no description\r\n";
+  std::size_t logWarnings = 0;
+  for (auto at = r.out.find(logWarning); at != std::string::npos;
+       at = r.out.find(logWarning, at + 1))
+    ++logWarnings;
+  if (logWarnings > 1) broken.push_back("the console warns more than once that the log failed");
+  if (logWarnings > 0) {
+    if (now != complete_)
+      broken.push_back(
+          "exit code 0 after the log failed, but the file is not what a complete run writes");
+    return;
+  }
+
+  const RunLog log = ParseRunLog(runLog);
+  long added = 0;
+  for (std::size_t a = 0; a < std::size(kAreas); ++a) {
+    const std::string tag = kAreas[a].tag;
+    const auto found = log.marksByTag.find(tag);
+    const std::string marks = found == log.marksByTag.end() ? "" : found->second;
+    if (!Eligible(kAreas[a])) {
+      if (!marks.empty())
+        broken.push_back("the log has a line for area " + tag + ", which is not to be filled");
+      continue;
+    }
+    if (marks.empty()) broken.push_back("exit code 0, but the walk never logged area " + tag);
+    if (marks.size() > 1)
+      broken.push_back("the log has " + std::to_string(marks.size()) + " lines for area " + tag);
+    if (marks == "+") {
+      ++added;
+      if (!kAreas[a].written || Field(now, a) != Field(complete_, a))
+        broken.push_back("the log says a description was added for area " + tag +
+                         ", but its record does not hold it");
+    }
+    if (marks == "-" && Field(now, a) != Field(original_, a))
+      broken.push_back("the log says area " + tag + " has no description, but its record changed");
+  }
+  if (log.counts.size() != 1 || log.counts[0] != added)
+    broken.push_back("the log's count of added descriptions is not " + std::to_string(added));
+  // Only an unreadable echo list excuses a complete run that is not a clean one.
+  if (r.out.find(listWarning) == std::string::npos && now != complete_)
+    broken.push_back("exit code 0 without a warning, but the file is not what a clean run writes");
+}
+
+std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) const {
+  std::vector<std::string> broken;
+  const Bytes now = ReadFileBytes(Work(kFastEchoFile));
+  CheckFile(now, broken);
+  const bool changed = now != original_;
+
+  // The error line that ended the run, if any.
+  const std::vector<std::string> lines = SplitCrLf(r.out);
+  std::string error;
+  if (lines.size() >= 2 && lines.back().empty() && StartsWith(lines[lines.size() - 2], "Error: "))
+    error = lines[lines.size() - 2].substr(7);
+
+  // The reserve copy holds the file as it was whenever the file changed,
+  // and is left alone when it did not. A run that got as far as its first
+  // description write (killed, or stopped by that write or by the seek and
+  // read just before it) may have put its new copy in place without
+  // changing the file: the copy then holds the file as it still is.
+  const std::string cfg = inst_.CasedPath(kFastEchoFile);
+  const bool reachedFirstWrite =
+      killed || error == "Can't write to " + cfg || error == "Can't read " + cfg;
+  const bool copyExists = fs::exists(Prog(kReserveCopy));
+  const Bytes copy = copyExists ? ReadFileBytes(Prog(kReserveCopy)) : Bytes{};
+  const Bytes oldCopy(kOldReserveCopy.begin(), kOldReserveCopy.end());
+  if (changed && (!copyExists || copy != original_))
+    broken.push_back("the FastEcho file changed, but the reserve copy is not the file as it was");
+  if (!changed && !(copyExists && copy == oldCopy) && !(reachedFirstWrite && copy == original_)) {
+    const std::string what =
+        !copyExists ? "is gone"
+        : copy == original_
+            ? "was replaced"
+            : "was replaced by " + std::to_string(copy.size()) + " bytes that are not the file";
+    broken.push_back("nothing was written, but the reserve copy " + what);
+  }
+  if (!killed && fs::exists(Prog(kTemporaryCopy)))
+    broken.push_back("the temporary reserve copy was left behind");
+
+  // The log is only appended to.
+  const std::string logText = ReadFileText(Work(kLogFile));
+  if (!StartsWith(logText, oldLog_)) broken.push_back("the log lost what it held before the run");
+  const std::string runLog = StartsWith(logText, oldLog_) ? logText.substr(oldLog_.size()) : "";
+
+  if (killed) {
+    if (r.exitCode != -1) broken.push_back("the injected SIGKILL did not end the run");
+    const RunLog log = ParseRunLog(runLog);
+    int unlogged = 0;
+    for (std::size_t a = 0; a < std::size(kAreas); ++a) {
+      const auto found = log.marksByTag.find(kAreas[a].tag);
+      if (Field(now, a) != Field(original_, a) &&
+          (found == log.marksByTag.end() || found->second != "+"))
+        ++unlogged;
+    }
+    if (unlogged > 1)
+      broken.push_back("after the kill " + std::to_string(unlogged) +
+                       " descriptions are in the file without their \"+\" line");
+  } else if (r.exitCode == 255) {
+    if (error.empty())
+      broken.push_back("exit code 255 without an error line at the end of the console output");
+    else if (!KnownError(error))
+      broken.push_back("exit code 255 with an unexpected error line: Error: " + error);
+  } else if (r.exitCode == 0) {
+    CheckCompleteRun(r, now, runLog, broken);
+  } else {
+    broken.push_back(r.exitCode == -1 ? "the run was ended by a signal"
+                                      : "exit code " + std::to_string(r.exitCode));
+  }
+  return broken;
+}
+
+void Report(const std::string& run, const RunResult& r, const std::vector<std::string>& broken) {
+  if (broken.empty()) return;
+  std::string all;
+  for (const std::string& b : broken) all += "\n  - " + b;
+  ADD_FAILURE() << run << " (exit code " << r.exitCode << ") broke the promise:" << all
+                << "\nconsole:\n"
+                << r.out;
+}
+
+bool StraceWorks() { return std::system("strace -o /dev/null true >/dev/null 2>&1") == 0; }
+
+// Mounts in the installation, undone in reverse order.
+class Mounts {
+ public:
+  ~Mounts() {
+    for (auto it = points_.rbegin(); it != points_.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+  }
+  // A tmpfs of `bytes` on `dir`; false when mounting is not allowed here.
+  bool Tmpfs(const std::string& dir, std::size_t bytes) {
+    const std::string options = "size=" + std::to_string(bytes);
+    return Done(dir, ::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0);
+  }
+  bool ReadOnly(const std::string& dir) {
+    if (!Done(dir, ::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0)) return false;
+    return ::mount(nullptr, dir.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  std::vector<std::string> points_;
+  bool Done(const std::string& dir, bool mounted) {
+    if (mounted) points_.push_back(dir);
+    return mounted;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Every call of one kind, on one file or in the whole run, failed in turn.
+
+enum class Aim { WholeRun, FastEchoFile, EchoList, ReserveCopy, Log, Settings };
+
+struct FaultCase {
+  const char* name;
+  const char* calls;  // the system calls; each one is swept on its own
+  const char* fault;  // what strace does at the call: error=... or signal=KILL
+  Aim aim;
+  // The FastEcho file on a tmpfs, which takes O_DIRECT and O_APPEND where
+  // the disk's file system refuses unaligned direct I/O (as root only).
+  bool fastEchoOnTmpfs = false;
+  // Whether a clean run must make such calls at all (a run that makes
+  // none has nothing to fail).
+  bool required = true;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+const char kReads[] = "read,pread64,readv,preadv";
+const char kWrites[] = "write,pwrite64,writev,pwritev";
+
+const FaultCase kFaultCases[] = {
+    {"FcntlEio", "fcntl", "error=EIO", Aim::WholeRun},
+    {"FcntlEbadf", "fcntl", "error=EBADF", Aim::WholeRun},
+    {"FcntlEinval", "fcntl", "error=EINVAL", Aim::WholeRun},
+    {"FcntlEioFastEchoFileOnTmpfs", "fcntl", "error=EIO", Aim::WholeRun, true},
+    {"FcntlEbadfFastEchoFileOnTmpfs", "fcntl", "error=EBADF", Aim::WholeRun, true},
+    {"ReadEioFastEchoFile", kReads, "error=EIO", Aim::FastEchoFile},
+    {"ReadEioEchoList", kReads, "error=EIO", Aim::EchoList},
+    {"ReadEioReserveCopy", kReads, "error=EIO", Aim::ReserveCopy},
+    {"ReadEioLog", kReads, "error=EIO", Aim::Log},
+    {"ReadEioSettings", kReads, "error=EIO", Aim::Settings},
+    {"SeekEioFastEchoFile", "lseek", "error=EIO", Aim::FastEchoFile},
+    {"SeekEioEchoList", "lseek", "error=EIO", Aim::EchoList},
+    {"SeekEioReserveCopy", "lseek", "error=EIO", Aim::ReserveCopy},
+    {"SeekEioLog", "lseek", "error=EIO", Aim::Log},
+    {"WriteEnospcLog", kWrites, "error=ENOSPC", Aim::Log},
+    {"WriteEioFastEchoFile", kWrites, "error=EIO", Aim::FastEchoFile},
+    {"WriteEnospcReserveCopy", kWrites, "error=ENOSPC", Aim::ReserveCopy},
+    {"RenameEio", "rename,renameat,renameat2", "error=EIO", Aim::WholeRun, false, false},
+    {"KilledAtEveryWrite", kWrites, "signal=KILL", Aim::WholeRun},
+};
+
+class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
+ protected:
+  void SetUp() override {
+    if (bench_.Inst().UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+    GTEST_SKIP() << "the sanitizer runtime makes reads and writes of its own";
+#endif
+    ASSERT_TRUE(StraceWorks()) << "strace cannot trace here (scripts/install-deps.sh installs it)";
+    if (GetParam().fastEchoOnTmpfs) {
+      if (!RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
+      if (!mounts_.Tmpfs(bench_.Work("fe"), 1 << 20))
+        GTEST_SKIP() << "mounting is not allowed here";
+    }
+    bench_.ExpectCleanRunComplete();
+  }
+
+  // strace's -P options for the aim: the files whose calls are counted and
+  // failed (the reserve copy under both of its names).
+  std::vector<std::string> PathOptions(Aim aim) const {
+    std::vector<std::string> paths;
+    switch (aim) {
+      case Aim::WholeRun:
+        break;
+      case Aim::FastEchoFile:
+        paths = {bench_.Work(kFastEchoFile)};
+        break;
+      case Aim::EchoList:
+        paths = {bench_.Work(kEchoListFile)};
+        break;
+      case Aim::ReserveCopy:
+        paths = {bench_.Prog(kReserveCopy), bench_.Prog(kTemporaryCopy)};
+        break;
+      case Aim::Log:
+        paths = {bench_.Work(kLogFile)};
+        break;
+      case Aim::Settings:
+        paths = {bench_.Prog("blurbsmith.cfg")};
+        break;
+    }
+    std::vector<std::string> options;
+    for (const std::string& p : paths) options.insert(options.end(), {"-P", p});
+    return options;
+  }
+
+  // strace, writing its trace to `traceName`, tracing `calls` on the aimed
+  // files, and doing `inject` when given.
+  std::vector<std::string> Strace(const std::string& traceName, const std::string& calls,
+                                  const std::vector<std::string>& pathOptions,
+                                  const std::string& inject = "") const {
+    std::vector<std::string> command = {"strace", "-o", trace_.File(traceName), "-e",
+                                        "trace=" + calls};
+    if (!inject.empty()) command.insert(command.end(), {"-e", "inject=" + inject});
+    command.insert(command.end(), pathOptions.begin(), pathOptions.end());
+    return command;
+  }
+
+  // The calls of a clean run that `calls` and the aim select, by name, in
+  // the order they were made.
+  std::vector<std::string> CleanRunCalls(const std::string& calls,
+                                         const std::vector<std::string>& pathOptions) {
+    bench_.PutInPlace();
+    bench_.Inst().RunUnder(Strace("count.trace", calls, pathOptions));
+    const RunResult r = bench_.Inst().Run();
+    EXPECT_EQ(r.exitCode, 0) << "the clean run that counts the calls\n" << r.out;
+    std::vector<std::string> names;
+    std::istringstream lines(ReadFileText(trace_.File("count.trace")));
+    for (std::string line; std::getline(lines, line);) {
+      const auto paren = line.find('(');
+      if (paren != std::string::npos && !StartsWith(line, "+++") && !StartsWith(line, "---"))
+        names.push_back(line.substr(0, paren));
+    }
+    return names;
+  }
+
+  Bench bench_;
+  Mounts mounts_;  // undone before the installation is removed
+  ScratchDir trace_;
+};
+
+TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
+  const FaultCase& c = GetParam();
+  const std::vector<std::string> paths = PathOptions(c.aim);
+  const std::vector<std::string> made = CleanRunCalls(c.calls, paths);
+  if (made.empty() && !c.required)
+    GTEST_SKIP() << "a clean run makes none of these calls: " << c.calls;
+  ASSERT_FALSE(made.empty()) << "a clean run makes none of these calls: " << c.calls;
+  std::map<std::string, int> counts;
+  for (const std::string& name : made) ++counts[name];
+
+  const bool kills = StartsWith(c.fault, "signal=");
+  int runs = 0;
+  for (const auto& [call, count] : counts) {
+    for (int n = 1; n <= count; ++n) {
+      const std::string run =
+          call + " " + c.fault + " at call " + std::to_string(n) + " of " + std::to_string(count);
+      SCOPED_TRACE(run);
+      bench_.PutInPlace();
+      bench_.Inst().RunUnder(
+          Strace("run.trace", call, paths, call + ":" + c.fault + ":when=" + std::to_string(n)));
+      const RunResult r = bench_.Inst().Run();
+      ++runs;
+      const std::string trace = ReadFileText(trace_.File("run.trace"));
+      EXPECT_NE(trace.find(kills ? "+++ killed by SIGKILL +++" : "(INJECTED)"), std::string::npos)
+          << "the fault never reached the program:\n"
+          << trace;
+      Report(run, r, bench_.BrokenPromises(r, kills));
+      if (kills) {
+        bench_.ExpectNextRunCompletes();
+        ++runs;
+      }
+    }
+  }
+  // The clean runs (the fixture's check and the count) and the runs with
+  // the fault, and after each kill the run that completes the job.
+  RecordProperty("runs", runs + 2);
+  std::printf("%s: %zu calls in a clean run, %d runs in all\n", c.name, made.size(), runs + 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(, E2eInjectedFault, testing::ValuesIn(kFaultCases),
+                         [](const testing::TestParamInfo<FaultCase>& info) {
+                           return info.param.name;
+                         });
+
+// ---------------------------------------------------------------------------
+// The program's files on read-only and full file systems (real mounts).
+
+// Fills the file system of `dir` to its last block.
+void FillUp(const std::string& dir) {
+  const int fd = ::open((dir + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const std::string block(4096, 'f');
+  while (::write(fd, block.data(), block.size()) > 0) {
+  }
+  ::close(fd);
+  struct statvfs st {};
+  ASSERT_EQ(::statvfs(dir.c_str(), &st), 0);
+  ASSERT_EQ(st.f_bfree, 0u) << dir << " is not full";
+}
+
+enum class Place {
+  LogDirFull,  // the log's last block has `logRoom` bytes left, the rest is full
+  LogDirReadOnly,
+  FastEchoDirReadOnly,
+  FastEchoDirFull,  // descriptions are written in place: nothing grows
+  ProgDirReadOnly,
+  ProgDirFull,  // no room for a reserve copy
+};
+
+struct PlaceCase {
+  const char* name;
+  Place place;
+  std::size_t logRoom = 0;
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
+const PlaceCase kPlaceCases[] = {
+    {"LogDirFull", Place::LogDirFull, 0},
+    {"LogDirFullAfter40Bytes", Place::LogDirFull, 40},
+    {"LogDirFullAfter400Bytes", Place::LogDirFull, 400},
+    {"LogDirReadOnly", Place::LogDirReadOnly},
+    {"FastEchoDirReadOnly", Place::FastEchoDirReadOnly},
+    {"FastEchoDirFull", Place::FastEchoDirFull},
+    {"ProgDirReadOnly", Place::ProgDirReadOnly},
+    {"ProgDirFull", Place::ProgDirFull},
+};
+
+class E2eInjectedFileSystem : public testing::TestWithParam<PlaceCase> {
+ protected:
+  void SetUp() override {
+    if (bench_.Inst().UnderWine()) GTEST_SKIP() << "the native program only";
+    if (!RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    bench_.ExpectCleanRunComplete();
+  }
+
+  Bench bench_;
+  Mounts mounts_;  // undone before the installation is removed
+};
+
+TEST_P(E2eInjectedFileSystem, KeepsThePromise) {
+  const PlaceCase& c = GetParam();
+  constexpr std::size_t kPage = 4096;
+  const std::string logs = bench_.Work("logs"), fe = bench_.Work("fe");
+  const std::string prog = bench_.Inst().ProgDirPath();
+  bool mounted = true;
+  switch (c.place) {
+    case Place::LogDirFull:
+      // Two blocks: the old log fills one but for logRoom bytes, the filler the other.
+      mounted = mounts_.Tmpfs(logs, 2 * kPage);
+      bench_.SetOldLog(kOldLog + std::string(kPage - c.logRoom - kOldLog.size() - 2, '.') + "\r\n");
+      bench_.PutInPlace();
+      if (mounted) FillUp(logs);
+      break;
+    case Place::FastEchoDirFull:
+      mounted = mounts_.Tmpfs(fe, 4 * kPage);
+      bench_.PutInPlace();
+      if (mounted) FillUp(fe);
+      break;
+    case Place::ProgDirFull: {
+      // Room for the program, its settings and the old reserve copy only.
+      const fs::path exe = std::getenv("BLURBSMITH_EXE");
+      mounted = mounts_.Tmpfs(prog, (fs::file_size(exe) / kPage + 4) * kPage);
+      if (mounted) {
+        fs::copy_file(exe, bench_.Prog(exe.filename().string()));
+        bench_.Inst().WriteSettings(kSettings);
+      }
+      bench_.PutInPlace();
+      if (mounted) FillUp(prog);
+      break;
+    }
+    case Place::LogDirReadOnly:
+      bench_.PutInPlace();
+      mounted = mounts_.ReadOnly(logs);
+      break;
+    case Place::FastEchoDirReadOnly:
+      bench_.PutInPlace();
+      mounted = mounts_.ReadOnly(fe);
+      break;
+    case Place::ProgDirReadOnly:
+      bench_.PutInPlace();
+      mounted = mounts_.ReadOnly(prog);
+      break;
+  }
+  if (!mounted) GTEST_SKIP() << "mounting is not allowed here";
+  if (HasFatalFailure()) return;
+
+  bench_.Inst().RunUnder({});
+  const RunResult r = bench_.Inst().Run();
+  Report(c.name, r, bench_.BrokenPromises(r, false));
+  std::printf("%s: 2 runs in all (a clean one first), exit code %d\n", c.name, r.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(, E2eInjectedFileSystem, testing::ValuesIn(kPlaceCases),
+                         [](const testing::TestParamInfo<PlaceCase>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
