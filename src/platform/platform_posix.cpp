@@ -37,12 +37,34 @@ int ToFd(FileHandle handle) { return static_cast<int>(handle); }
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
 // O_NONBLOCK keeps the open of a FIFO or a terminal from waiting; it is
-// taken off again once the file is known to be a disk file. O_CREAT
-// without O_TRUNC: a file is emptied only once its lock is held.
-int OpenFlags(Access access, Creation creation) {
-  int flags = access == Access::Read ? O_RDONLY : access == Access::Write ? O_WRONLY : O_RDWR;
-  if (creation == Creation::CreateAlways) flags |= O_CREAT;
+// taken off again once the file is known to be a disk file.
+int OpenFlags(Access access) {
+  const int flags = access == Access::Read ? O_RDONLY : access == Access::Write ? O_WRONLY : O_RDWR;
   return flags | O_NONBLOCK;
+}
+
+// Opens `path`; with CreateAlways a missing file is created, and *created
+// says whether this open did it. No O_TRUNC: a file is emptied only once
+// its lock is held.
+int OpenOrCreate(const char* path, int flags, Creation creation, bool* created) {
+  *created = false;
+  for (;;) {
+    int fd;
+    if (creation == Creation::CreateAlways) {
+      fd = ::open(path, flags | O_CREAT | O_EXCL, 0666);
+      if (fd >= 0) {
+        *created = true;
+        return fd;
+      }
+      if (errno == EEXIST) {
+        fd = ::open(path, flags);
+        if (fd < 0 && errno == ENOENT) continue;  // removed meanwhile: create it after all
+      }
+    } else {
+      fd = ::open(path, flags);
+    }
+    if (fd >= 0 || errno != EINTR) return fd;
+  }
 }
 
 // Failures of a lock call that only say that the file system takes no
@@ -119,11 +141,24 @@ std::uint32_t OpenChecked(int fd, Sharing sharing, Creation creation, Target tar
 
 }  // namespace
 
+namespace {
+
+// Asked twice, so that one failed call cannot make an open stream look closed.
+bool Closed(int fd) {
+  struct stat st {};
+  return ::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::fstat(fd, &st) == -1 && errno == EBADF;
+}
+
+}  // namespace
+
 void PrepareProcess() {
   for (int fd = 0; fd < kFirstFileDescriptor; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (!Closed(fd)) continue;
     // The lowest free descriptor is this one.
-    if (::open("/dev/null", O_RDWR) != fd && fd == STDOUT_FILENO) g_noStandardOutput = true;
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null == fd) continue;
+    if (null >= 0) ::close(null);
+    if (fd == STDOUT_FILENO) g_noStandardOutput = true;
   }
   // A reader that went away fails the write instead of ending the process;
   // should the handler not be set, a blocked signal does the same.
@@ -139,13 +174,12 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
                        Target target, FileHandle* handle) {
   *handle = kInvalidHandle;
   if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
-  int fd;
-  do {
-    fd = ::open(path, OpenFlags(access, creation), 0666);
-  } while (fd < 0 && errno == EINTR);
+  bool created = false;
+  int fd = OpenOrCreate(path, OpenFlags(access), creation, &created);
   if (fd < 0) return LastError();
   if (const std::uint32_t error = OpenChecked(fd, sharing, creation, target); error != 0) {
     ::close(fd);
+    if (created) ::unlink(path);  // an open that fails leaves nothing behind
     return error;
   }
   fd = AboveStandardStreams(fd);
