@@ -7,7 +7,7 @@ namespace {
 
 constexpr char kEndOfText = 26;
 constexpr std::int64_t kAppendSearchBlock = 128;
-constexpr std::size_t kMaxLine = ShortString::kCapacity;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -30,6 +30,8 @@ void TextFile::Open(platform::Access access, platform::Creation creation,
   error_ = 0;
   pos_ = end_ = 0;
   textEnded_ = false;
+  atStart_ = mode == Mode::Reading;
+  byteOrderMark_ = false;
   appending_ = false;
   lineWasCut_ = false;
   const std::uint32_t error = platform::OpenFile(name_.CStr().c_str(), access,
@@ -93,6 +95,8 @@ void TextFile::Rewind() {
   const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Begin, nullptr);
   // Where the file pointer stands after a failed seek is unknown: read nothing.
   textEnded_ = error != 0;
+  atStart_ = true;
+  byteOrderMark_ = false;
   if (error != 0) Fail(error);
 }
 
@@ -110,26 +114,37 @@ void TextFile::Close() {
 
 bool TextFile::Fill() {
   pos_ = end_ = 0;
-  if (textEnded_ || error_ != 0) return false;
-  std::uint32_t got = 0;
-  const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
-  if (error != 0) {
-    Fail(error);
-    textEnded_ = true;
-    return false;
+  while (!textEnded_ && error_ == 0) {
+    std::uint32_t got = 0;
+    const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
+    if (error != 0) {
+      Fail(error);
+      textEnded_ = true;
+      return false;
+    }
+    if (got == 0) {
+      textEnded_ = true;
+      return false;
+    }
+    // Ctrl-Z ends the text: nothing after it is ever handed out.
+    const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
+    if (mark != buffer_.get() + got) {
+      got = static_cast<std::uint32_t>(mark - buffer_.get());
+      textEnded_ = true;
+    }
+    end_ = got;
+    if (atStart_) SkipByteOrderMark();
+    if (pos_ != end_) return true;
   }
-  if (got == 0) {
-    textEnded_ = true;
-    return false;
-  }
-  // Ctrl-Z ends the text: nothing after it is ever handed out.
-  const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
-  if (mark != buffer_.get() + got) {
-    got = static_cast<std::uint32_t>(mark - buffer_.get());
-    textEnded_ = true;
-  }
-  end_ = got;
-  return got > 0;
+  return false;
+}
+
+// A byte-order mark says how the text is written; it is no part of it.
+void TextFile::SkipByteOrderMark() {
+  atStart_ = false;
+  if (std::string_view(buffer_.get(), end_).substr(0, kByteOrderMark.size()) != kByteOrderMark) return;
+  pos_ = static_cast<std::uint32_t>(kByteOrderMark.size());
+  byteOrderMark_ = true;
 }
 
 bool TextFile::EofSlow() {
@@ -159,10 +174,10 @@ std::string_view TextFile::ReadLineSlow() {
     const std::size_t chunk = cr ? static_cast<std::size_t>(cr - start) : available;
     fullLength += chunk;
     if (!copying && cr) {
-      direct = std::string_view(start, std::min(chunk, kMaxLine));
+      direct = std::string_view(start, std::min(chunk, lineLimit_));
     } else {
       copying = true;
-      const std::size_t take = std::min(chunk, kMaxLine - length);
+      const std::size_t take = std::min(chunk, lineLimit_ - length);
       std::memcpy(line_ + length, start, take);
       length += take;
     }
@@ -172,7 +187,7 @@ std::string_view TextFile::ReadLineSlow() {
       continue;
     }
     pos_ += static_cast<std::uint32_t>(chunk + 1);
-    if (*cr == '\n') break;  // a lone LF (POSIX) needs no look at the next byte
+    if (*cr == '\n') break;  // a lone LF needs no look at the next byte
     if (pos_ == end_) {
       // The LF that belongs to this CR may start the next buffer; the line
       // view must survive the refill, so keep it in line_.
@@ -186,7 +201,7 @@ std::string_view TextFile::ReadLineSlow() {
     if (buffer_[pos_] == '\n') ++pos_;
     break;
   }
-  lineWasCut_ = fullLength > kMaxLine;
+  lineWasCut_ = fullLength > lineLimit_;
   return copying ? std::string_view(line_, length) : direct;
 }
 

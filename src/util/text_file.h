@@ -1,10 +1,12 @@
-// TextFile: a DOS text file read line by line or written line by line.
+// TextFile: a text file read line by line or written line by line.
 //
-// Reading: a line ends at CR, and an LF right after that CR belongs to the
-// line end; a lone LF ends a line on POSIX (Linux editors write it) and is
-// an ordinary character on Windows; byte 26 (Ctrl-Z) ends the text; the end
-// of the file ends a last line without a line end. Only the first 255
-// characters of a line are used, the rest of that physical line is skipped.
+// Reading, the same on every build: a line ends at CR LF, at a lone CR or
+// at a lone LF (DOS, old Mac and Unix text alike); byte 26 (Ctrl-Z) ends
+// the text; the end of the file ends a last line without a line end; a
+// UTF-8 byte-order mark (EF BB BF) at the very start of the file is not
+// part of the first line. Only the first 255 characters of a line are used
+// (or as many bytes as SetLineLimit says), the rest of that physical line
+// is skipped.
 //
 // Failures never raise: each file keeps its own I/O error (IoError).
 #pragma once
@@ -56,12 +58,24 @@ class TextFile {
   void Rewind();
 
   bool Eof() { return mode_ == Mode::Reading && pos_ != end_ ? false : EofSlow(); }
-  // The next line, at most 255 characters. The view stays valid until the
-  // next call on this file.
+  // The next line, at most 255 characters (see SetLineLimit). The view stays
+  // valid until the next call on this file.
   std::string_view ReadLineView();
   void ReadLine(ShortString& line) { line = ReadLineView(); }
-  // True when the line last read was longer than 255 characters.
+  // True when the line last read was longer than the limit.
   bool LineWasCut() const { return lineWasCut_; }
+  // How many bytes of a line are handed out (255 unless set): a UTF-8 line
+  // of 255 characters can take up to four bytes a character.
+  static constexpr std::size_t kLongestLineLimit = 4 * ShortString::kCapacity;
+  void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes < kLongestLineLimit ? bytes : kLongestLineLimit; }
+  // Whether the text read began with a UTF-8 byte-order mark (known once
+  // the first bytes were read).
+  bool HadByteOrderMark() const { return byteOrderMark_; }
+  // Hands the text (after a byte-order mark, up to a Ctrl-Z) to `visit`
+  // (void(std::string_view)) in pieces as the reads bring it, without
+  // splitting it into lines; IoError tells of a failed read.
+  template <typename Visit>
+  void ScanText(Visit visit);
   // Hands the lines that ReadLineView would hand out, one by one, to
   // `visit` (bool(std::string_view)) until it answers true, the text ends or
   // a read fails (IoError then says so, and the line that read interrupted
@@ -86,6 +100,7 @@ class TextFile {
   bool LineInBuffer(std::string_view* line);
   std::string_view ReadLineSlow();
   bool Fill();
+  void SkipByteOrderMark();
   void CutAtEndOfFileMark();
   void Fail(std::uint32_t code) {
     if (error_ == 0) error_ = code;  // the first failure is the one to tell
@@ -100,21 +115,20 @@ class TextFile {
   std::uint32_t pos_ = 0;
   std::uint32_t end_ = 0;
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
+  bool atStart_ = false;    // the next fill reads the first bytes of the file
+  bool byteOrderMark_ = false;
   bool appending_ = false;  // writes go to the end of the file as it is then
   bool lineWasCut_ = false;
-  char line_[ShortString::kCapacity];
+  std::size_t lineLimit_ = ShortString::kCapacity;
+  char line_[kLongestLineLimit];
 };
 
-// Where a line may end in [first, last): its CR, or on POSIX a lone LF.
+// Where a line may end in [first, last): its CR or LF.
 inline const char* FindLineEnd(const char* first, const char* last) {
-  if constexpr (platform::kLoneLfEndsLine) return FindEitherByte(first, last, '\r', '\n');
-  return FindByte(first, last, '\r');
+  return FindEitherByte(first, last, '\r', '\n');
 }
 
-inline std::uint64_t LineEndBits64(const char* block) {
-  if constexpr (platform::kLoneLfEndsLine) return EitherByteBits64(block, '\r', '\n');
-  return ByteBits64(block, '\r');
-}
+inline std::uint64_t LineEndBits64(const char* block) { return EitherByteBits64(block, '\r', '\n'); }
 
 // The common case, inline: a line whose line end and the byte after it are
 // both in the buffer is handed out where it lies. Everything else (a line
@@ -130,8 +144,8 @@ inline bool TextFile::LineInBuffer(std::string_view* line) {
   const std::size_t length = static_cast<std::size_t>(lineEnd - start);
   pos_ += static_cast<std::uint32_t>(length + 1);
   if (*lineEnd == '\r' && buffer_[pos_] == '\n') ++pos_;
-  lineWasCut_ = length > ShortString::kCapacity;
-  *line = std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length);
+  lineWasCut_ = length > lineLimit_;
+  *line = std::string_view(start, lineWasCut_ ? lineLimit_ : length);
   return true;
 }
 
@@ -160,11 +174,11 @@ bool TextFile::ScanLines(Visit visit) {
         pos_ = static_cast<std::uint32_t>(lineEnd + 1 - buffer);
         if (*lineEnd == '\r' && buffer[pos_] == '\n') {
           ++pos_;
-          // Its LF is no line end of its own (POSIX marks it too): skip its bit.
+          // Its LF is no line end of its own: skip its bit.
           if (bit < 63) ends &= ~(std::uint64_t{2} << bit);
         }
-        lineWasCut_ = length > ShortString::kCapacity;
-        if (visit(std::string_view(start, lineWasCut_ ? ShortString::kCapacity : length))) return true;
+        lineWasCut_ = length > lineLimit_;
+        if (visit(std::string_view(start, lineWasCut_ ? lineLimit_ : length))) return true;
       }
     }
     std::string_view line;
@@ -175,4 +189,16 @@ bool TextFile::ScanLines(Visit visit) {
     if (visit(line)) return true;
   }
   return false;
+}
+
+template <typename Visit>
+void TextFile::ScanText(Visit visit) {
+  if (mode_ != Mode::Reading) {
+    Fail(kNotOpen);
+    return;
+  }
+  while (error_ == 0 && (pos_ != end_ || Fill())) {
+    visit(std::string_view(buffer_.get() + pos_, end_ - pos_));
+    pos_ = end_;
+  }
 }

@@ -127,9 +127,8 @@ TEST_F(ConfigReaderTest, SplitsLinesIntoKeywordAndValue) {
       {"lines in file order", "NAME one\r\nKEY two\r\nNAME three\r\n",
        {"NAME=one", "KEY=two", "NAME=three"}},
       {"CR alone ends a line", "KEY a\rNAME b\r", {"KEY=a", "NAME=b"}},
-      {"lone LF", "KEY a\nNAME b\r\n",
-       platform::kLoneLfEndsLine ? std::vector<std::string>({"KEY=a", "NAME=b"})
-                                 : std::vector<std::string>({"KEY=a\nNAME b"})},
+      {"lone LF", "KEY a\nNAME b\r\n", {"KEY=a", "NAME=b"}},
+      {"byte-order mark", "\xEF\xBB\xBFKEY a\nNAME b", {"KEY=a", "NAME=b"}},
       {"last line without CR", "KEY a\r\nNAME b", {"KEY=a", "NAME=b"}},
       {"nothing after Ctrl-Z", "KEY a\r\n\x1ANAME b\r\n", {"KEY=a"}},
       {"Ctrl-Z mid-line", "KEY ab\x1A" "cd\r\nNAME b\r\n", {"KEY=ab"}},
@@ -175,29 +174,25 @@ TEST_F(ConfigReaderTest, CommentMarksFollowTheReadersChoice) {
 }
 
 TEST_F(ConfigReaderTest, WarningsNameTheFileAndThePhysicalLine) {
-  // A lone LF ends a line on POSIX only, so line 4 is one line on Windows
-  // and two on POSIX.
-  const bool lf = platform::kLoneLfEndsLine;
+  // Every line end counts, a lone LF as much as CR LF or a lone CR.
   const ReadResult r = ReadText(
       "; comment\r\n"        // 1
       "\r\n"                 // 2
       "BAD one\r\n"          // 3
-      "KEY a\nstill 3\r"     // 4 (POSIX: 4 and 5)
-      "   \r\n"              // 5
-      "// note\r\n"          // 6
-      "WORSE\r\n"            // 7
-      "NAME b");             // 8
+      "KEY a\nstill 3\r"     // 4 and 5
+      "   \r\n"              // 6
+      "// note\r\n"          // 7
+      "WORSE\r\n"            // 8
+      "NAME b");             // 9
   EXPECT_EQ(r.exitCode, -1);
   EXPECT_EQ(r.fileName, shownPath);
-  EXPECT_EQ(r.errorCount, lf ? 3 : 2);
-  EXPECT_EQ(r.lineNumber, lf ? 9 : 8);
+  EXPECT_EQ(r.errorCount, 3);
+  EXPECT_EQ(r.lineNumber, 9);
   EXPECT_EQ(r.console, "Warning: File " + shownPath + " (line 3) - Unknown \"BAD\"\r\n" +
-                           (lf ? "Warning: File " + shownPath + " (line 5) - Unknown \"STILL\"\r\n" : "") +
-                           "Warning: File " + shownPath + " (line " + (lf ? "8" : "7") +
-                           ") - Unknown \"WORSE\"\r\n");
-  const std::vector<std::string> posixCalls = {"?BAD=one", "KEY=a", "?STILL=3", "?WORSE=", "NAME=b"};
-  const std::vector<std::string> windowsCalls = {"?BAD=one", "KEY=a\nstill 3", "?WORSE=", "NAME=b"};
-  EXPECT_EQ(r.calls, lf ? posixCalls : windowsCalls);
+                           "Warning: File " + shownPath + " (line 5) - Unknown \"STILL\"\r\n" +
+                           "Warning: File " + shownPath + " (line 8) - Unknown \"WORSE\"\r\n");
+  const std::vector<std::string> calls = {"?BAD=one", "KEY=a", "?STILL=3", "?WORSE=", "NAME=b"};
+  EXPECT_EQ(r.calls, calls);
 }
 
 // A value cut at 255 characters would be another value (another file's

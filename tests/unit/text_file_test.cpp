@@ -76,12 +76,6 @@ class TextFileTest : public testing::Test {
   ScratchDir scratch_;
 };
 
-// What a lone LF makes of a text: a line end on POSIX, a character on
-// Windows.
-Lines LoneLf(Lines posix, Lines windows) {
-  return platform::kLoneLfEndsLine ? posix : windows;
-}
-
 TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
   const std::string x255(255, 'x');
   std::string mixed300;
@@ -101,7 +95,7 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
     everyLengthLines.push_back(line.substr(0, 255));
     if (length % 3 == 2) {
       everyLength += "\n\r";  // a lone LF after CR LF, then a CR
-      for (const std::string& more : LoneLf({"", ""}, {"\n"})) everyLengthLines.push_back(more);
+      everyLengthLines.insert(everyLengthLines.end(), 2, "");  // the LF, then the CR
     }
   }
 
@@ -109,6 +103,9 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
     std::string name;
     std::string content;
     Lines lines;
+    // A byte-order mark is recognized in the first read, so the buffer must
+    // hold it (the program's buffers are 1 KB and 64 KB).
+    std::uint32_t smallestBuffer = 1;
   };
   const std::vector<Case> cases = {
       {"empty file", "", {}},
@@ -117,11 +114,16 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"last line without CR", "one\r\nlast", {"one", "last"}},
       {"single line without CR", "only", {"only"}},
       {"empty lines", "\r\n\r\na\r\r\n", {"", "", "a", ""}},
-      {"lone LF", "a\nb\r\nc\n", LoneLf({"a", "b", "c"}, {"a\nb", "c\n"})},
-      {"LF only", "a\nb\nc\n", LoneLf({"a", "b", "c"}, {"a\nb\nc\n"})},
-      {"LF before CR", "a\n\rb", LoneLf({"a", "", "b"}, {"a\n", "b"})},
+      {"lone LF", "a\nb\r\nc\n", {"a", "b", "c"}},
+      {"LF only", "a\nb\nc\n", {"a", "b", "c"}},
+      {"LF before CR", "a\n\rb", {"a", "", "b"}},
       {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
-      {"CR LF LF", "a\r\n\nb", LoneLf({"a", "", "b"}, {"a", "\nb"})},
+      {"CR LF LF", "a\r\n\nb", {"a", "", "b"}},
+      {"byte-order mark before the first line", "\xEF\xBB\xBFone\ntwo", {"one", "two"}, 3},
+      {"byte-order mark alone", "\xEF\xBB\xBF", {}, 3},
+      {"byte-order mark only at the start", "\xEF\xBB\xBF\xEF\xBB\xBF" "a\n\xEF\xBB\xBF",
+       {"\xEF\xBB\xBF" "a", "\xEF\xBB\xBF"}, 3},
+      {"half a byte-order mark is text", "\xEF\xBBx\r\n", {"\xEF\xBBx"}},
       {"Ctrl-Z ends the text", "a\r\nb\r\n\x1A" "c\r\n", {"a", "b"}},
       {"Ctrl-Z mid-line", "a\r\nbc\x1A" "de\r\nf\r\n", {"a", "bc"}},
       {"Ctrl-Z first", "\x1A" "a\r\n", {}},
@@ -133,8 +135,7 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
       {"256 characters", x255 + "y\r\nnext", {x255, "next"}},
       {"300 characters", mixed300 + "\r\nnext\r\n", {mixed300.substr(0, 255), "next"}},
       {"long line remainder with commas is skipped", x255 + "z,TAG,Hidden\r\nnext", {x255, "next"}},
-      {"long line ended by a lone LF", x255 + "zz\n,TAG,Hidden\r\nnext",
-       LoneLf({x255, ",TAG,Hidden", "next"}, {x255, "next"})},
+      {"long line ended by a lone LF", x255 + "zz\n,TAG,Hidden\r\nnext", {x255, ",TAG,Hidden", "next"}},
       {"long last line", std::string(2000, 'z'), {std::string(255, 'z')}},
       {"long line with Ctrl-Z in its remainder", x255 + "tail\x1A" "\r\nnext\r\n", {x255}},
       {"lines of every length", everyLength, everyLengthLines},
@@ -143,6 +144,7 @@ TEST_F(TextFileTest, LineEndsCtrlZAndLongLines) {
   };
   for (std::uint32_t bufferSize : kBufferSizes) {
     for (const Case& c : cases) {
+      if (bufferSize < c.smallestBuffer) continue;
       SCOPED_TRACE(c.name + ", buffer " + std::to_string(bufferSize));
       const std::string path = Write(c.content);
       EXPECT_EQ(ReadFileLines(path, bufferSize), c.lines);
