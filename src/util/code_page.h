@@ -1,0 +1,72 @@
+// The code page of the texts in the FastEcho file: 866 (FidoNet's Russian
+// texts, the default), 437 or 850 (Western nodes). Each is one table of its
+// characters as Unicode, which serves both directions, and its case
+// mapping. No locale or operating-system table is consulted.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CodePage {
+ public:
+  // 866, 437 or 850; null for any other number.
+  static const CodePage* Find(int number);
+  static const CodePage& Cp866();
+
+  int Number() const { return number_; }
+
+  // Upper-case mapping of every byte. Code page 866 knows ASCII and the
+  // Russian letters (a-ya and yo) and nothing else; 437 and 850 give every
+  // letter the capital the code page holds, and keep a letter whose
+  // capital it lacks as it is.
+  const std::array<unsigned char, 256>& UpCaseTable() const { return upCase_; }
+  unsigned char UpCase(unsigned char ch) const { return upCase_[ch]; }
+  char UpCase(char ch) const { return static_cast<char>(upCase_[static_cast<unsigned char>(ch)]); }
+
+  // The character a byte stands for; 0x00-0x7F are ASCII.
+  char32_t ToUnicode(unsigned char byte) const { return byte < 0x80 ? byte : upperHalf_[byte - 0x80]; }
+  // The byte that stands for `code`, or '?' when the code page lacks it.
+  unsigned char FromUnicode(char32_t code) const;
+  // Each byte of `text` as UTF-8.
+  std::string ToUtf8(std::string_view text) const;
+
+  CodePage(int number, const std::uint16_t (&upperHalf)[128], const std::array<unsigned char, 256>& upCase);
+
+ private:
+  int number_;
+  const std::uint16_t* upperHalf_;
+  std::array<unsigned char, 256> upCase_;
+  // FromUnicode's table, made from the same characters: for each code page
+  // of 256 code points (the high byte) that holds a character of ours, a
+  // row of 256 bytes (0: none).
+  std::array<std::uint8_t, 256> rowOf_{};  // 0: no row; else row index + 1
+  std::array<std::array<std::uint8_t, 256>, 8> rows_{};  // 437 uses seven, the most
+};
+
+// Converts one line of UTF-8 text (without its line end) into `codePage`:
+// each character becomes its byte, a character the code page lacks and a
+// malformed sequence (one maximal ill-formed part) become '?'. At most
+// `maxChars` characters are written to `out`; `*cut` says whether the line
+// had more. Returns the number written.
+std::size_t Utf8LineToCodePage(std::string_view line, const CodePage& codePage, char* out,
+                               std::size_t maxChars, bool* cut);
+
+// Whether a text, fed in pieces, is well-formed UTF-8 (no overlong forms,
+// no surrogates, nothing beyond U+10FFFF, no sequence cut at the end) and
+// holds a character beyond ASCII.
+class Utf8Check {
+ public:
+  void Feed(std::string_view piece);
+  void Finish();  // the end of the text: a sequence still open makes it invalid
+  bool Valid() const { return valid_; }
+  bool HasMultiByte() const { return multiByte_; }
+
+ private:
+  bool valid_ = true;
+  bool multiByte_ = false;
+  int needed_ = 0;         // continuation bytes still expected
+  unsigned char lower_ = 0x80, upper_ = 0xBF;  // the range of the next one
+};

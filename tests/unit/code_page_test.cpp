@@ -1,0 +1,241 @@
+// The node's code pages: their characters against the system's iconv (on
+// the native build), their case mapping, and UTF-8 text converted into them.
+#include "util/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "util/strings.h"
+
+#ifndef _WIN32
+#include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
+#endif
+
+namespace {
+
+const std::vector<int> kNumbers = {866, 437, 850};
+
+std::string Convert(const std::string& utf8, int codePage, std::size_t maxChars = 255, bool* cut = nullptr) {
+  char out[1024];
+  bool wasCut = false;
+  const std::size_t n = Utf8LineToCodePage(utf8, *CodePage::Find(codePage), out, maxChars, &wasCut);
+  if (cut) *cut = wasCut;
+  return std::string(out, n);
+}
+
+// A code point as UTF-8.
+std::string Utf8(char32_t code) {
+  std::string out;
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | code >> 18);
+    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(CodePageTest, OnlyTheThreeCodePagesExist) {
+  for (int number : kNumbers) {
+    ASSERT_NE(CodePage::Find(number), nullptr) << number;
+    EXPECT_EQ(CodePage::Find(number)->Number(), number);
+  }
+  EXPECT_EQ(CodePage::Find(1252), nullptr);
+  EXPECT_EQ(&CodePage::Cp866(), CodePage::Find(866));
+}
+
+// One table serves both directions: every byte's character leads back to
+// it, ASCII stays ASCII, and what a code page lacks becomes '?'.
+TEST(CodePageTest, EveryCharacterLeadsBackToItsByte) {
+  for (int number : kNumbers) {
+    SCOPED_TRACE(number);
+    const CodePage& page = *CodePage::Find(number);
+    for (unsigned b = 0; b < 256; ++b) {
+      EXPECT_EQ(page.FromUnicode(page.ToUnicode(static_cast<unsigned char>(b))), b) << b;
+      if (b < 0x80) {
+        EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), b);
+      }
+    }
+    for (char32_t lacking : {0x20ACu, 0x4E2Du, 0x1F600u, 0x0100u, 0xFFFDu})
+      EXPECT_EQ(page.FromUnicode(lacking), '?') << std::hex << static_cast<unsigned>(lacking);
+  }
+}
+
+#ifndef _WIN32
+// The tables are glibc's CP866, CP437 and CP850, byte for byte, both ways.
+TEST(CodePageTest, TablesAgreeWithIconv) {
+  for (int number : kNumbers) {
+    const std::string name = "CP" + std::to_string(number);
+    SCOPED_TRACE(name);
+    const CodePage& page = *CodePage::Find(number);
+    iconv_t toUtf8 = iconv_open("UTF-8", name.c_str());
+    iconv_t fromUtf8 = iconv_open(name.c_str(), "UTF-8");
+    ASSERT_NE(toUtf8, reinterpret_cast<iconv_t>(-1));
+    ASSERT_NE(fromUtf8, reinterpret_cast<iconv_t>(-1));
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+      char in[1] = {static_cast<char>(b)};
+      char out[8];
+      char* inPtr = in;
+      char* outPtr = out;
+      std::size_t inLeft = 1, outLeft = sizeof out;
+      ASSERT_NE(iconv(toUtf8, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1)) << b;
+      const std::string expected(out, sizeof out - outLeft);
+      EXPECT_EQ(page.ToUtf8(std::string(1, static_cast<char>(b))), expected) << b;
+
+      std::string utf8 = expected;
+      char back[4];
+      inPtr = utf8.data();
+      outPtr = back;
+      inLeft = utf8.size();
+      outLeft = sizeof back;
+      ASSERT_NE(iconv(fromUtf8, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1)) << b;
+      ASSERT_EQ(sizeof back - outLeft, 1u);
+      EXPECT_EQ(static_cast<unsigned char>(back[0]), b);
+      EXPECT_EQ(Convert(expected, number), std::string(1, static_cast<char>(b)));
+    }
+    iconv_close(toUtf8);
+    iconv_close(fromUtf8);
+  }
+}
+
+// 437 and 850: every letter maps to its Unicode capital where the code
+// page holds it, and stays as it is where it does not.
+TEST(CodePageTest, WesternCapitalsAreUnicodesWhereTheCodePageHoldsThem) {
+  locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  ASSERT_NE(unicode, nullptr);
+  for (int number : {437, 850}) {
+    SCOPED_TRACE(number);
+    const CodePage& page = *CodePage::Find(number);
+    for (unsigned b = 0; b < 256; ++b) {
+      const auto byte = static_cast<unsigned char>(b);
+      const char32_t capital = static_cast<char32_t>(towupper_l(static_cast<wint_t>(page.ToUnicode(byte)), unicode));
+      const unsigned char held = page.FromUnicode(capital);
+      EXPECT_EQ(page.UpCase(byte), held != '?' ? held : byte) << std::hex << b;
+    }
+  }
+  freelocale(unicode);
+}
+#endif
+
+TEST(CodePageTest, CaseMappingOfEachCodePage) {
+  struct Case {
+    int codePage;
+    unsigned char lower, upper;
+    const char* what;
+  };
+  const std::vector<Case> cases = {
+      {437, 0xA0, 0xA0, "a-acute: 437 has no A-acute"},
+      {437, 0xA4, 0xA5, "n-tilde"},
+      {437, 0x82, 0x90, "e-acute"},
+      {437, 0xE1, 0xE1, "sharp s has no one-letter capital"},
+      {850, 0xA0, 0xB5, "a-acute"},
+      {850, 0xE1, 0xE1, "sharp s"},
+      {850, 0xD5, 'I', "dotless i"},
+      {866, 0xA0, 0x80, "Cyrillic a"},
+      {866, 0xF1, 0xF0, "yo"},
+      {866, 0xF3, 0xF3, "Ukrainian ye is not folded"},
+      {866, 'q', 'Q', "ASCII"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CodePage::Find(c.codePage)->UpCase(c.lower), c.upper);
+  }
+  // 866 is exactly the mapping of names and keywords.
+  for (unsigned b = 0; b < 256; ++b)
+    EXPECT_EQ(CodePage::Cp866().UpCase(static_cast<unsigned char>(b)), kUpCaseTable[b]) << b;
+}
+
+TEST(CodePageTest, Utf8LinesBecomeCodePageText) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    int codePage;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"ASCII", "plain, text; 123", 866, "plain, text; 123"},
+      {"Cyrillic", "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8 \xD1\x91", 866,
+       "\x8D\xAE\xA2\xAE\xE1\xE2\xA8 \xF1"},
+      {"accented Latin in 437", "\xC3\xA1rea \xC3\xB1" "and\xC3\xBA", 437, "\xA0rea \xA4" "and\xA3"},
+      {"accented Latin in 850", "\xC3\x81rea \xC3\x95", 850, "\xB5rea \xE5"},
+      {"lacking characters", "5 \xE2\x82\xAC, \xF0\x9F\x98\x80!", 866, "5 ?, ?!"},
+      {"stray continuation bytes", "a\x80\xBF" "b", 866, "a??b"},
+      {"lead without continuation", "a\xD0" "b", 866, "a?b"},
+      {"three-byte sequence cut after two", "a\xE2\x82" "b", 866, "a?b"},
+      {"sequence cut at the line end", "ab\xF0\x9F\x98", 866, "ab?"},
+      {"overlong forms", "\xC0\xAF\xE0\x80\xAF", 866, "?????"},
+      {"surrogate", "\xED\xA0\x80", 866, "???"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", 866, "????"},
+      {"bytes never in UTF-8", "\xFE\xFF", 866, "??"},
+      {"a character across 8-byte steps", "1234567\xD0\x96" "89012345\xD0\x96", 866, "1234567\x86" "89012345\x86"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool cut = true;
+    EXPECT_EQ(Convert(c.utf8, c.codePage, 255, &cut), c.expected);
+    EXPECT_FALSE(cut);
+  }
+}
+
+// The 255-character limit counts characters after conversion: a line of
+// Cyrillic letters twice as long in bytes is not cut, a longer one is cut
+// between letters, never inside one.
+TEST(CodePageTest, TheLimitCountsConvertedCharacters) {
+  std::string line;
+  for (int i = 0; i < 150; ++i) line += Utf8(0x0436);  // 300 bytes
+  bool cut = true;
+  EXPECT_EQ(Convert(line, 866, 255, &cut), std::string(150, '\xA6'));
+  EXPECT_FALSE(cut);
+  for (int i = 0; i < 150; ++i) line += Utf8(0x0436);
+  EXPECT_EQ(Convert(line, 866, 255, &cut), std::string(255, '\xA6'));
+  EXPECT_TRUE(cut);
+  EXPECT_EQ(Convert(std::string(300, 'x'), 866, 255, &cut), std::string(255, 'x'));
+  EXPECT_TRUE(cut);
+  EXPECT_EQ(Convert("abc" + Utf8(0x0436), 866, 4, &cut), "abc\xA6");
+  EXPECT_FALSE(cut);
+}
+
+TEST(CodePageTest, Utf8CheckOfAWholeText) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+    bool valid, multiByte;
+  };
+  const std::vector<Case> cases = {
+      {"empty", {}, true, false},
+      {"ASCII only", {"just text\r\n"}, true, false},
+      {"Cyrillic", {"\xD0\x96 and \xE2\x82\xAC"}, true, true},
+      {"a sequence across two pieces", {"x\xE2\x82", "\xAC y"}, true, true},
+      {"ends inside a sequence", {"x\xE2\x82"}, false, true},
+      {"code page 866 text", {"\x8D\xAE\xA2\xAE\xE1\xE2\xA8"}, false, false},
+      {"code page 437 text", {"\xA0rea"}, false, false},
+      {"overlong", {"\xC0\xAF"}, false, false},
+      {"surrogate", {"\xED\xA0\x80"}, false, true},
+      {"four bytes", {Utf8(0x1F600)}, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Utf8Check check;
+    for (const std::string& piece : c.pieces) check.Feed(piece);
+    check.Finish();
+    EXPECT_EQ(check.Valid(), c.valid);
+    if (c.valid) {
+      EXPECT_EQ(check.HasMultiByte(), c.multiByte);
+    }
+  }
+}
