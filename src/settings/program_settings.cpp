@@ -5,26 +5,66 @@
 
 namespace {
 
+// The values of a setting that takes one of a few words.
+template <typename Value>
+struct Choice {
+  const char* word;
+  Value value;
+};
+
+constexpr Choice<EchoListFormat> kFormats[] = {
+    {"FASTECHO", EchoListFormat::FastEcho},
+    {"NA", EchoListFormat::Na},
+    {"FIDOCONFIG", EchoListFormat::FidoConfig},
+};
+constexpr Choice<EchoListEncoding> kEncodings[] = {
+    {"AUTO", EchoListEncoding::Auto},
+    {"UTF-8", EchoListEncoding::Utf8},
+    {"CODEPAGE", EchoListEncoding::CodePage},
+};
+constexpr Choice<int> kCodePages[] = {{"866", 866}, {"437", 437}, {"850", 850}};
+constexpr Choice<bool> kSwitch[] = {{"YES", true}, {"NO", false}};
+
+// Sets `setting` to the value of `word` (upper-cased); false when it names none.
+template <typename Value, std::size_t N>
+bool Choose(const Choice<Value> (&choices)[N], const ShortString& word, Value& setting) {
+  for (const Choice<Value>& choice : choices) {
+    if (word == choice.word) {
+      setting = choice.value;
+      return true;
+    }
+  }
+  return false;
+}
+
 // One entry per keyword: where its value goes and how it is checked.
 struct Keyword {
-  enum class Kind { Path, Switch, ListFormat };
   const char* name;
-  Kind kind;
-  ShortString ProgramSettings::*path = nullptr;
-  bool ProgramSettings::*flag = nullptr;
-  const char* wrongValueMessage = nullptr;
+  ShortString ProgramSettings::*path;  // a path, taken as it is written
+  // A word from a list: false when the value is none of them.
+  bool (*choose)(ProgramSettings& settings, const ShortString& upperValue);
+  const char* wrongValueMessage;
 };
 
 const Keyword kKeywords[] = {
-    {"FASTECHOCFG", Keyword::Kind::Path, &ProgramSettings::fastEchoCfgPath},
-    {"LOGFILE", Keyword::Kind::Path, &ProgramSettings::logFilePath},
-    {"ECHOLIST", Keyword::Kind::Path, &ProgramSettings::echoListPath},
-    {"FORCEDESC", Keyword::Kind::Switch, nullptr, &ProgramSettings::forceDesc,
+    {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, nullptr},
+    {"LOGFILE", &ProgramSettings::logFilePath, nullptr, nullptr},
+    {"ECHOLIST", &ProgramSettings::echoListPath, nullptr, nullptr},
+    {"FORCEDESC", nullptr,
+     [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.forceDesc); },
      "Wrong value of ForceDesc"},
-    {"UPCASEFIRSTDESCCHAR", Keyword::Kind::Switch, nullptr, &ProgramSettings::upcaseFirstDescChar,
+    {"UPCASEFIRSTDESCCHAR", nullptr,
+     [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.upcaseFirstDescChar); },
      "Wrong value of UpcaseFirstDescChar"},
-    {"ECHOLISTFORMAT", Keyword::Kind::ListFormat, nullptr, nullptr,
-     "Wrong value of EchoListFormat (FASTECHO or NA)"},
+    {"ECHOLISTFORMAT", nullptr,
+     [](ProgramSettings& s, const ShortString& v) { return Choose(kFormats, v, s.echoListFormat); },
+     "Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)"},
+    {"CODEPAGE", nullptr,
+     [](ProgramSettings& s, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
+     "Wrong value of CodePage (866, 437 or 850)"},
+    {"ECHOLISTENCODING", nullptr,
+     [](ProgramSettings& s, const ShortString& v) { return Choose(kEncodings, v, s.echoListEncoding); },
+     "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)"},
 };
 
 const Keyword* Find(const ShortString& keyword) {
@@ -34,6 +74,12 @@ const Keyword* Find(const ShortString& keyword) {
 }
 
 }  // namespace
+
+const char* EchoListFormatName(EchoListFormat format) {
+  for (const Choice<EchoListFormat>& choice : kFormats)
+    if (choice.value == format) return choice.word;
+  return "";
+}
 
 ShortString SettingsPathFor(const ShortString& programDir) {
   return UpCasePath(programDir + kSettingsFileName);
@@ -47,24 +93,11 @@ bool SettingsReader::IsKeyword(const ShortString& keyword) { return Find(keyword
 void SettingsReader::HandleKeyword(const ShortString& keyword, const ShortString& value) {
   const Keyword* known = Find(keyword);
   if (!known) return;
-  ShortString upper = UpCaseStr(value);
-  switch (known->kind) {
-    case Keyword::Kind::Path:
-      settings_.*known->path = value;
-      return;
-    case Keyword::Kind::Switch:
-      if (upper == "YES" || upper == "NO") {
-        settings_.*known->flag = upper == "YES";
-        return;
-      }
-      break;
-    case Keyword::Kind::ListFormat:
-      if (upper == "FASTECHO" || upper == "NA") {
-        settings_.echoListFormat = upper == "NA" ? EchoListFormat::Na : EchoListFormat::FastEcho;
-        return;
-      }
-      break;
+  if (known->path) {
+    settings_.*known->path = value;
+    return;
   }
+  if (known->choose(settings_, UpCaseStr(value))) return;
   CountError();
   Warning(known->wrongValueMessage);
 }

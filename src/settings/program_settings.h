@@ -1,13 +1,17 @@
 // The program's settings, read once from blurbsmith.cfg beside the
-// executable, and the reader that knows their five keywords.
+// executable, and the reader that knows their keywords.
 #pragma once
 
 #include "settings/config_reader.h"
 #include "util/short_string.h"
 
 // The echo list's line format: FidoNet's "[HOLD|DOWN],TAG,Description"
-// lists, or the backbone's .NA files, "TAG  Description".
-enum class EchoListFormat { FastEcho, Na };
+// lists, the backbone's .NA files, "TAG  Description", or a Husky-style
+// tosser's area configuration, "EchoArea TAG path ... -d "Description"".
+enum class EchoListFormat { FastEcho, Na, FidoConfig };
+// How the echo list's bytes are read: as UTF-8 when it says so or is so
+// (Auto), as UTF-8 always, or in the FastEcho file's code page as they are.
+enum class EchoListEncoding { Auto, Utf8, CodePage };
 
 struct ProgramSettings {
   ShortString fastEchoCfgPath;      // FASTECHOCFG
@@ -15,8 +19,13 @@ struct ProgramSettings {
   ShortString echoListPath;         // ECHOLIST
   bool forceDesc = false;           // FORCEDESC
   bool upcaseFirstDescChar = true;  // UPCASEFIRSTDESCCHAR
-  EchoListFormat echoListFormat = EchoListFormat::FastEcho;  // ECHOLISTFORMAT
+  EchoListFormat echoListFormat = EchoListFormat::FastEcho;      // ECHOLISTFORMAT
+  int codePage = 866;  // CODEPAGE: of the texts in the FastEcho file
+  EchoListEncoding echoListEncoding = EchoListEncoding::Auto;  // ECHOLISTENCODING
 };
+
+// The setting's value as the settings file writes it (FASTECHO, NA, ...).
+const char* EchoListFormatName(EchoListFormat format);
 
 inline constexpr const char* kSettingsFileName = "blurbsmith.cfg";
 

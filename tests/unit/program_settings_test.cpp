@@ -240,7 +240,7 @@ TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
 
 namespace {
 
-TEST_F(ProgramSettingsTest, EchoListFormatIsFastEchoOrNa) {
+TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfThree) {
   struct Case {
     const char* line;
     EchoListFormat format;
@@ -251,6 +251,7 @@ TEST_F(ProgramSettingsTest, EchoListFormatIsFastEchoOrNa) {
       {"ECHOLISTFORMAT NA", EchoListFormat::Na, 0},
       {"echolistformat na ; backbone list", EchoListFormat::Na, 0},
       {"ECHOLISTFORMAT FastEcho", EchoListFormat::FastEcho, 0},
+      {"ECHOLISTFORMAT fidoconfig", EchoListFormat::FidoConfig, 0},
       {"ECHOLISTFORMAT NA\r\nECHOLISTFORMAT BACKBONE", EchoListFormat::Na, 1},
       {"ECHOLISTFORMAT", EchoListFormat::FastEcho, 1},
   };
@@ -260,8 +261,38 @@ TEST_F(ProgramSettingsTest, EchoListFormatIsFastEchoOrNa) {
     EXPECT_EQ(o.settings.echoListFormat, c.format);
     EXPECT_EQ(o.errorCount, c.errors);
     if (c.errors != 0) {
-      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO or NA)\r\n"),
+      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)\r\n"),
                 std::string::npos) << o.console;
+    }
+  }
+}
+
+// The node's code page and the echo list's encoding: a word from a short
+// list each, anything else a counted error that keeps the value before.
+TEST_F(ProgramSettingsTest, CodePageAndEchoListEncoding) {
+  struct Case {
+    const char* lines;
+    int codePage;
+    EchoListEncoding encoding;
+    std::int32_t errors;
+    const char* message;  // of the one error, if any
+  };
+  const std::vector<Case> cases = {
+      {"", 866, EchoListEncoding::Auto, 0, nullptr},
+      {"CODEPAGE 437\r\nECHOLISTENCODING utf-8", 437, EchoListEncoding::Utf8, 0, nullptr},
+      {"codepage 850 ; Western Europe\r\nEchoListEncoding CodePage", 850, EchoListEncoding::CodePage, 0, nullptr},
+      {"CODEPAGE 850\r\nCODEPAGE 1252", 850, EchoListEncoding::Auto, 1, "Wrong value of CodePage (866, 437 or 850)"},
+      {"ECHOLISTENCODING UTF8", 866, EchoListEncoding::Auto, 1,
+       "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    const Outcome o = Read(std::string(c.lines) + "\r\n");
+    EXPECT_EQ(o.settings.codePage, c.codePage);
+    EXPECT_EQ(o.settings.echoListEncoding, c.encoding);
+    EXPECT_EQ(o.errorCount, c.errors);
+    if (c.message) {
+      EXPECT_NE(o.console.find(std::string(") - ") + c.message + "\r\n"), std::string::npos) << o.console;
     }
   }
 }
