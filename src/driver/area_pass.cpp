@@ -5,7 +5,6 @@
 #include "driver/reserve_copy.h"
 #include "log/console.h"
 #include "platform/fault_injection.h"
-#include "util/cp866.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -69,6 +68,27 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   pass.run.log->Flush();
 }
 
+// What the sysop should know about the echo list, told once a run, before
+// the line of the area whose lookup found it out.
+void TellAboutTheList(PassContext& pass, bool readable) {
+  LogWriter& log = *pass.run.log;
+  EchoListFile& list = pass.run.echoList;
+  const ShortString quoted = ShortString("\"") + list.Path() + "\"";
+  if (!readable && !pass.toldUnreadableList) {
+    log.Warning(kProgramTag, "Can't read the echo list " + quoted + "; its areas get no description");
+    pass.toldUnreadableList = true;
+  }
+  const EchoListNotices notices = list.TakeNotices();
+  if (notices.readAsUtf8)
+    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as UTF-8 (" + notices.why + ")");
+  if (notices.holdsNoEntry) {
+    ShortString message = "The echo list " + quoted + " holds no entry of the " +
+                          EchoListFormatName(list.Format()) + " format; its areas get no description";
+    if (notices.fits) message += ShortString(" (try ECHOLISTFORMAT ") + EchoListFormatName(*notices.fits) + ")";
+    log.Warning(kProgramTag, message);
+  }
+}
+
 void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t recordStart) {
   RunState& run = pass.run;
   if (AreaKind(record) != 0) return;
@@ -76,16 +96,12 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   const ShortString tag = AreaTag(record);
   Description description;
   LogWriter& log = *run.log;
-  if (!run.echoList.LookupDescription(tag, description) && !pass.toldUnreadableList) {
-    log.Warning(kProgramTag, ShortString("Can't read the echo list \"") + run.echoList.Path() +
-                                 "\"; its areas get no description");
-    pass.toldUnreadableList = true;
-  }
+  TellAboutTheList(pass, run.echoList.LookupDescription(tag, description));
   if (description[0] == 0) {
     log.Log('-', kProgramTag, ShortString("   No description for area") + Shown(run, tag));
     return;
   }
-  if (run.settings.upcaseFirstDescChar) description[0] = UpCaseChar(description[0]);
+  if (run.settings.upcaseFirstDescChar) description[0] = run.codePage->UpCase(description[0]);
   if (run.readOnly) {
     const ShortString text = CStrToShort(description, kDescriptionWidth);
     ConsoleWriteLine("   Would add description for area " + Shown(run, tag) + ": \"" +
@@ -110,7 +126,7 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 ShortString FastEchoPath(const RunState& run) { return UpCasePath(run.settings.fastEchoCfgPath); }
 
 std::string Shown(const RunState& run, std::string_view text) {
-  return run.utf8Console ? Cp866ToUtf8(text) : std::string(text);
+  return run.utf8Console ? run.codePage->ToUtf8(text) : std::string(text);
 }
 
 void StopRun(RunState& run, const ShortString& message) {

@@ -1,20 +1,38 @@
 // The echo list: a text file pairing area tags with descriptions, in one of
-// two formats:
+// three formats:
 //   [HOLD|DOWN],TAG,Description[,more fields]   (FastEcho's lists)
 //   TAG  Description                            (the backbone's .NA files)
-// Every lookup reads it from its first line; the first line whose tag
-// matches decides. The file stays open from the first lookup until Close:
-// opening a file for every area costs more than reading it on Windows.
+//   EchoArea TAG path [options] -d "Description" (a Husky-style tosser's areas)
+// kept in the FastEcho file's code page or in UTF-8, which is converted into
+// that code page before anything else reads it. Every lookup reads it from
+// its first line; the first line that gives the tag decides. The file stays
+// open from the first lookup until Close: opening a file for every area
+// costs more than reading it on Windows.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 #include "driver/fastecho_layout.h"
 #include "settings/program_settings.h"
+#include "util/code_page.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
 
 using Description = std::uint8_t[fastecho::kDescriptionWidth];
+
+// What the sysop should learn about the list, each at most once a run, from
+// the lookup that found it out.
+struct EchoListNotices {
+  // The list is read as UTF-8; `why` says what decided it.
+  bool readAsUtf8 = false;
+  const char* why = "";
+  // A lookup read the whole list and it holds no entry of its format;
+  // `fits` names another format that finds entries in it, if one does.
+  bool holdsNoEntry = false;
+  std::optional<EchoListFormat> fits;
+};
 
 class EchoListFile {
  public:
@@ -24,27 +42,45 @@ class EchoListFile {
   EchoListFile() : file_(kBufferSize) {}
   // Binds the file, closing one a lookup left open; nothing is opened. An
   // empty path names no file.
-  void Bind(const ShortString& path, EchoListFormat format = EchoListFormat::FastEcho) {
-    Close();
-    path_ = path;
-    format_ = format;
-  }
+  void Bind(const ShortString& path, EchoListFormat format = EchoListFormat::FastEcho,
+            EchoListEncoding encoding = EchoListEncoding::Auto,
+            const CodePage& codePage = CodePage::Cp866());
   const ShortString& Path() const { return path_; }
+  EchoListFormat Format() const { return format_; }
 
   // Fills `description` with the listed description for `tag`, zero-padded
   // to 52 bytes; all zero when the tag is not listed or the file cannot be
-  // read. The first lookup opens the file, later ones go back to its start;
-  // after a failure the next lookup opens it again. False when a list was
-  // named but could not be opened or read (an empty path is no failure).
+  // read. The first lookup opens the file (and decides how it is encoded),
+  // later ones go back to its start; after a failure the next lookup opens
+  // it again. False when a list was named but could not be opened or read
+  // (an empty path is no failure).
   bool LookupDescription(const ShortString& tag, Description& description);
+  // The notices gathered since the last call.
+  EchoListNotices TakeNotices();
 
   // Closes the file if a lookup left it open.
   void Close();
 
  private:
   bool StartAtFirstLine();
+  bool DecideEncoding();
+  template <bool kUtf8>
+  bool Scan(std::string_view key, std::string_view* found);
+  std::optional<EchoListFormat> FormatThatFits();
+  std::string_view Converted(std::string_view raw);
 
   ShortString path_;
   EchoListFormat format_ = EchoListFormat::FastEcho;
+  EchoListEncoding encoding_ = EchoListEncoding::Auto;
+  const CodePage* codePage_ = &CodePage::Cp866();
+  // For each upper-case byte k, the bits in which every byte that folds to
+  // k agrees with it: the quick look at each line compares under them.
+  std::array<std::uint8_t, 256> foldMasks_{};
   TextFile file_;
+  bool encodingDecided_ = false;
+  bool utf8_ = false;
+  bool sawEntry_ = false;      // some line of the list is an entry of its format
+  bool toldNoEntry_ = false;
+  EchoListNotices notices_;
+  char converted_[ShortString::kCapacity];  // a UTF-8 line in the code page
 };

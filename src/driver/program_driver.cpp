@@ -115,7 +115,9 @@ void StartUp(RunState& run) {
   ReadSettings(run);
   RefuseLogOnAnotherFile(run);
   OpenLog(run);
-  run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat);
+  run.codePage = CodePage::Find(run.settings.codePage);
+  run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat,
+                    run.settings.echoListEncoding, *run.codePage);
 }
 
 void ShutDown(RunState& run) {

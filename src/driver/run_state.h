@@ -8,6 +8,7 @@
 #include "driver/reserve_copy.h"
 #include "log/log_writer.h"
 #include "settings/program_settings.h"
+#include "util/code_page.h"
 #include "util/record_stream.h"
 
 inline constexpr const char* kProgramTag = "BLSM";
@@ -19,6 +20,7 @@ struct RunState {
   ShortString installationDir;
   ShortString settingsPath;
   ProgramSettings settings;  // read-only once start-up has read them
+  const CodePage* codePage = &CodePage::Cp866();  // settings.codePage's
   std::unique_ptr<LogWriter> log;
   std::unique_ptr<RecordStream> stream;  // the FastEcho configuration file
   std::int64_t fastEchoSize = -1;        // its length when it was opened

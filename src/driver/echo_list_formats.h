@@ -1,0 +1,338 @@
+// The line formats of the echo list: which lines are entries, and which
+// entry gives a tag its description. Lines arrive in the FastEcho file's
+// code page (a UTF-8 list is converted first); `fold` is that code page's
+// upper-case table and `key` the tag folded with it.
+//
+// Each format also has a quick look (May...) for the scan of a long list:
+// false when a line surely gives no description for the key, true when it
+// may; the full rule (Match...) then decides. With kUtf8 the quick look
+// sees a line before its conversion, and answers "may" as soon as it would
+// look at a byte past the first non-ASCII one (`sure`), where converted and
+// unconverted bytes part ways; before it, both are the same.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "util/char_set.h"
+#include "util/short_string.h"
+#include "util/strings.h"
+
+namespace echo_list {
+
+using FoldTable = std::array<unsigned char, 256>;
+
+inline bool EqualsFolded(std::string_view a, std::string_view b, const FoldTable& fold) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (fold[static_cast<unsigned char>(a[i])] != fold[static_cast<unsigned char>(b[i])]) return false;
+  return true;
+}
+
+// For each upper-case byte k, the bits in which every byte that folds to k
+// agrees with k: a byte b can fold to k only if b and k are equal under this
+// mask. Exact where the two cases differ in one bit, a coarser filter else.
+inline std::array<std::uint8_t, 256> FoldMasks(const FoldTable& fold) {
+  std::array<std::uint8_t, 256> masks;
+  masks.fill(0xFF);
+  for (unsigned b = 0; b < 256; ++b) masks[fold[b]] &= static_cast<std::uint8_t>(~(b ^ fold[b]));
+  return masks;
+}
+
+// The tag of one lookup, folded, ready for the quick look at each line. A
+// tag of eight bytes or more is first compared as two 64-bit words, its
+// first and its last eight bytes, under the fold masks: one compare turns
+// away nearly every other tag. Only what passes is compared byte by byte.
+class KeyProbe {
+ public:
+  KeyProbe(std::string_view upperKey, const std::array<std::uint8_t, 256>& masks, const FoldTable& fold)
+      : key_(upperKey), fold_(fold) {
+    if (key_.size() >= 8) {
+      MakeWord(key_.data(), masks, &headMask_, &headValue_);
+      MakeWord(key_.data() + key_.size() - 8, masks, &tailMask_, &tailValue_);
+    }
+  }
+
+  std::size_t size() const { return key_.size(); }
+
+  // True when the size() bytes at `p` fold to the tag.
+  bool Matches(const char* p) const {
+    const std::size_t n = key_.size();
+    if (n >= 8 && ((Load(p) & headMask_) != headValue_ || (Load(p + n - 8) & tailMask_) != tailValue_))
+      return false;
+    for (std::size_t i = 0; i < n; ++i)
+      if (static_cast<char>(fold_[static_cast<unsigned char>(p[i])]) != key_[i]) return false;
+    return true;
+  }
+
+ private:
+  static std::uint64_t Load(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+  }
+  // Mask and value in memory order, as Load reads them, on any byte order.
+  static void MakeWord(const char* bytes, const std::array<std::uint8_t, 256>& masks,
+                       std::uint64_t* mask, std::uint64_t* value) {
+    std::uint8_t m[8], v[8];
+    for (int i = 0; i < 8; ++i) {
+      m[i] = masks[static_cast<unsigned char>(bytes[i])];
+      v[i] = static_cast<std::uint8_t>(bytes[i] & m[i]);
+    }
+    std::memcpy(mask, m, sizeof m);
+    std::memcpy(value, v, sizeof v);
+  }
+
+  std::string_view key_;
+  const FoldTable& fold_;
+  std::uint64_t headMask_ = 0, headValue_ = 0, tailMask_ = 0, tailValue_ = 0;
+};
+
+// Where a UTF-8 line's first non-ASCII byte is: up to there it reads the
+// same converted or not.
+inline const char* FirstNonAscii(const char* p, const char* end) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (word & kHighBits) break;
+  }
+  while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  return p;
+}
+
+// For the quick look: the end of the part of a line that reads the same
+// before and after conversion. In the code page (not kUtf8) that is the
+// whole line. A UTF-8 line whose first 255 bytes are ASCII is cut there,
+// as its conversion is, and then reads the same whole.
+template <bool kUtf8>
+const char* SameUntil(std::string_view* line) {
+  if constexpr (kUtf8) {
+    const char* p = line->data();
+    const std::size_t limit = std::min<std::size_t>(line->size(), ShortString::kCapacity);
+    const char* sure = FirstNonAscii(p, p + limit);
+    if (sure == p + limit) *line = line->substr(0, limit);
+    return sure;
+  }
+  return line->data() + line->size();
+}
+
+inline bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+// ---- FASTECHO: [HOLD|DOWN],TAG,Description[,more fields] ----
+
+inline bool StartsWithHoldOrDown(std::string_view line) {
+  if (line.size() < 4) return false;
+  const char word[4] = {UpCaseChar(line[0]), UpCaseChar(line[1]), UpCaseChar(line[2]), UpCaseChar(line[3])};
+  return std::memcmp(word, "HOLD", 4) == 0 || std::memcmp(word, "DOWN", 4) == 0;
+}
+
+// The line after the trimming and a HOLD or DOWN word, when it begins with
+// the comma that makes it an entry; empty otherwise.
+inline std::string_view FastEchoFields(std::string_view line) {
+  line = TrimView(line);
+  if (line.empty() || line.front() == ';') return {};
+  if (StartsWithHoldOrDown(line)) line.remove_prefix(4);
+  if (line.empty() || line.front() != ',') return {};
+  return line;
+}
+
+inline bool IsFastEchoEntry(std::string_view line) { return !FastEchoFields(line).empty(); }
+
+// The description field of `line` when its tag field equals `key` (the
+// first matching line decides, even without a description).
+inline bool MatchFastEcho(std::string_view line, std::string_view key, const FoldTable& fold,
+                          std::string_view* description) {
+  line = FastEchoFields(line);
+  if (line.empty()) return false;
+  line.remove_prefix(1);
+  const std::string_view tag = WordView(line, kCommaSet, 1);
+  if (!EqualsFolded(tag, key, fold)) return false;
+  if (tag.empty()) {  // a line of commas alone: no tag, so no description either
+    *description = {};
+    return true;
+  }
+  const std::string_view rest = line.substr(static_cast<std::size_t>(tag.data() - line.data()) + tag.size());
+  *description = WordView(rest, kCommaSet, 1);
+  return true;
+}
+
+// Where the fields of a line begin when it does not begin with a comma:
+// past the blanks at its start and a HOLD or DOWN word. Null when the line
+// cannot list a tag; `*unsure` when that cannot be told before conversion.
+template <bool kUtf8>
+const char* FirstCommaAfterLead(const char* p, const char* end, const char* sure, bool* unsure) {
+  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
+  if (kUtf8 && p != end && p >= sure) return *unsure = true, nullptr;
+  if (p == end || *p == ';') return nullptr;
+  if (*p == ',') return p;
+  if (end - p < 5) return nullptr;
+  if (kUtf8 && p + 5 > sure) return *unsure = true, nullptr;
+  if (p[4] != ',' || !StartsWithHoldOrDown(std::string_view(p, 4))) return nullptr;
+  return p + 4;
+}
+
+// The quick look, walking the line as MatchFastEcho does but without the
+// trim at the end, which never moves the start of the tag field, and
+// checking only the key's length of it and the byte after. Lines that begin
+// with a comma, the common case, take the short way.
+template <bool kUtf8>
+bool MayGiveFastEcho(std::string_view line, const KeyProbe& key) {
+  const char* const sure = SameUntil<kUtf8>(&line);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  if (p == end) return false;
+  if (*p != ',') {
+    bool unsure = false;
+    p = FirstCommaAfterLead<kUtf8>(p, end, sure, &unsure);
+    if (!p) return unsure;
+  }
+  do ++p;
+  while (p != end && (!kUtf8 || p < sure) && *p == ',');
+  // The tag field must end right after the key's length: at a comma, at the
+  // end of the line or where the blanks at its end begin.
+  const std::size_t n = key.size();
+  if (static_cast<std::size_t>(end - p) < n) return false;  // conversion never lengthens
+  if (kUtf8 && sure != end && p + n >= sure) return true;
+  if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
+  return key.Matches(p);
+}
+
+// ---- NA: TAG  Description ----
+
+// The tag word and what follows the blanks after it; false for lines that
+// are no entry (empty, comments, a first word holding a comma).
+inline bool NaFields(std::string_view line, std::string_view* tag, std::string_view* rest) {
+  line = TrimView(line);
+  if (line.empty() || line.front() == ';') return false;
+  std::size_t tagEnd = 0;
+  while (tagEnd < line.size() && !IsBlankOrTab(line[tagEnd])) ++tagEnd;
+  *tag = line.substr(0, tagEnd);
+  if (tag->find(',') != std::string_view::npos) return false;
+  std::size_t start = tagEnd;
+  while (start < line.size() && IsBlankOrTab(line[start])) ++start;
+  *rest = line.substr(start);
+  return true;
+}
+
+inline bool IsNaEntry(std::string_view line) {
+  std::string_view tag, rest;
+  return NaFields(line, &tag, &rest);
+}
+
+// The description when the line's tag equals `key`. A tag alone (the
+// backbone lists echoes without descriptions so) does not decide: a later
+// line may still describe it.
+inline bool MatchNa(std::string_view line, std::string_view key, const FoldTable& fold,
+                    std::string_view* description) {
+  std::string_view tag, rest;
+  if (!NaFields(line, &tag, &rest) || rest.empty() || !EqualsFolded(tag, key, fold)) return false;
+  *description = rest;
+  return true;
+}
+
+template <bool kUtf8>
+bool MayGiveNa(std::string_view line, const KeyProbe& key) {
+  const char* const sure = SameUntil<kUtf8>(&line);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
+  if (kUtf8 && p != end && p >= sure) return true;
+  if (p == end || *p == ';') return false;
+  const std::size_t n = key.size();
+  // The tag, then a blank or tab before the description: a line that ends
+  // after the tag describes nothing.
+  if (static_cast<std::size_t>(end - p) <= n) return false;
+  if (kUtf8 && p + n >= sure) return true;
+  if (!IsBlankOrTab(p[n])) return false;
+  return key.Matches(p);
+}
+
+// ---- FIDOCONFIG: EchoArea TAG path [options] -d "Description" ----
+
+inline bool IsEchoAreaKeyword(const char* p) {
+  constexpr char kKeyword[] = "ECHOAREA";
+  for (int i = 0; i < 8; ++i)
+    if ((p[i] >= 'a' && p[i] <= 'z' ? p[i] - 32 : p[i]) != kKeyword[i]) return false;
+  return true;
+}
+
+// The text after "EchoArea" and its blanks, when the line is an EchoArea
+// line ('#' starts a comment line).
+inline bool EchoAreaRest(std::string_view line, std::string_view* rest) {
+  line = TrimView(line);
+  if (line.size() < 8 || !IsEchoAreaKeyword(line.data())) return false;
+  line.remove_prefix(8);
+  if (!line.empty() && !IsBlankOrTab(line.front())) return false;
+  while (!line.empty() && IsBlankOrTab(line.front())) line.remove_prefix(1);
+  *rest = line;
+  return true;
+}
+
+inline bool IsFidoConfigEntry(std::string_view line) {
+  std::string_view rest;
+  return EchoAreaRest(line, &rest);
+}
+
+// The next word of `text`, a quoted string counting as one word with its
+// quotes; `text` moves past it and the blanks after it.
+inline std::string_view NextWord(std::string_view* text) {
+  std::size_t end = 0;
+  if (!text->empty() && text->front() == '"') {
+    end = text->find('"', 1);
+    end = end == std::string_view::npos ? text->size() : end + 1;
+  } else {
+    while (end < text->size() && !IsBlankOrTab((*text)[end])) ++end;
+  }
+  const std::string_view word = text->substr(0, end);
+  text->remove_prefix(end);
+  while (!text->empty() && IsBlankOrTab(text->front())) text->remove_prefix(1);
+  return word;
+}
+
+// The description of an EchoArea line for `key`: the argument of its -d
+// option, a quoted string without its quotes or else the next word. A line
+// without -d, or with an empty one, does not decide.
+inline bool MatchFidoConfig(std::string_view line, std::string_view key, const FoldTable& fold,
+                            std::string_view* description) {
+  std::string_view rest;
+  if (!EchoAreaRest(line, &rest) || !EqualsFolded(NextWord(&rest), key, fold)) return false;
+  NextWord(&rest);  // the path
+  while (!rest.empty()) {
+    const std::string_view option = NextWord(&rest);
+    if (option.size() != 2 || option[0] != '-' || (option[1] != 'd' && option[1] != 'D')) continue;
+    std::string_view text = NextWord(&rest);
+    if (!text.empty() && text.front() == '"') {
+      text.remove_prefix(1);
+      if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+    }
+    if (text.empty()) return false;
+    *description = text;
+    return true;
+  }
+  return false;
+}
+
+template <bool kUtf8>
+bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
+  const char* const sure = SameUntil<kUtf8>(&line);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
+  if (kUtf8 && sure != end && p + 9 > sure) return true;
+  if (end - p < 9 || (*p | 0x20) != 'e' || !IsEchoAreaKeyword(p) || !IsBlankOrTab(p[8])) return false;
+  p += 9;
+  while (p != end && (!kUtf8 || p < sure) && IsBlankOrTab(*p)) ++p;
+  const std::size_t n = key.size();
+  // The tag, then a blank before the path: an entry without one gives
+  // nothing.
+  if (static_cast<std::size_t>(end - p) <= n) return false;
+  if (kUtf8 && p + n >= sure) return true;
+  if (!IsBlankOrTab(p[n])) return false;
+  return key.Matches(p);
+}
+
+}  // namespace echo_list
