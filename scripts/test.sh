@@ -13,12 +13,24 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 export WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
 WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-# One wine server for the whole run; the first start also creates the prefix.
+# One wine server for the whole run, so that no Windows start pays wine's
+# own start-up. It needs the prefix, which a new machine does not have yet:
+# make that first and let its server end, then start the persistent one.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the wine prefix $WINEPREFIX"
+  "$WINE" wineboot --init >/dev/null 2>&1 || true
+  "$WINESERVER" -w >/dev/null 2>&1 || true
+fi
 "$WINESERVER" -p >/dev/null 2>&1 || true
 trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
-"$WINE" cmd /c exit 0 >/dev/null 2>&1 || true
+for _ in $(seq 50); do
+  pgrep -u "$(id -u)" -f 'wineserver.* -p' >/dev/null && break
+  sleep 0.2
+done
+pgrep -u "$(id -u)" -f 'wineserver.* -p' >/dev/null || { echo "the wine server did not start" >&2; exit 1; }
 
 cmake --preset windows
 cmake --build --preset windows
