@@ -104,8 +104,12 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   if (run.settings.upcaseFirstDescChar) description[0] = run.codePage->UpCase(description[0]);
   if (run.readOnly) {
     const ShortString text = CStrToShort(description, kDescriptionWidth);
-    ConsoleWriteLine("   Would add description for area " + Shown(run, tag) + ": \"" +
-                     Shown(run, text) + "\"");
+    const std::string shownText = "\"" + Shown(run, text) + "\"";
+    if (AreaDescriptionEmpty(record))
+      ConsoleWriteLine("   Would add description for area " + Shown(run, tag) + ": " + shownText);
+    else
+      ConsoleWriteLine("   Would replace description for area " + Shown(run, tag) + ": \"" +
+                       Shown(run, AreaDescription(record)) + "\" with " + shownText);
     ++run.addedCount;
     return;
   }

@@ -7,43 +7,77 @@
 
 namespace {
 
-struct Option {
+enum class Option { Help, Version, Preview, List, Quiet, Config, None };
+
+struct Name {
   std::string_view name;
-  Command command;
+  Option option;
 };
 
-constexpr Option kOptions[] = {
-    {"--help", Command::Help},       {"-h", Command::Help},
-    {"--version", Command::Version}, {"--dry-run", Command::Preview},
-    {"-n", Command::Preview},        {"--list", Command::List},
-    {"-l", Command::List},
+constexpr Name kNames[] = {
+    {"--help", Option::Help},       {"-h", Option::Help},     {"-?", Option::Help},
+    {"--version", Option::Version}, {"--dry-run", Option::Preview}, {"-n", Option::Preview},
+    {"--list", Option::List},       {"-l", Option::List},     {"--quiet", Option::Quiet},
+    {"-q", Option::Quiet},          {"--config", Option::Config}, {"-c", Option::Config},
 };
 
-Command Find(std::string_view argument) {
-  if (platform::kSlashQuestionAsksHelp && argument == "/?") return Command::Help;
-  for (const Option& option : kOptions)
-    if (option.name == argument) return option.command;
-  return Command::Invalid;
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// A short option as Windows users write it: with '/' or '-', either case.
+std::string Dos(std::string_view argument) {
+  std::string name(argument);
+  if (name.size() == 2 && (name[0] == '/' || name[0] == '-')) {
+    name[0] = '-';
+    name[1] = Lower(name[1]);
+  }
+  return name;
+}
+
+Option Find(std::string_view argument) {
+  const std::string name = platform::kDosOptions ? Dos(argument) : std::string(argument);
+  for (const Name& known : kNames)
+    if (known.name == name) return known.option;
+  return Option::None;
+}
+
+bool LooksLikeAnOption(std::string_view argument) {
+  return argument.size() > 1 && (argument[0] == '-' || (platform::kDosOptions && argument[0] == '/'));
 }
 
 CommandLine Invalid(std::string what, std::string_view argument) {
-  return {Command::Invalid, std::move(what) + " \"" + std::string(argument) +
-                                "\" (blurbsmith --help lists the options)"};
+  return {Command::Invalid, false, {},
+          std::move(what) + " \"" + std::string(argument) + "\" (blurbsmith --help lists the options)"};
+}
+
+Command CommandOf(Option option) {
+  switch (option) {
+    case Option::Help: return Command::Help;
+    case Option::Version: return Command::Version;
+    case Option::Preview: return Command::Preview;
+    case Option::List: return Command::List;
+    default: return Command::Run;
+  }
 }
 
 // Lines of the usage text; each gets the platform's line end.
-constexpr std::string_view kUsage[] = {
-    "Usage: blurbsmith [option]",
+constexpr const char* kUsage[] = {
+    "Usage: blurbsmith [-q] [-c FILE] [-n | -l]",
+    "       blurbsmith -h | --version",
     "",
     "Fills empty area descriptions in FastEcho's configuration file from an",
-    "echo list. Everything it needs is in blurbsmith.cfg, beside the program.",
+    "echo list. Everything it needs is in its settings file: blurbsmith.cfg",
+    "beside the program, or the file that -c names.",
     "",
-    "  (no option)    do the job: reserve copy, descriptions, log",
-    "  -n, --dry-run  show what the job would write; nothing is written",
-    "  -l, --list     list every area of the FastEcho file; nothing is written",
-    platform::kSlashQuestionAsksHelp ? "  -h, --help     show this text (also /?)"
-                                     : "  -h, --help     show this text",
-    "      --version  show the program's name and version",
+    "  (no option)       do the job: reserve copy, descriptions, log",
+    "  -n, --dry-run     show what the job would write; nothing is written",
+    "  -l, --list        list every area of the FastEcho file; nothing is written",
+    "  -q, --quiet       show only warnings and errors on the console",
+    "  -c, --config FILE read the settings from FILE; the reserve copy is kept",
+    "                    beside it",
+    "  -h, -?, --help    show this text",
+    "      --version     show the program's name and version",
+    platform::kDosOptions ? "  Options may also be written /n, /l, /q, /c, /h, /? and in capitals."
+                          : nullptr,
     "",
     "Exit codes: 0 done, 255 stopped, 203 out of memory. Why a run stopped",
     "is on the console; once the log is open, in the log too (errors in the",
@@ -53,23 +87,39 @@ constexpr std::string_view kUsage[] = {
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
-  if (argc <= 1) return {};
-  const Command command = Find(argv[1]);
-  if (command == Command::Invalid) {
-    const std::string_view first = argv[1];
-    return Invalid(first.size() > 1 && first[0] == '-' ? "Unknown option" : "Unexpected argument",
-                   first);
+  CommandLine line;
+  bool seen[static_cast<int>(Option::None)] = {};
+  bool command = false;  // -n, -l, -h or --version given
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    const Option option = Find(argument);
+    if (option == Option::None)
+      return Invalid(LooksLikeAnOption(argument) ? "Unknown option" : "Unexpected argument", argument);
+    const bool modifier = option == Option::Quiet || option == Option::Config;
+    const bool alone = option == Option::Help || option == Option::Version;
+    // Help and the version go with nothing; -n and -l go with -q and -c.
+    if (seen[static_cast<int>(option)] || (!modifier && command) ||
+        (alone && (line.quiet || seen[static_cast<int>(Option::Config)])) ||
+        (modifier && (line.command == Command::Help || line.command == Command::Version)))
+      return Invalid("Only one option at a time, not also", argument);
+    seen[static_cast<int>(option)] = true;
+    if (option == Option::Quiet) {
+      line.quiet = true;
+    } else if (option == Option::Config) {
+      if (i + 1 == argc) return Invalid("A settings file must follow", argument);
+      line.settingsPath = argv[++i];
+    } else {
+      command = true;
+      line.command = CommandOf(option);
+    }
   }
-  if (argc > 2)
-    return Invalid(Find(argv[2]) == Command::Invalid ? "Unexpected argument"
-                                                     : "Only one option at a time, not also",
-                   argv[2]);
-  return {command, {}};
+  return line;
 }
 
 std::string UsageText() {
   std::string text;
-  for (std::string_view line : kUsage) {
+  for (const char* line : kUsage) {
+    if (!line) continue;  // a line this build does not have
     text += line;
     text += platform::kConsoleLineEnd;
   }

@@ -1,13 +1,14 @@
 // The command line. With no arguments the program does its job; an option
 // asks for help, the version, a preview of the job or a listing of the
-// areas instead.
+// areas instead. Two options change how any of the job, the preview and
+// the listing runs: quiet, and a settings file of one's choosing.
 #pragma once
 
 #include <string>
 
 enum class Command {
-  Run,      // no arguments: fill the descriptions
-  Help,     // --help, -h (and /? on Windows)
+  Run,      // no command option: fill the descriptions
+  Help,     // --help, -h, -? (and /? on Windows)
   Version,  // --version
   Preview,  // --dry-run, -n: what a run would write, nothing written
   List,     // --list, -l: every area record, nothing written
@@ -16,9 +17,15 @@ enum class Command {
 
 struct CommandLine {
   Command command = Command::Run;
-  std::string error;  // for Command::Invalid
+  bool quiet = false;        // --quiet, -q: the console shows only warnings and errors
+  std::string settingsPath;  // --config FILE, -c FILE; empty: beside the program
+  std::string error;         // for Command::Invalid
 };
 
+// Options come in any order. -q and -c FILE go with each other and with
+// one of: the job, -n, -l. Any other pair, and any option given twice, is
+// refused. On Windows options may also be written with '/' and in either
+// case (/N, /l, /?).
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // The usage text and the version line, each ending with a line end.

@@ -58,12 +58,35 @@ void RefuseLogOnAnotherFile(const RunState& run) {
   }
 }
 
+// The directory of a path as the operating system reads it (Windows takes
+// '/' too), ending in its separator; empty for a name alone.
+ShortString DirectoryOf(std::string_view path) {
+  const std::size_t end = path.find_last_of(std::string(platform::kDirSeparators) + '/');
+  return path.substr(0, end == std::string_view::npos ? 0 : end + 1);
+}
+
+// A settings file named on the command line: its directory is that node's
+// installation, where the reserve copy lives. Both paths must fit a text
+// value whole, or they would lead to other files.
+void TakeNamedSettings(RunState& run) {
+  const std::string& path = run.settingsArgument;
+  const ShortString limit = NumToStr(ShortString::kCapacity);
+  if (path.size() > ShortString::kCapacity)
+    ConsoleError(ShortString("The settings file's path passes ") + limit + " characters");
+  const ShortString directory = DirectoryOf(path);
+  if (directory.size() + std::string_view(kReserveCopyName).size() > ShortString::kCapacity)
+    ConsoleError(ShortString("The settings file's directory is too long: its reserve copy's path would pass ") +
+                 limit + " characters");
+  run.settingsPath = UpCasePath(ShortString(path));
+  run.installationDir = directory;
+}
+
 void ReadSettings(RunState& run) {
   auto reader = SettingsReader::Init(run.settingsPath, run.settings);
   const std::int32_t errors = reader->ErrorCount();
   reader.reset();
   if (errors != 0) {
-    ConsoleWriteLn(NumToStr(errors) + " errors were found in " + run.settingsPath);
+    ConsoleProblem(NumToStr(errors) + " errors were found in " + run.settingsPath);
     platform::ExitProcess(kFailureExitCode);
   }
 }
@@ -108,10 +131,14 @@ void OpenLog(RunState& run) {
 }  // namespace
 
 void StartUp(RunState& run) {
-  FindProgramDir(run);
-  run.settingsPath = SettingsPathFor(run.programDir);
+  if (run.settingsArgument.empty()) {
+    FindProgramDir(run);
+    run.settingsPath = SettingsPathFor(run.programDir);
+    run.installationDir = run.programDir;
+  } else {
+    TakeNamedSettings(run);
+  }
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
-  run.installationDir = run.programDir;
   ReadSettings(run);
   RefuseLogOnAnotherFile(run);
   OpenLog(run);
@@ -159,6 +186,8 @@ void StartReadOnly(RunState& run) {
 }  // namespace
 
 void RunCommand(RunState& run, const CommandLine& commandLine) {
+  ConsoleSetQuiet(commandLine.quiet);
+  run.settingsArgument = commandLine.settingsPath;
   switch (commandLine.command) {
     case Command::Run:
       RunProgram(run);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "driver/echo_list.h"
 #include "driver/reserve_copy.h"
@@ -14,7 +15,9 @@
 inline constexpr const char* kProgramTag = "BLSM";
 
 struct RunState {
-  ShortString programDir;  // the program's own directory
+  // The settings file the command line names (-c); empty: beside the program.
+  std::string settingsArgument;
+  ShortString programDir;  // the program's own directory (not needed with -c)
   // The node's installation: the directory of the settings file, where the
   // reserve copy lives (ends in a separator).
   ShortString installationDir;

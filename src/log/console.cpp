@@ -7,6 +7,8 @@
 
 namespace {
 
+bool g_quiet = false;
+
 // One write per line, so that a line is never split between processes.
 void WriteLine(const ShortString& text, bool emptyLineAfter) {
   const std::size_t endLength = std::strlen(platform::kConsoleLineEnd);
@@ -24,7 +26,13 @@ void WriteLine(const ShortString& text, bool emptyLineAfter) {
 
 }  // namespace
 
-void ConsoleWriteLn(const ShortString& text) { WriteLine(text, false); }
+void ConsoleSetQuiet(bool quiet) { g_quiet = quiet; }
+
+void ConsoleWriteLn(const ShortString& text) {
+  if (!g_quiet) WriteLine(text, false);
+}
+
+void ConsoleProblem(const ShortString& text) { WriteLine(text, false); }
 
 void ConsoleWarning(const ShortString& msg) { WriteLine(ShortString("Warning: ") + msg, false); }
 
@@ -42,4 +50,6 @@ void ConsoleWriteLine(std::string_view text) {
   ConsoleWriteText(std::string(text) + platform::kConsoleLineEnd);
 }
 
-void ConsoleWriteText(std::string_view text) { platform::ConsoleWrite(text.data(), text.size()); }
+void ConsoleWriteText(std::string_view text) {
+  if (!g_quiet) platform::ConsoleWrite(text.data(), text.size());
+}

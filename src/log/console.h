@@ -10,7 +10,14 @@
 
 inline constexpr int kFailureExitCode = 255;
 
+// A quiet run (-q) shows only warnings and errors: the lines written with
+// ConsoleWriteLn, ConsoleWriteLine and ConsoleWriteText are dropped.
+void ConsoleSetQuiet(bool quiet);
+
 void ConsoleWriteLn(const ShortString& text);
+// A line that belongs to a failure (the count of settings errors): shown
+// in quiet runs too.
+void ConsoleProblem(const ShortString& text);
 void ConsoleWarning(const ShortString& msg);
 // "Error: " and the message, an empty line, then exit code 255.
 [[noreturn]] void ConsoleError(const ShortString& msg);

@@ -21,21 +21,22 @@ enum class SeekFrom { Begin, Current, End };
 
 // Conventions of the build: Windows paths are case-insensitive and are
 // upper-cased for display, POSIX paths keep their case; console lines end
-// as the platform's own text does; "/?" asks for help only where DOS
-// taught users so (on POSIX it could be a file name). Text files read by
-// the program follow one rule on both builds (util/text_file.h).
+// as the platform's own text does; options may be written as DOS taught
+// users (/?, /N, /l: a slash and either case) only on Windows, since on
+// POSIX "/n" could be a file name. Text files read by the program follow
+// one rule on both builds (util/text_file.h).
 #ifdef _WIN32
 inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
 inline constexpr const char* kConsoleLineEnd = "\r\n";
 inline constexpr std::string_view kDirSeparators = ":\\";
-inline constexpr bool kSlashQuestionAsksHelp = true;
+inline constexpr bool kDosOptions = true;
 #else
 inline constexpr bool kUpcasePaths = false;
 inline constexpr char kDirSeparator = '/';
 inline constexpr const char* kConsoleLineEnd = "\n";
 inline constexpr std::string_view kDirSeparators = "/";
-inline constexpr bool kSlashQuestionAsksHelp = false;
+inline constexpr bool kDosOptions = false;
 #endif
 
 // What ends a path's directory part.

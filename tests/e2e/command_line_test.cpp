@@ -50,17 +50,21 @@ class E2eCommandLine : public testing::Test {
 };
 
 TEST_F(E2eCommandLine, HelpAndVersionReadAndWriteNothing) {
-  std::vector<std::string> helps = {"--help", "-h"};
-  if (inst_.UnderWine()) helps.push_back("/?");
+  std::vector<std::string> helps = {"--help", "-h", "-?"};
+  if (inst_.UnderWine()) helps.insert(helps.end(), {"/?", "/h", "/H", "-H"});
   fs::remove(inst_.ProgPath("blurbsmith.cfg"));  // not even needed
   const auto before = Snapshot(Root());
   for (const std::string& option : helps) {
     SCOPED_TRACE(option);
     const RunResult r = inst_.Run({option});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out.rfind("Usage: blurbsmith [option]\r\n\r\n", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\r\n  -n, --dry-run  show what the job would write; nothing is written\r\n"),
-              std::string::npos) << r.out;
+    EXPECT_EQ(r.out.rfind("Usage: blurbsmith [-q] [-c FILE] [-n | -l]\r\n"
+                          "       blurbsmith -h | --version\r\n\r\n", 0), 0u) << r.out;
+    for (const char* line : {"  -n, --dry-run     show what the job would write; nothing is written",
+                             "  -q, --quiet       show only warnings and errors on the console",
+                             "  -c, --config FILE read the settings from FILE; the reserve copy is kept"})
+      EXPECT_NE(r.out.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("/n, /l") != std::string::npos, inst_.UnderWine()) << r.out;
   }
   const RunResult r = inst_.Run({"--version"});
   EXPECT_EQ(r.exitCode, 0);
@@ -73,15 +77,28 @@ TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
     std::vector<std::string> args;
     std::string message;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {{"--force"}, "Unknown option \"--force\""},
-      {{"-N"}, "Unknown option \"-N\""},
+      {{"-x"}, "Unknown option \"-x\""},
       {{"fastecho.cfg"}, "Unexpected argument \"fastecho.cfg\""},
       {{"-"}, "Unexpected argument \"-\""},
       {{"--list", "extra"}, "Unexpected argument \"extra\""},
       {{"-n", "-l"}, "Only one option at a time, not also \"-l\""},
       {{"--dry-run", "--dry-run"}, "Only one option at a time, not also \"--dry-run\""},
+      {{"-q", "--quiet"}, "Only one option at a time, not also \"--quiet\""},
+      {{"-c", "a.cfg", "-n", "-c", "b.cfg"}, "Only one option at a time, not also \"-c\""},
+      {{"-h", "-q"}, "Only one option at a time, not also \"-q\""},
+      {{"-q", "--help"}, "Only one option at a time, not also \"--help\""},
+      {{"-c", "a.cfg", "--version"}, "Only one option at a time, not also \"--version\""},
+      {{"-n", "-c"}, "A settings file must follow \"-c\""},
   };
+  if (inst_.UnderWine()) {
+    cases.push_back({{"/x"}, "Unknown option \"/x\""});
+    cases.push_back({{"/N", "-l"}, "Only one option at a time, not also \"-l\""});
+  } else {
+    cases.push_back({{"-N"}, "Unknown option \"-N\""});
+    cases.push_back({{"/n"}, "Unexpected argument \"/n\""});
+  }
   const auto before = Snapshot(Root());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -216,6 +233,122 @@ TEST_F(E2eCommandLine, ThePreviewStopsWhereTheRunWould) {
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
     if (before) fs::permissions(c.path, *before);
   }
+}
+
+// Under FORCEDESC the preview tells a replaced description from an added one.
+TEST_F(E2eCommandLine, ThePreviewSaysWhatItWouldReplace) {
+  inst_.WriteSettings(kSettings + "FORCEDESC YES\r\n");
+  WriteFileText(inst_.WorkPath("echos.lst"), ",ALPHA,alpha area\r\n,BETA,new beta\r\n");
+  const RunResult r = inst_.Run({"-n"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, UpToProcessing() +
+                       "   Would add description for area ALPHA: \"Alpha area\"\r\n"
+                       "   Would replace description for area BETA: \"Kept as it is\" with \"New beta\"\r\n"
+                       "   No description for areaRU.\xAD\xAE\xA2\xAE\r\n"
+                       "   No description for areaNOT.LISTED\r\n"
+                       "  Description would be added to 2 areas\r\n");
+}
+
+// A quiet run prints nothing unless there is a warning or an error to
+// tell; its log is the log of any run.
+TEST_F(E2eCommandLine, QuietRunsShowOnlyWarningsAndErrors) {
+  const RunResult loud = inst_.Run();
+  ASSERT_EQ(loud.exitCode, 0);
+  const std::vector<std::string> loudLog = inst_.LogLines("blsm.log");
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+  fs::remove(inst_.WorkPath("blsm.log"));
+
+  std::vector<std::string> quiets = {"-q", "--quiet"};
+  if (inst_.UnderWine()) quiets.insert(quiets.end(), {"/q", "/Q"});
+  for (const std::string& quiet : quiets) {
+    SCOPED_TRACE(quiet);
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    fs::remove(inst_.WorkPath("blsm.log"));
+    const RunResult r = inst_.Run({quiet});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(inst_.LogLines("blsm.log"), loudLog);
+    EXPECT_EQ(inst_.Run({quiet, "-n"}).out, "");
+    EXPECT_EQ(inst_.Run({"-l", quiet}).out, "");
+  }
+
+  inst_.WriteSettings(kSettings + "ECHOLIST missing.lst\r\n");
+  RunResult r = inst_.Run({"-q"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Warning: Can't read the echo list \"missing.lst\"; its areas get no description\r\n");
+  inst_.WriteSettings(kSettings + "FORCEDESC sometimes\r\n");
+  r = inst_.Run({"-q"});
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, "Warning: File " + inst_.SettingsPathSeen() + " (line 4) - Wrong value of ForceDesc\r\n"
+                   "1 errors were found in " + inst_.SettingsPathSeen() + "\r\n");
+  inst_.WriteSettings("FASTECHOCFG missing.cfg\r\nLOGFILE blsm.log\r\n");
+  r = inst_.Run({"-q"});
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, "Error: " + inst_.CasedPath("missing.cfg") + " not found\r\n\r\n");
+}
+
+// One program, several nodes: -c names the settings file, whose directory
+// holds that node's reserve copy; nothing is read or made beside the
+// program.
+TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
+  fs::remove(inst_.ProgPath("blurbsmith.cfg"));
+  fs::create_directories(inst_.WorkPath("node1"));
+  WriteFileText(inst_.WorkPath("node1/blurbsmith.cfg"), kSettings);
+  const auto before = Snapshot(fs::path(inst_.ProgDirPath()));
+
+  std::vector<std::vector<std::string>> forms = {{"-c", "node1/blurbsmith.cfg"},
+                                                 {"--config", inst_.WorkPath("node1/blurbsmith.cfg")},
+                                                 {"-q", "-c", "node1/blurbsmith.cfg", "-n"}};
+  if (inst_.UnderWine()) forms.push_back({"/C", "node1\\blurbsmith.cfg"});
+  for (const auto& args : forms) {
+    SCOPED_TRACE(args[1]);
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    fs::remove(inst_.WorkPath("node1/$FE_CFG$.QZ$"));
+    const RunResult r = inst_.Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const bool preview = args.back() == "-n";
+    if (preview) {
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(fs::exists(inst_.WorkPath("node1/$FE_CFG$.QZ$")));
+      continue;
+    }
+    const std::string shown = inst_.CasedPath(args[1]);
+    EXPECT_NE(r.out.find("  Reading \"" + shown + "\"...\r\n"), std::string::npos) << r.out;
+    const std::string dir = args[1].substr(0, args[1].find_last_of("/\\") + 1);
+    EXPECT_NE(r.out.find("  Making reserve copy of Fastecho.cfg [" + dir + "$FE_CFG$.QZ$]\r\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("node1/$FE_CFG$.QZ$")), original_);
+    EXPECT_NE(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+  }
+  EXPECT_EQ(Snapshot(fs::path(inst_.ProgDirPath())), before) << "nothing beside the program";
+
+  // A settings file named without a directory: the reserve copy goes to the
+  // current directory.
+  WriteFileText(inst_.WorkPath("here.cfg"), kSettings);
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+  EXPECT_EQ(inst_.Run({"-c", "here.cfg"}).exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("$FE_CFG$.QZ$")), original_);
+
+  const RunResult missing = inst_.Run({"-c", "nowhere.cfg"});
+  EXPECT_EQ(missing.exitCode, 255);
+  EXPECT_NE(missing.out.find("Error: Can't open " + inst_.CasedPath("nowhere.cfg") + "\r\n"), std::string::npos)
+      << missing.out;
+  const RunResult tooLong = inst_.Run({"-c", std::string(300, 'x')});
+  EXPECT_EQ(tooLong.exitCode, 255);
+  EXPECT_NE(tooLong.out.find("Error: The settings file's path passes 255 characters\r\n"), std::string::npos)
+      << tooLong.out;
+}
+
+// On Windows the options may be written as DOS taught sysops to.
+TEST_F(E2eCommandLine, DosFormsOfTheOptionsOnWindows) {
+  if (!inst_.UnderWine()) GTEST_SKIP() << "on POSIX /n could be a file name";
+  const RunResult preview = inst_.Run({"/N"});
+  EXPECT_EQ(preview.exitCode, 0);
+  EXPECT_NE(preview.out.find("  Description would be added to 2 areas\r\n"), std::string::npos) << preview.out;
+  EXPECT_EQ(inst_.Run({"-N"}).out, preview.out);
+  const RunResult list = inst_.Run({"/l"});
+  EXPECT_NE(list.out.find("  5 areas\r\n"), std::string::npos) << list.out;
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
 }
 
 }  // namespace
