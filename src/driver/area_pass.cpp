@@ -103,13 +103,17 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   }
   if (run.settings.upcaseFirstDescChar) description[0] = run.codePage->UpCase(description[0]);
   if (run.readOnly) {
-    const ShortString text = CStrToShort(description, kDescriptionWidth);
-    const std::string shownText = "\"" + Shown(run, text) + "\"";
-    if (AreaDescriptionEmpty(record))
-      ConsoleWriteLine("   Would add description for area " + Shown(run, tag) + ": " + shownText);
-    else
-      ConsoleWriteLine("   Would replace description for area " + Shown(run, tag) + ": \"" +
-                       Shown(run, AreaDescription(record)) + "\" with " + shownText);
+    std::string line = AreaDescriptionEmpty(record) ? "   Would add description for area "
+                                                    : "   Would replace description for area ";
+    line += Shown(run, tag);
+    line += ": \"";
+    if (!AreaDescriptionEmpty(record)) {
+      line += Shown(run, AreaDescription(record));
+      line += "\" with \"";
+    }
+    line += Shown(run, CStrToShort(description, kDescriptionWidth));
+    line += '"';
+    ConsoleWriteLine(line);
     ++run.addedCount;
     return;
   }
