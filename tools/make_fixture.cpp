@@ -1,15 +1,19 @@
 // Writes a FastEcho configuration file and an echo list made by the tests'
 // fixture code:
 //   make_fixture sample DIR                 a small node for the README demo
-//   make_fixture bench DIR AREAS LINES      AREAS areas, all eligible, and a
-//                                           list of LINES lines (CR LF) that
-//                                           lists the even-numbered ones only
+//   make_fixture bench DIR AREAS LINES [FORMAT]
+//                                           AREAS areas, all eligible, and a
+//                                           list of LINES lines (CR LF) in
+//                                           FORMAT that lists the
+//                                           even-numbered ones only
 //   make_fixture show FILE                  lists the area records of FILE
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "driver/fastecho_layout.h"
+#include "util/code_page.h"
 #include "support/fastecho_builder.h"
 
 namespace {
@@ -29,30 +33,64 @@ void WriteSample(const std::string& dir) {
                 "DOWN,RU.FIDONET.TODAY,\xAD\xAE\xA2\xAE\xE1\xE2\xA8 \xE4\xA8\xA4\xAE\r\n");
 }
 
-void WriteBench(const std::string& dir, int areas, int lines) {
+// The text of one benchmark list line for `area`, in `format`: fastecho
+// (ASCII descriptions), na, fidoconfig, cp866 (fastecho lines with Russian
+// descriptions in code page 866) or utf8 (the same in UTF-8).
+std::string BenchLine(const std::string& format, int line, int area) {
+  const std::string tag = "AREA." + std::to_string(area) + ".ECHO";
+  const std::string text = "Discussion area number " + std::to_string(area) + " of the benchmark node";
+  // "Obsuzhdenie nomer N uzla" in Russian letters.
+  const std::string cyrillic866 = "\x8E\xA1\xE1\xE3\xA6\xA4\xA5\xAD\xA8\xA5 \xAD\xAE\xAC\xA5\xE0 " +
+                                  std::to_string(area) + " \xE3\xA7\xAB\xA0 \xE1\xA5\xE2\xA8";
+  if (format == "na") return tag + std::string(24 - tag.size() % 16, ' ') + text;
+  if (format == "fidoconfig")
+    return "EchoArea " + tag + " /fido/msgbase/" + tag + " -b Squish -d \"" + text + "\"";
+  const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
+  if (format == "cp866") return prefix + "," + tag + "," + cyrillic866;
+  if (format == "utf8") return prefix + "," + tag + "," + CodePage::Cp866().ToUtf8(cyrillic866);
+  return prefix + "," + tag + "," + text;
+}
+
+// A node of AREAS areas, all eligible, and a list of LINES lines (CR LF).
+// LINES counts every line, comments included. The listed tags are the
+// even-numbered areas, in order; the odd ones are absent, so their lookups
+// read the whole list. A comment starts every 13th line; some comma-format
+// entries carry HOLD or DOWN, in the case mixes FidoNet lists use.
+// scan.txt says what the lookups read: the number of whole scans, the
+// bytes of the partial ones added up, and the number of listed areas.
+void WriteBench(const std::string& dir, int areas, int lines, const std::string& format) {
   FastEchoImage f;
   f.leadingRecordCount = 0;
   f.extensionSize = 0;
   for (int i = 0; i < areas; ++i) f.areas.push_back({"AREA." + std::to_string(i) + ".ECHO", ""});
   WriteFileBytes(dir + "/fastecho.cfg", f.Build());
 
-  // LINES counts every line of the list, comments included. The listed tags
-  // are the even-numbered areas, in order; the odd ones are absent, so their
-  // lookups read the whole list. A comment starts every 13th line; some
-  // entries carry HOLD or DOWN, in the case mixes FidoNet lists use.
+  const char* const comment = format == "fidoconfig" ? "# " : "; ";
   std::string list;
+  std::vector<std::uint64_t> endOf;  // the list's length up to each listed area's line
   int area = 0;
   for (int line = 0; line < lines; ++line) {
     if (line % 13 == 0) {
-      list += "; ---- section " + std::to_string(line / 13) + " ----\r\n";
+      list += comment + std::string("---- section ") + std::to_string(line / 13) + " ----\r\n";
       continue;
     }
-    const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
-    list += prefix + ",AREA." + std::to_string(area) + ".ECHO,Discussion area number " +
-            std::to_string(area) + " of the benchmark node\r\n";
+    list += BenchLine(format, line, area) + "\r\n";
+    endOf.push_back(list.size());
     area += 2;
   }
   WriteFileText(dir + "/echos.lst", list);
+
+  std::uint64_t whole = 0, partial = 0, listed = 0;
+  for (int i = 0; i < areas; ++i) {
+    if (i % 2 == 0 && static_cast<std::size_t>(i / 2) < endOf.size()) {
+      partial += endOf[i / 2];
+      ++listed;
+    } else {
+      ++whole;
+    }
+  }
+  WriteFileText(dir + "/scan.txt", std::to_string(whole) + " " + std::to_string(partial) + " " +
+                                       std::to_string(listed) + "\n");
 }
 
 // One line per whole area record: tag, kind and description (bytes shown as
@@ -84,10 +122,12 @@ int main(int argc, char** argv) {
     WriteSample(argv[2]);
   } else if (mode == "show" && argc == 3) {
     ShowAreas(argv[2]);
-  } else if (mode == "bench" && argc == 5) {
-    WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  } else if (mode == "bench" && (argc == 5 || argc == 6)) {
+    WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6 ? argv[5] : "fastecho");
   } else {
-    std::fprintf(stderr, "usage: make_fixture sample DIR | bench DIR AREAS LINES | show FILE\n");
+    std::fprintf(stderr,
+                 "usage: make_fixture sample DIR | bench DIR AREAS LINES [fastecho|na|fidoconfig|cp866|utf8]"
+                 " | show FILE\n");
     return 2;
   }
   return 0;

@@ -125,18 +125,17 @@ bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
   const KeyProbe probe(key, foldMasks_, fold);
   const auto scan = [&]<EchoListFormat kFormat>() {
     using R = Rules<kFormat>;
-    // Until the list has shown one entry, every line is looked at whole.
+    const auto mayGive = [&](std::string_view raw) { return R::template MayGive<kUtf8>(raw, probe); };
+    const auto match = [&](std::string_view raw) { return R::Match(kUtf8 ? Converted(raw) : raw, key, fold, found); };
+    // Until the list has shown one entry (its first lines, as a rule), each
+    // line is also asked whether it is one.
     if (!sawEntry_ && !toldNoEntry_) {
       return file_.ScanLines([&](std::string_view raw) {
-        const std::string_view line = kUtf8 ? Converted(raw) : raw;
-        if (!sawEntry_) sawEntry_ = R::IsEntry(line);
-        return R::Match(line, key, fold, found);
+        if (!sawEntry_) sawEntry_ = R::IsEntry(kUtf8 ? Converted(raw) : raw);
+        return mayGive(raw) && match(raw);
       });
     }
-    return file_.ScanLines([&](std::string_view raw) {
-      if (!R::template MayGive<kUtf8>(raw, probe)) return false;
-      return R::Match(kUtf8 ? Converted(raw) : raw, key, fold, found);
-    });
+    return file_.ScanLines([&](std::string_view raw) { return mayGive(raw) && match(raw); });
   };
   switch (format_) {
     case EchoListFormat::FastEcho: return scan.template operator()<EchoListFormat::FastEcho>();

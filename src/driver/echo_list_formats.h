@@ -6,9 +6,9 @@
 // Each format also has a quick look (May...) for the scan of a long list:
 // false when a line surely gives no description for the key, true when it
 // may; the full rule (Match...) then decides. With kUtf8 the quick look
-// sees a line before its conversion, and answers "may" as soon as it would
-// look at a byte past the first non-ASCII one (`sure`), where converted and
-// unconverted bytes part ways; before it, both are the same.
+// sees a line before its conversion: its answer stands only when every
+// byte it looked at is ASCII and within the first 255, which read the same
+// converted or not; otherwise it answers "may".
 #pragma once
 
 #include <algorithm>
@@ -91,33 +91,46 @@ class KeyProbe {
   std::uint64_t headMask_ = 0, headValue_ = 0, tailMask_ = 0, tailValue_ = 0;
 };
 
-// Where a UTF-8 line's first non-ASCII byte is: up to there it reads the
-// same converted or not.
-inline const char* FirstNonAscii(const char* p, const char* end) {
+// Whether the bytes [first, last) of `line` might read otherwise once the
+// line is converted from UTF-8: one of them is not ASCII, or they reach
+// past the 255th byte, where the converted line may already be cut.
+inline bool MayChangeInConversion(std::string_view line, const char* first, const char* last) {
+  if (last - line.data() > static_cast<std::ptrdiff_t>(ShortString::kCapacity)) return true;
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-  for (; end - p >= 8; p += 8) {
+  const auto highIn = [](const char* at) {
     std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    if (word & kHighBits) break;
+    std::memcpy(&word, at, sizeof word);
+    return (word & kHighBits) != 0;
+  };
+  if (last - first < 8) {
+    for (; first != last; ++first)
+      if (static_cast<unsigned char>(*first) >= 0x80) return true;
+    return false;
   }
-  while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
-  return p;
+  // Eight bytes at a time; the last eight overlap what went before.
+  for (; last - first > 8; first += 8)
+    if (highIn(first)) return true;
+  return highIn(last - 8);
 }
 
-// For the quick look: the end of the part of a line that reads the same
-// before and after conversion. In the code page (not kUtf8) that is the
-// whole line. A UTF-8 line whose first 255 bytes are ASCII is cut there,
-// as its conversion is, and then reads the same whole.
-template <bool kUtf8>
-const char* SameUntil(std::string_view* line) {
-  if constexpr (kUtf8) {
-    const char* p = line->data();
-    const std::size_t limit = std::min<std::size_t>(line->size(), ShortString::kCapacity);
-    const char* sure = FirstNonAscii(p, p + limit);
-    if (sure == p + limit) *line = line->substr(0, limit);
-    return sure;
-  }
-  return line->data() + line->size();
+// For the quick look at a UTF-8 line whose bytes before `at` are ASCII: the
+// character at `at` is no ASCII one, so converted it is a code page letter
+// or '?', never a comma, a blank or a tab; but a no-break space (C2 A0)
+// becomes byte 0xFF, which counts as a blank at the end of a line.
+inline bool NonAsciiAt(const char* at, const char* end, bool noBreakSpaceCounts) {
+  if (at == end || static_cast<unsigned char>(*at) < 0x80) return false;
+  return !noBreakSpaceCounts || end - at < 2 || static_cast<unsigned char>(at[0]) != 0xC2 ||
+         static_cast<unsigned char>(at[1]) != 0xA0;
+}
+
+// A quick look that sets *seen past the last byte it looked at, made a
+// UTF-8 one.
+template <bool kUtf8, typename Look>
+bool Quick(std::string_view line, Look look) {
+  const char* seen = line.data();
+  const bool may = look(&seen);
+  if constexpr (kUtf8) return may || MayChangeInConversion(line, line.data(), seen);
+  return may;
 }
 
 inline bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
@@ -162,15 +175,14 @@ inline bool MatchFastEcho(std::string_view line, std::string_view key, const Fol
 
 // Where the fields of a line begin when it does not begin with a comma:
 // past the blanks at its start and a HOLD or DOWN word. Null when the line
-// cannot list a tag; `*unsure` when that cannot be told before conversion.
-template <bool kUtf8>
-const char* FirstCommaAfterLead(const char* p, const char* end, const char* sure, bool* unsure) {
-  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
-  if (kUtf8 && p != end && p >= sure) return *unsure = true, nullptr;
+// cannot list a tag. *seen: past the last byte looked at.
+inline const char* FirstCommaAfterLead(const char* p, const char* end, const char** seen) {
+  while (p != end && kBlankSet.Contains(*p)) ++p;
+  *seen = p + (p != end);
   if (p == end || *p == ';') return nullptr;
   if (*p == ',') return p;
   if (end - p < 5) return nullptr;
-  if (kUtf8 && p + 5 > sure) return *unsure = true, nullptr;
+  *seen = p + 5;
   if (p[4] != ',' || !StartsWithHoldOrDown(std::string_view(p, 4))) return nullptr;
   return p + 4;
 }
@@ -181,24 +193,28 @@ const char* FirstCommaAfterLead(const char* p, const char* end, const char* sure
 // with a comma, the common case, take the short way.
 template <bool kUtf8>
 bool MayGiveFastEcho(std::string_view line, const KeyProbe& key) {
-  const char* const sure = SameUntil<kUtf8>(&line);
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  if (p == end) return false;
-  if (*p != ',') {
-    bool unsure = false;
-    p = FirstCommaAfterLead<kUtf8>(p, end, sure, &unsure);
-    if (!p) return unsure;
-  }
-  do ++p;
-  while (p != end && (!kUtf8 || p < sure) && *p == ',');
-  // The tag field must end right after the key's length: at a comma, at the
-  // end of the line or where the blanks at its end begin.
-  const std::size_t n = key.size();
-  if (static_cast<std::size_t>(end - p) < n) return false;  // conversion never lengthens
-  if (kUtf8 && sure != end && p + n >= sure) return true;
-  if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
-  return key.Matches(p);
+  return Quick<kUtf8>(line, [&](const char** seen) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    if (p == end) return false;
+    *seen = p + 1;
+    if (*p != ',' && (p = FirstCommaAfterLead(p, end, seen)) == nullptr) return false;
+    do ++p;
+    while (p != end && *p == ',');
+    *seen = p + (p != end);
+    // The tag field must end right after the key's length: at a comma, at
+    // the end of the line or where the blanks at its end begin. Conversion
+    // never makes a line longer.
+    const std::size_t n = key.size();
+    if (static_cast<std::size_t>(end - p) < n) return false;
+    if (kUtf8 && NonAsciiAt(p + n, end, true)) {
+      *seen = p + n;  // the field goes on, converted or not, unless the line is cut there
+      return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
+    }
+    *seen = p + n + (p + n != end);
+    if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
+    return key.Matches(p);
+  });
 }
 
 // ---- NA: TAG  Description ----
@@ -236,19 +252,24 @@ inline bool MatchNa(std::string_view line, std::string_view key, const FoldTable
 
 template <bool kUtf8>
 bool MayGiveNa(std::string_view line, const KeyProbe& key) {
-  const char* const sure = SameUntil<kUtf8>(&line);
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
-  if (kUtf8 && p != end && p >= sure) return true;
-  if (p == end || *p == ';') return false;
-  const std::size_t n = key.size();
-  // The tag, then a blank or tab before the description: a line that ends
-  // after the tag describes nothing.
-  if (static_cast<std::size_t>(end - p) <= n) return false;
-  if (kUtf8 && p + n >= sure) return true;
-  if (!IsBlankOrTab(p[n])) return false;
-  return key.Matches(p);
+  return Quick<kUtf8>(line, [&](const char** seen) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p != end && kBlankSet.Contains(*p)) ++p;
+    *seen = p + (p != end);
+    if (p == end || *p == ';') return false;
+    // The tag, then a blank or tab before the description: a line that ends
+    // after the tag describes nothing.
+    const std::size_t n = key.size();
+    if (static_cast<std::size_t>(end - p) <= n) return false;
+    if (kUtf8 && NonAsciiAt(p + n, end, false)) {
+      *seen = p + n;  // the tag goes on, converted or not, unless the line is cut there
+      return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
+    }
+    *seen = p + n + 1;
+    if (!IsBlankOrTab(p[n])) return false;
+    return key.Matches(p);
+  });
 }
 
 // ---- FIDOCONFIG: EchoArea TAG path [options] -d "Description" ----
@@ -318,21 +339,27 @@ inline bool MatchFidoConfig(std::string_view line, std::string_view key, const F
 
 template <bool kUtf8>
 bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
-  const char* const sure = SameUntil<kUtf8>(&line);
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  while (p != end && (!kUtf8 || p < sure) && kBlankSet.Contains(*p)) ++p;
-  if (kUtf8 && sure != end && p + 9 > sure) return true;
-  if (end - p < 9 || (*p | 0x20) != 'e' || !IsEchoAreaKeyword(p) || !IsBlankOrTab(p[8])) return false;
-  p += 9;
-  while (p != end && (!kUtf8 || p < sure) && IsBlankOrTab(*p)) ++p;
-  const std::size_t n = key.size();
-  // The tag, then a blank before the path: an entry without one gives
-  // nothing.
-  if (static_cast<std::size_t>(end - p) <= n) return false;
-  if (kUtf8 && p + n >= sure) return true;
-  if (!IsBlankOrTab(p[n])) return false;
-  return key.Matches(p);
+  return Quick<kUtf8>(line, [&](const char** seen) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p != end && kBlankSet.Contains(*p)) ++p;
+    *seen = p + (end - p < 9 ? end - p : 9);
+    if (end - p < 9 || (*p | 0x20) != 'e' || !IsEchoAreaKeyword(p) || !IsBlankOrTab(p[8])) return false;
+    p += 9;
+    while (p != end && IsBlankOrTab(*p)) ++p;
+    // The tag, then a blank before the path: an entry without one gives
+    // nothing.
+    const std::size_t n = key.size();
+    *seen = p + (p != end);
+    if (static_cast<std::size_t>(end - p) <= n) return false;
+    if (kUtf8 && NonAsciiAt(p + n, end, false)) {
+      *seen = p + n;  // the tag goes on, converted or not, unless the line is cut there
+      return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
+    }
+    *seen = p + n + 1;
+    if (!IsBlankOrTab(p[n])) return false;
+    return key.Matches(p);
+  });
 }
 
 }  // namespace echo_list

@@ -211,9 +211,17 @@ std::size_t Utf8LineToCodePage(std::string_view line, const CodePage& codePage, 
 }
 
 void Utf8Check::Feed(std::string_view piece) {
-  for (const char c : piece) {
+  for (std::size_t i = 0; i < piece.size(); ++i) {
     if (!valid_) return;
-    const auto b = static_cast<unsigned char>(c);
+    // Runs of ASCII, eight bytes at a time.
+    while (needed_ == 0 && piece.size() - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, piece.data() + i, sizeof word);
+      if (word & 0x8080808080808080u) break;
+      i += 8;
+    }
+    if (i == piece.size()) return;
+    const auto b = static_cast<unsigned char>(piece[i]);
     if (needed_ > 0) {
       if (b < lower_ || b > upper_) {
         valid_ = false;
