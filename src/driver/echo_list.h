@@ -37,7 +37,7 @@ struct EchoListNotices {
 class EchoListFile {
  public:
   // A large buffer: each lookup may read the whole file.
-  static constexpr std::uint32_t kBufferSize = 64 * 1024;
+  static constexpr std::uint32_t kBufferSize = 128 * 1024;
 
   EchoListFile() : file_(kBufferSize) {}
   // Binds the file, closing one a lookup left open; nothing is opened. An

@@ -44,8 +44,14 @@ void RecordStream::Read(void* destination, std::uint32_t count) {
     if (bufPtr_ == bufEnd_) {
       DropReadAhead();
       if (!PlaceFilePointer(position_)) break;
+      // Only what is asked is read: the file pointer then stands where the
+      // next record begins, and a walk over records seeks not once. What
+      // the buffer cannot hold goes straight to the destination.
+      const std::uint32_t want = count - done;
+      const bool direct = want >= bufferSize_;
       std::uint32_t got = 0;
-      const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), bufferSize_, &got);
+      const std::uint32_t error =
+          platform::ReadFile(handle_, direct ? out + done : buffer_.get(), want, &got);
       if (error != 0) {
         SetError(kStreamError, static_cast<std::int32_t>(error));
         break;
@@ -55,6 +61,11 @@ void RecordStream::Read(void* destination, std::uint32_t count) {
         break;
       }
       filePointer_ += got;
+      if (direct) {
+        position_ += got;
+        done += got;
+        continue;
+      }
       bufEnd_ = got;
     }
     const std::uint32_t n = std::min(count - done, bufEnd_ - bufPtr_);

@@ -126,6 +126,9 @@ bool TextFile::Fill() {
       textEnded_ = true;
       return false;
     }
+    // A disk file gives fewer bytes than asked only at its end: no read
+    // more to learn it.
+    if (got < capacity_) textEnded_ = true;
     // Ctrl-Z ends the text: nothing after it is ever handed out.
     const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
     if (mark != buffer_.get() + got) {
