@@ -401,4 +401,58 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
   }
 }
 
+// Only the end of the file ends the walk normally: a record read or seek
+// that fails otherwise stops the run, and what was written before stays.
+TEST(DescribeAreasTest, AFailedRecordReadOrSeekStopsTheRun) {
+  FastEchoImage image = ThreeListedAreas();
+  image.areas.push_back({"AREA.FOUR", "", 0x00});
+  const Bytes original = image.Build();
+  struct Case {
+    const char* name;
+    faults::Op op;
+    std::uint64_t nth;  // counted from the moment the second description is found
+    std::size_t written;
+  };
+  const std::vector<Case> cases = {
+      {"the record read again before its write", faults::Op::Read, 1, 1},
+      {"the seek to the record read again", faults::Op::Seek, 1, 1},
+      {"the walk's read of the next record", faults::Op::Read, 2, 2},
+      {"the walk's seek to the next record", faults::Op::Seek, 3, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string programDir = dir.Path().string() + platform::kDirSeparator;
+    const std::string cfgPath = dir.File("fastecho.cfg");
+    WriteFileBytes(cfgPath, original);
+    WriteFileText(dir.File("echo.lst"), kEchoList);
+    g_change = [&c] { faults::Arm(c.op, c.nth); };
+    faults::AtMoment(faults::Moment::DescriptionFound, 2, RunChange);
+
+    ProcessTrap trap;
+    RunState run;
+    run.programDir = run.installationDir = programDir;
+    run.settings.fastEchoCfgPath = cfgPath;
+    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(dir.File("blsm.log")), true, FixedClock); }), -1);
+    EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), 255);
+    faults::Disarm();
+    faults::ClearMoments();
+    run.stream.reset();
+    run.log.reset();
+
+    const std::string lastAdded = c.written == 1 ? "AREA.ONE" : "AREA.TWO";
+    const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
+    EXPECT_NE(trap.Console().find("   Added description for area " + lastAdded + "\r\nError: Can't read " +
+                                  cfgShown + "\r\n\r\n"),
+              std::string::npos)
+        << trap.Console();
+    Bytes expected = original;
+    for (std::size_t area = 0; area < c.written; ++area)
+      PutDescription(expected, image, area, std::string(area == 0 ? "First" : "Second") + " area");
+    EXPECT_EQ(ReadFileBytes(cfgPath), expected);
+    EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+  }
+}
+
 }  // namespace
