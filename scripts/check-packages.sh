@@ -86,6 +86,17 @@ man_has_sections() {  # man_has_sections PAGE MANUAL
     grep -qxF -- "$heading" <<<"$rendered" || { echo "  no section $heading" >&2; return 1; }
   done
 }
+# Every line of the manual's literal blocks shows in the rendered manual
+# page as it is (backslashes, quotes, dashes and leading dots included).
+man_shows_literal_lines() {  # man_shows_literal_lines PAGE MANUAL
+  local rendered line
+  rendered=$(groff -man -Tutf8 -rLL=200n "$1" 2>/dev/null |
+    sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g; s/^ *//; s/ *$//')
+  while IFS= read -r line; do
+    line=$(sed 's/^ *//; s/ *$//' <<<"$line")
+    grep -qxF -- "$line" <<<"$rendered" || { echo "  not shown as it is: $line" >&2; return 1; }
+  done < <(grep '^    ' "$2")
+}
 renders_without_warnings() {
   local warnings
   warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1) && [ -z "$warnings" ] ||
@@ -238,6 +249,8 @@ check "tarball: blurbsmith.1 has no unfilled @VARIABLE@" bash -c '! grep -q "@[A
 check "tarball: groff renders blurbsmith.1 without warnings" renders_without_warnings "$dir/blurbsmith.1"
 check "tarball: blurbsmith.1 shows NAME, SYNOPSIS and every section of README" \
   man_has_sections "$dir/blurbsmith.1" "$dir/README"
+check "tarball: blurbsmith.1 shows README's literal blocks as they are" \
+  man_shows_literal_lines "$dir/blurbsmith.1" "$dir/README"
 check "tarball: blurbsmith is executable" test -x "$dir/blurbsmith"
 check "tarball: blurbsmith is linked statically (no dynamic section)" \
   bash -c 'LC_ALL=C readelf -d "$1" | grep -q "There is no dynamic section"' _ "$dir/blurbsmith"
