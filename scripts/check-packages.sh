@@ -103,6 +103,16 @@ renders_without_warnings() {
     { echo "$warnings" | sed 's/^/  /' >&2; return 1; }
 }
 
+# `cmake --install` of a build puts the package's files, and only those,
+# into the prefix: the same bytes, but for blurbsmith.exe, which a strip
+# stamps anew.
+installs_as_packaged() {  # installs_as_packaged BUILD_DIR PACKAGE_DIR
+  local prefix=$scratch/install-${1##*/}
+  cmake --install "$1" --prefix "$prefix" >/dev/null &&
+    diff <(cd "$prefix" && find . | sort) <(cd "$2" && find . | sort) >&2 &&
+    diff -r -x blurbsmith.exe "$prefix" "$2" >&2
+}
+
 # Runs a program: natively with an empty environment, or blurbsmith.exe
 # under wine. Standard output goes to the file OUT, the exit code to the
 # variable `code`. On a loaded machine wine now and then fails to start a
@@ -206,6 +216,7 @@ check "zip holds README.txt, blurbsmith.cfg.sample, blurbsmith.exe and sample/, 
     sample/backbone.na sample/blurbsmith.cfg sample/echos.lst sample/fastecho.cfg)"
 win=$scratch/win
 unpack "$zip" "$win"
+check "cmake --install build/windows puts the zip's files" installs_as_packaged build/windows "$win"
 check "zip: README.txt is pure ASCII" ascii_only "$win/README.txt"
 check "zip: README.txt has CR LF line ends" crlf_only "$win/README.txt"
 check "zip: README.txt has no line over 79 characters" lines_fit "$win/README.txt"
@@ -238,6 +249,7 @@ check "tarball holds one top directory with README, blurbsmith, blurbsmith.1, bl
 lin=$scratch/lin
 unpack "$tgz" "$lin"
 dir=$lin/$top
+check "cmake --install build/native puts the tarball's files" installs_as_packaged build/native "$dir"
 check "tarball: README is pure ASCII" ascii_only "$dir/README"
 check "tarball: README has LF line ends" lf_only "$dir/README"
 check "tarball: README has no line over 79 characters" lines_fit "$dir/README"
