@@ -5,12 +5,23 @@
 # that the sysop's account owns (C:\FIDO\BLSM, ~/fido/blurbsmith), never in
 # a shared system directory. Everything therefore goes flat into the install
 # prefix, side by side, and each package holds exactly that directory:
-#   Windows build: blurbsmith.exe, blurbsmith.cfg.sample, README.txt
-#                  -> blurbsmith-VERSION-win64.zip (unzip into the program's
-#                     directory)
-#   native build:  blurbsmith, blurbsmith.cfg.sample, README.md, blurbsmith.1
+#   Windows build: blurbsmith.exe, blurbsmith.cfg.sample (Windows paths),
+#                  README.txt, sample/
+#                  -> blurbsmith-VERSION-win64.zip (flat: unzip into the
+#                     program's directory)
+#   native build:  blurbsmith, blurbsmith.cfg.sample (Linux paths), README,
+#                  blurbsmith.1, sample/
 #                  -> blurbsmith-VERSION-linux-x86_64.tar.gz (one top
 #                     directory of that name)
+# The sysop's manual doc/manual.txt is the one source of the documents:
+# README.txt is it with CR LF, README is it as it is (LF), and the manual
+# page blurbsmith.1 is written from it by cmake/manual_page.cmake.
+# sample/ is the sample node of sample/data: fastecho.cfg, echos.lst,
+# backbone.na and blurbsmith.cfg, the text files with CR LF in the zip and
+# with LF in the tarball.
+# The program is installed stripped, by `cmake --install` as in the
+# packages; the native preset links it statically (BLURBSMITH_STATIC), so
+# the tarball's program runs on any Linux.
 
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   # A flat layout does not belong in /usr/local: without --prefix, install
@@ -19,36 +30,68 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
       "Directory of its own for the program, its sample settings and its documents" FORCE)
 endif()
 
+# The same stripped program whether installed with or without --strip.
+install(CODE "set(CMAKE_INSTALL_DO_STRIP TRUE)")
 install(TARGETS blurbsmith RUNTIME DESTINATION .)
+
+set(manual ${PROJECT_SOURCE_DIR}/doc/manual.txt)
+set(sample_text_files blurbsmith.cfg echos.lst backbone.na)
+set(documents "")
 
 if(WIN32)
   install(FILES sample/blurbsmith.cfg.sample DESTINATION .)
 
-  # The README as a text file Notepad shows right: README.md with CR LF.
-  set(readme_txt ${PROJECT_BINARY_DIR}/README.txt)
-  add_custom_command(OUTPUT ${readme_txt}
-    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/README.md -DOUT=${readme_txt}
-            -P ${PROJECT_SOURCE_DIR}/cmake/crlf_text.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/crlf_text.cmake
-    COMMENT "Writing README.txt (CR LF)"
-    VERBATIM)
-  add_custom_target(readme_txt ALL DEPENDS ${readme_txt})
-  install(FILES ${readme_txt} DESTINATION .)
+  # Text files as Notepad and DOS programs read them: with CR LF.
+  set(crlf_copies
+    ${manual} ${PROJECT_BINARY_DIR}/README.txt)
+  foreach(name IN LISTS sample_text_files)
+    list(APPEND crlf_copies
+      ${PROJECT_SOURCE_DIR}/sample/data/${name} ${PROJECT_BINARY_DIR}/sample/${name})
+  endforeach()
+  while(crlf_copies)
+    list(POP_FRONT crlf_copies from to)
+    get_filename_component(name ${to} NAME)
+    add_custom_command(OUTPUT ${to}
+      COMMAND ${CMAKE_COMMAND} -DIN=${from} -DOUT=${to} -P ${PROJECT_SOURCE_DIR}/cmake/crlf_text.cmake
+      DEPENDS ${from} ${PROJECT_SOURCE_DIR}/cmake/crlf_text.cmake
+      COMMENT "Writing ${name} (CR LF)"
+      VERBATIM)
+    list(APPEND documents ${to})
+  endwhile()
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+  foreach(name IN LISTS sample_text_files)
+    install(FILES ${PROJECT_BINARY_DIR}/sample/${name} DESTINATION sample)
+  endforeach()
 else()
-  # Same keywords and comments as the Windows sample, with Linux paths. Still
-  # DOS text (CR LF): the settings reader reads DOS text on every platform.
+  # Same keywords and comments as the Windows sample, with Linux paths and
+  # LF line ends.
   install(FILES sample/blurbsmith.cfg.linux.sample DESTINATION . RENAME blurbsmith.cfg.sample)
-  install(FILES README.md DESTINATION .)
+  install(FILES ${manual} DESTINATION . RENAME README)
+  foreach(name IN LISTS sample_text_files)
+    install(FILES sample/data/${name} DESTINATION sample)
+  endforeach()
 
-  # The manual page shows the project version; read it with `man ./blurbsmith.1`.
-  configure_file(man/blurbsmith.1.in ${PROJECT_BINARY_DIR}/blurbsmith.1 @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/blurbsmith.1 DESTINATION .)
+  # The manual page, with the project version; read it with `man ./blurbsmith.1`.
+  set(man_page ${PROJECT_BINARY_DIR}/blurbsmith.1)
+  add_custom_command(OUTPUT ${man_page}
+    COMMAND ${CMAKE_COMMAND} -DIN=${manual} -DOUT=${man_page} -DVERSION=${PROJECT_VERSION}
+            "-DSUMMARY=fill empty FastEcho area descriptions from an echo list"
+            -P ${PROJECT_SOURCE_DIR}/cmake/manual_page.cmake
+    DEPENDS ${manual} ${PROJECT_SOURCE_DIR}/cmake/manual_page.cmake
+    COMMENT "Writing the manual page blurbsmith.1 from doc/manual.txt"
+    VERBATIM)
+  list(APPEND documents ${man_page})
+  install(FILES ${man_page} DESTINATION .)
 endif()
+add_custom_target(documents ALL DEPENDS ${documents})
+# The sample FastEcho file is binary: the same bytes in both packages.
+install(FILES sample/data/fastecho.cfg DESTINATION sample)
 
 set(CPACK_PACKAGE_NAME blurbsmith)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Fills empty area descriptions in FastEcho's configuration file from an echo list")
+set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)

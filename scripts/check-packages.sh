@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Makes both packages with cpack and checks what they hold: the Windows zip
 # from build/windows and the Linux tarball from build/native (scripts/test.sh
-# builds both first). Needs nothing beyond CMake: `cmake -E tar` lists and
-# unpacks zip files too.
+# builds both first). Each package is unpacked and checked by itself: its
+# layout, its documents, its program, and the manual's recipe for trying
+# the program on the bundled sample, run from the unpacked package (the
+# Linux program with an empty environment, blurbsmith.exe under wine).
+# Needs CMake (`cmake -E tar` lists and unpacks zip files too), binutils,
+# groff and wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# Text is compared byte for byte (the sample holds code page 866).
+export LC_ALL=C
 
 # The one place the version is defined.
 version=$(sed -n 's/^project(Blurbsmith VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -13,6 +19,9 @@ version=$(sed -n 's/^project(Blurbsmith VERSION \([0-9.]*\).*/\1/p' CMakeLists.t
 
 scratch=$(mktemp -d /tmp/blurbsmith-packages.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
+
+export WINEDEBUG=-all
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
 failures=0
 check() {  # check DESCRIPTION COMMAND...
@@ -39,8 +48,12 @@ crlf_only() {
 }
 # Every line ends in LF alone, as Linux editors write them.
 lf_only() {
-  [ "$(tr -cd '\r' <"$1" | wc -c)" = 0 ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -gt 0 ]
+  [ "$(tr -cd '\r' <"$1" | wc -c)" = 0 ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -gt 0 ] &&
+    [ "$(tail -c 1 "$1" | wc -l)" = 1 ]
 }
+ascii_only() { [ "$(LC_ALL=C tr -d '\000-\177' <"$1" | wc -c)" = 0 ]; }
+# No line longer than 79 characters, its line end not counted.
+lines_fit() { LC_ALL=C awk '{ sub(/\r$/, "") } length($0) > 79 { bad = 1 } END { exit bad }' "$1"; }
 has_linux_paths() {
   [ "$(grep -cE '^(FASTECHOCFG|LOGFILE|ECHOLIST) +/[^ ]+'$'\r''?$' "$1")" = 3 ] &&
     ! grep -qE '[A-Za-z]:\\|\\' "$1"
@@ -48,23 +61,181 @@ has_linux_paths() {
 has_windows_paths() {
   [ "$(grep -cE '^(FASTECHOCFG|LOGFILE|ECHOLIST) +C:\\' "$1")" = 3 ]
 }
+# The sample's settings name its files relative to their own directory, and
+# show how to switch to the backbone list.
+names_sample_files() {
+  local text
+  text=$(tr -d '\r' <"$1")
+  grep -qx 'FASTECHOCFG  *fastecho.cfg' <<<"$text" && grep -qx 'LOGFILE  *blurbsmith.log' <<<"$text" &&
+    grep -qx 'ECHOLIST  *echos.lst' <<<"$text" && grep -qx ';ECHOLIST  *backbone.na' <<<"$text" &&
+    grep -qx ';ECHOLISTFORMAT  *NA' <<<"$text"
+}
 same_text_as() { tr -d '\r' <"$1" | cmp -s - "$2"; }
+# Whether a file was created, removed or changed under a directory.
+snapshot() {
+  (cd "$1" && find . -printf '%y %m %s %p\n' | LC_ALL=C sort && find . -type f -exec sha256sum {} + | LC_ALL=C sort)
+}
+# The manual page's rendering holds NAME, SYNOPSIS and every section of
+# the manual it is written from (headings underlined with '='), in upper
+# case.
+man_has_sections() {  # man_has_sections PAGE MANUAL
+  local rendered heading headings
+  rendered=$(groff -man -Tutf8 "$1" 2>/dev/null | sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g')
+  mapfile -t headings < <(LC_ALL=C awk 'NR > 1 && /^=+$/ && length($0) == length(prev) { print toupper(prev) } { prev = $0 }' "$2")
+  for heading in NAME SYNOPSIS "${headings[@]}"; do
+    grep -qxF -- "$heading" <<<"$rendered" || { echo "  no section $heading" >&2; return 1; }
+  done
+}
+# Every line of the manual's literal blocks shows in the rendered manual
+# page as it is (backslashes, quotes, dashes and leading dots included).
+man_shows_literal_lines() {  # man_shows_literal_lines PAGE MANUAL
+  local rendered line
+  rendered=$(groff -man -Tutf8 -rLL=200n "$1" 2>/dev/null |
+    sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g; s/^ *//; s/ *$//')
+  while IFS= read -r line; do
+    line=$(sed 's/^ *//; s/ *$//' <<<"$line")
+    grep -qxF -- "$line" <<<"$rendered" || { echo "  not shown as it is: $line" >&2; return 1; }
+  done < <(grep '^    ' "$2")
+}
+renders_without_warnings() {
+  local warnings
+  warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1) && [ -z "$warnings" ] ||
+    { echo "$warnings" | sed 's/^/  /' >&2; return 1; }
+}
+
+# `cmake --install` of a build puts the package's files, and only those,
+# into the prefix: the same bytes, but for blurbsmith.exe, which a strip
+# stamps anew.
+installs_as_packaged() {  # installs_as_packaged BUILD_DIR PACKAGE_DIR
+  local prefix=$scratch/install-${1##*/}
+  cmake --install "$1" --prefix "$prefix" >/dev/null &&
+    diff <(cd "$prefix" && find . | sort) <(cd "$2" && find . | sort) >&2 &&
+    diff -r -x blurbsmith.exe "$prefix" "$2" >&2
+}
+
+# Runs a program: natively with an empty environment, or blurbsmith.exe
+# under wine. Standard output goes to the file OUT, the exit code to the
+# variable `code`. On a loaded machine wine now and then fails to start a
+# program (exit code 1, nothing written); the program never ends with 1 and
+# writes its first line at once, so such a start is tried again (three
+# starts at most).
+run() {  # run OUT PROGRAM ARGUMENTS...
+  local out=$1 program=$2 try
+  shift 2
+  for try in 1 2 3; do
+    code=0
+    case $program in
+      *.exe) "$wine" "$program" "$@" >"$out" 2>>"$scratch/wine-stderr.log" || code=$? ;;
+      *) env -i "$program" "$@" >"$out" 2>&1 || code=$? ;;
+    esac
+    [ "$code" = 1 ] && [ ! -s "$out" ] && [[ $program == *.exe ]] || return 0
+    echo "  (wine did not start the program; try $((try + 1)))" >&2
+  done
+}
+
+# "TAG<TAB>DESCRIPTION" for each area row of a listing, each "Would add"
+# line of a preview, each "Added" tag of a run.
+listed_areas() {
+  LC_ALL=C tr -d '\r' <"$1" | LC_ALL=C sed -n 's/^ *[0-9][0-9]*  *[0-9][0-9]*  \([^ ][^ ]*\) *\(.*\)$/\1\t\2/p'
+}
+would_add() {
+  LC_ALL=C tr -d '\r' <"$1" | LC_ALL=C sed -n 's/^   Would add description for area \([^ ]*\): "\(.*\)"$/\1\t\2/p'
+}
+added_tags() { LC_ALL=C tr -d '\r' <"$1" | LC_ALL=C sed -n 's/^   Added description for area \(.*\)$/\1/p'; }
+count_line() { LC_ALL=C tr -d '\r' <"$1" | LC_ALL=C sed -n "s/^  Description $2 added to \([0-9]*\) areas\$/\1/p"; }
+
+# Every line of the file ENTRIES is a whole line of the file LISTING.
+all_in() {  # all_in LISTING ENTRIES
+  local line
+  while IFS= read -r line; do
+    grep -qxF -- "$line" "$1" || { echo "  not listed: $line" >&2; return 1; }
+  done <"$2"
+}
+# The rows of two listings other than those of the given entries are equal.
+same_rows_besides() {  # same_rows_besides LISTING1 ENTRIES1 LISTING2 ENTRIES2
+  cmp -s <(LC_ALL=C grep -vxF -f "$2" "$1") <(LC_ALL=C grep -vxF -f "$4" "$3")
+}
+
+# The manual's recipe, run from an unpacked package: copy sample/ to a
+# scratch directory, go there, and run the program with -c blurbsmith.cfg:
+# the listing, the preview, the job, the listing again.
+try_sample() {  # try_sample LABEL PACKAGE_DIR PROGRAM
+  local label=$1 package=$2 program=$3
+  local work=$scratch/try-$label out=$scratch/out-$label codes="" step
+  local failures_before=$failures
+  snapshot "$package" >"$out.package-before"
+  cp -R "$package/sample" "$work"
+  cd "$work"
+  for step in list1:-l preview:-n job: list2:-l; do
+    run "$out.${step%%:*}" "$program" -c blurbsmith.cfg ${step#*:}
+    codes+="${codes:+ }$code"
+  done
+  cd "$root"
+  snapshot "$package" >"$out.package-after"
+
+  listed_areas "$out.list1" >"$out.areas1"
+  listed_areas "$out.list2" >"$out.areas2"
+  would_add "$out.preview" >"$out.would"
+  sed 's/\t.*/\t/' "$out.would" >"$out.would-empty"
+  cut -f 1 "$out.would" >"$out.would-tags"
+  added_tags "$out.job" >"$out.added-tags"
+
+  check "$label: -l, -n, the job, -l exit with 0 0 0 0" test "$codes" = "0 0 0 0"
+  check "$label: the first listing shows the sample's areas" test "$(wc -l <"$out.areas1")" -ge 5
+  check "$label: the preview announces descriptions" test -s "$out.would"
+  check "$label: the first listing shows those areas without description" all_in "$out.areas1" "$out.would-empty"
+  check "$label: the job adds exactly the areas the preview announced" cmp -s "$out.would-tags" "$out.added-tags"
+  check "$label: the preview's count is the job's" \
+    test "$(count_line "$out.preview" "would be"):$(count_line "$out.job" was)" = \
+    "$(wc -l <"$out.added-tags"):$(wc -l <"$out.added-tags")"
+  check "$label: the second listing shows the descriptions the preview announced" \
+    all_in "$out.areas2" "$out.would"
+  check "$label: the other areas are listed as before" \
+    same_rows_besides "$out.areas1" "$out.would-empty" "$out.areas2" "$out.would"
+  check "$label: the reserve copy \$FE_CFG\$.QZ\$ beside blurbsmith.cfg is the sample's fastecho.cfg" \
+    cmp -s "$work/\$FE_CFG\$.QZ\$" "$package/sample/fastecho.cfg"
+  check "$label: the log blurbsmith.log tells each description added" \
+    test "$(grep -c '^+ .* Added description for area ' "$work/blurbsmith.log" || true)" = "$(wc -l <"$out.added-tags")"
+  check "$label: nothing was created or changed in the unpacked package" \
+    cmp -s "$out.package-before" "$out.package-after"
+  if ((failures > failures_before)); then
+    for step in list1 preview job list2; do
+      echo "  -- $step:"
+      LC_ALL=C tr -d '\r' <"$out.$step" | sed 's/^/  /'
+    done
+  fi
+}
 
 echo "== Windows package (build/windows)"
 (cd build/windows && cpack) >"$scratch/cpack-windows.log" || { cat "$scratch/cpack-windows.log"; exit 1; }
 zip=$root/build/windows/blurbsmith-$version-win64.zip
 check "blurbsmith-$version-win64.zip made" test -f "$zip"
 cmake -E tar tvf "$zip"
-check "zip holds README.txt, blurbsmith.cfg.sample, blurbsmith.exe, flat" \
-  test "$(members "$zip")" = $'README.txt\nblurbsmith.cfg.sample\nblurbsmith.exe'
+check "zip holds README.txt, blurbsmith.cfg.sample, blurbsmith.exe and sample/, flat" \
+  test "$(members "$zip")" = "$(printf '%s\n' README.txt blurbsmith.cfg.sample blurbsmith.exe \
+    sample/backbone.na sample/blurbsmith.cfg sample/echos.lst sample/fastecho.cfg)"
 win=$scratch/win
 unpack "$zip" "$win"
-check "zip: blurbsmith.exe is the built one" cmp -s "$win/blurbsmith.exe" build/windows/src/blurbsmith.exe
+check "cmake --install build/windows puts the zip's files" installs_as_packaged build/windows "$win"
+check "zip: README.txt is pure ASCII" ascii_only "$win/README.txt"
 check "zip: README.txt has CR LF line ends" crlf_only "$win/README.txt"
-check "zip: README.txt is README.md" same_text_as "$win/README.txt" README.md
+check "zip: README.txt has no line over 79 characters" lines_fit "$win/README.txt"
+check "zip: README.txt is the manual doc/manual.txt" same_text_as "$win/README.txt" doc/manual.txt
 check "zip: blurbsmith.cfg.sample is the Windows sample" cmp -s "$win/blurbsmith.cfg.sample" sample/blurbsmith.cfg.sample
 check "zip: blurbsmith.cfg.sample has Windows paths" has_windows_paths "$win/blurbsmith.cfg.sample"
 check "zip: blurbsmith.cfg.sample has CR LF line ends" crlf_only "$win/blurbsmith.cfg.sample"
+for name in blurbsmith.cfg echos.lst backbone.na; do
+  check "zip: sample/$name has CR LF line ends" crlf_only "$win/sample/$name"
+  check "zip: sample/$name is the sample's" same_text_as "$win/sample/$name" "sample/data/$name"
+done
+check "zip: sample/fastecho.cfg is the sample's" cmp -s "$win/sample/fastecho.cfg" sample/data/fastecho.cfg
+check "zip: sample/blurbsmith.cfg names the sample's files and the backbone list" \
+  names_sample_files "$win/sample/blurbsmith.cfg"
+run "$scratch/version-win" "$win/blurbsmith.exe" --version
+check "zip: blurbsmith.exe runs under wine and is version $version (line end CR LF)" \
+  test "$code:$(cat -v "$scratch/version-win")" = "0:Blurbsmith $version^M"
+try_sample zip "$win" "$win/blurbsmith.exe"
+check "zip: the program's console lines end in CR LF" crlf_only "$scratch/out-zip.job"
 
 echo "== Linux package (build/native)"
 (cd build/native && cpack) >"$scratch/cpack-native.log" || { cat "$scratch/cpack-native.log"; exit 1; }
@@ -72,35 +243,59 @@ top=blurbsmith-$version-linux-x86_64
 tgz=$root/build/native/$top.tar.gz
 check "$top.tar.gz made" test -f "$tgz"
 cmake -E tar tvf "$tgz"
-check "tarball holds one top directory with README.md, blurbsmith, blurbsmith.1, blurbsmith.cfg.sample" \
-  test "$(members "$tgz")" = "$top/README.md"$'\n'"$top/blurbsmith"$'\n'"$top/blurbsmith.1"$'\n'"$top/blurbsmith.cfg.sample"
+check "tarball holds one top directory with README, blurbsmith, blurbsmith.1, blurbsmith.cfg.sample and sample/" \
+  test "$(members "$tgz")" = "$(printf "$top/%s\n" README blurbsmith blurbsmith.1 blurbsmith.cfg.sample \
+    sample/backbone.na sample/blurbsmith.cfg sample/echos.lst sample/fastecho.cfg)"
 lin=$scratch/lin
 unpack "$tgz" "$lin"
 dir=$lin/$top
-check "tarball: blurbsmith is the built one" cmp -s "$dir/blurbsmith" build/native/src/blurbsmith
-check "tarball: blurbsmith is executable" test -x "$dir/blurbsmith"
-check "tarball: README.md is README.md" cmp -s "$dir/README.md" README.md
-check "tarball: blurbsmith.cfg.sample is the Linux sample" cmp -s "$dir/blurbsmith.cfg.sample" sample/blurbsmith.cfg.linux.sample
-check "tarball: blurbsmith.cfg.sample has Linux paths" has_linux_paths "$dir/blurbsmith.cfg.sample"
-check "tarball: blurbsmith.cfg.sample has Linux line ends" lf_only "$dir/blurbsmith.cfg.sample"
+check "cmake --install build/native puts the tarball's files" installs_as_packaged build/native "$dir"
+check "tarball: README is pure ASCII" ascii_only "$dir/README"
+check "tarball: README has LF line ends" lf_only "$dir/README"
+check "tarball: README has no line over 79 characters" lines_fit "$dir/README"
+check "tarball: README is the zip's README.txt" same_text_as "$win/README.txt" "$dir/README"
+check "tarball: README is the manual doc/manual.txt" cmp -s "$dir/README" doc/manual.txt
 check "tarball: blurbsmith.1 is a manual page of version $version" \
   grep -q "^\.TH BLURBSMITH 1 .*\"Blurbsmith $version\"" "$dir/blurbsmith.1"
 check "tarball: blurbsmith.1 has no unfilled @VARIABLE@" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$dir/blurbsmith.1"
+check "tarball: groff renders blurbsmith.1 without warnings" renders_without_warnings "$dir/blurbsmith.1"
+check "tarball: blurbsmith.1 shows NAME, SYNOPSIS and every section of README" \
+  man_has_sections "$dir/blurbsmith.1" "$dir/README"
+check "tarball: blurbsmith.1 shows README's literal blocks as they are" \
+  man_shows_literal_lines "$dir/blurbsmith.1" "$dir/README"
+check "tarball: blurbsmith is executable" test -x "$dir/blurbsmith"
+check "tarball: blurbsmith is linked statically (no dynamic section)" \
+  bash -c 'LC_ALL=C readelf -d "$1" | grep -q "There is no dynamic section"' _ "$dir/blurbsmith"
+check "tarball: blurbsmith is stripped (no .symtab)" \
+  bash -c 'LC_ALL=C readelf -S "$1" >/dev/null && ! LC_ALL=C readelf -S "$1" | grep -q "\.symtab"' _ "$dir/blurbsmith"
+echo "     blurbsmith: $(wc -c <"$dir/blurbsmith") bytes"
+run "$scratch/version-lin" "$dir/blurbsmith" --version
+check "tarball: blurbsmith runs with an empty environment and is version $version" \
+  test "$code:$(cat "$scratch/version-lin")" = "0:Blurbsmith $version"
+check "tarball: blurbsmith.cfg.sample is the Linux sample" cmp -s "$dir/blurbsmith.cfg.sample" sample/blurbsmith.cfg.linux.sample
+check "tarball: blurbsmith.cfg.sample has Linux paths" has_linux_paths "$dir/blurbsmith.cfg.sample"
+check "tarball: blurbsmith.cfg.sample has Linux line ends" lf_only "$dir/blurbsmith.cfg.sample"
+for name in blurbsmith.cfg echos.lst backbone.na; do
+  check "tarball: sample/$name has LF line ends" lf_only "$dir/sample/$name"
+  check "tarball: sample/$name is the zip's, with LF" same_text_as "$win/sample/$name" "$dir/sample/$name"
+done
+check "tarball: sample/fastecho.cfg is the zip's" cmp -s "$dir/sample/fastecho.cfg" "$win/sample/fastecho.cfg"
+try_sample tarball "$dir" "$dir/blurbsmith"
 
-# The packaged program, run in its unpacked directory with the packaged
-# sample as its settings (its paths moved under a directory that does not
-# exist): it shows the package's version, reads the sample without an error,
-# takes the LOGFILE path whole, and stops where the log cannot be created.
-sed "s|/home/fido/|$scratch/none/|" "$dir/blurbsmith.cfg.sample" >"$dir/blurbsmith.cfg"
-set +e
-(cd "$scratch" && "$dir/blurbsmith") >"$scratch/console.txt"
-code=$?
-set -e
+# The packaged program, run in a copy of its unpacked directory with the
+# packaged sample settings as its settings (their paths moved under a
+# directory that does not exist): it reads them without an error, takes the
+# LOGFILE path whole, and stops where the log cannot be created.
+cp -R "$dir" "$scratch/installed"
+sed "s|/home/fido/|$scratch/none/|" "$dir/blurbsmith.cfg.sample" >"$scratch/installed/blurbsmith.cfg"
+cd "$scratch"
+run "$scratch/console.txt" "$scratch/installed/blurbsmith"
+cd "$root"
 expected=$'\n'"Blurbsmith ver $version started:"$'\n  Preparing...\n'
-expected+="  Reading \"$dir/blurbsmith.cfg\"..."$'\n'
+expected+="  Reading \"$scratch/installed/blurbsmith.cfg\"..."$'\n'
 expected+="  Opening log ($scratch/none/log/blurbsmith.log.."$'\n'
 expected+="Error: Can't create file \"$scratch/none/log/blurbsmith.log\""$'\n\n'
-check "packaged blurbsmith reads the packaged sample (exit 255 at the log)" \
+check "tarball: blurbsmith reads its blurbsmith.cfg.sample without an error (exit 255 at the log)" \
   test "$code:$(cat -v "$scratch/console.txt")" = "255:$(printf '%s' "$expected" | cat -v)"
 
 if ((failures)); then

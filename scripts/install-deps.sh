@@ -28,7 +28,8 @@ install_missing \
   g++-mingw-w64-x86-64-posix wine64 \
   clang e2fsprogs \
   time locales \
-  strace
+  strace \
+  groff-base
 
 # The sanitizer and fuzzer runtimes belong to the clang that is installed,
 # whichever version the distribution calls clang.

@@ -1,39 +1,42 @@
 #!/usr/bin/env bash
-# Runs Blurbsmith's whole job on the bundled sample in a scratch directory:
-# the program in its own directory with its settings file, the FastEcho
-# configuration file and the echo list in the current directory.
+# Runs Blurbsmith on the sample node the packages ship (sample/data), as the
+# manual tells a sysop to try it: the sample copied to a scratch directory,
+# and the program run there with -c blurbsmith.cfg: the listing, the
+# preview, the job and the listing again, then the log.
 # On a fresh Debian machine it installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset native >/dev/null
-cmake --build --preset native --target blurbsmith make_fixture >/dev/null
+cmake --build --preset native --target blurbsmith >/dev/null
+exe=$PWD/build/native/src/blurbsmith
 
 scratch=$(mktemp -d /tmp/blurbsmith-sample.XXXXXX)
-mkdir -p "$scratch/prog" "$scratch/work"
-cp build/native/src/blurbsmith "$scratch/prog/"
-cp sample/blurbsmith.cfg "$scratch/prog/blurbsmith.cfg"
-build/native/tools/make_fixture sample "$scratch/work"
+cp sample/data/* "$scratch/"
 
-# The sample's echo list has Russian text in code page 866, as FidoNet uses it.
+# The sample's lists have Russian text in code page 866, as FidoNet uses it.
 show_cp866() { iconv -f CP866 -t UTF-8 2>/dev/null || cat; }
 
-cd "$scratch/work"
+cd "$scratch"
 echo "== Scratch directory: $scratch"
-echo "== Settings ($scratch/prog/blurbsmith.cfg):"
-cat "$scratch/prog/blurbsmith.cfg"
+echo "== Settings (blurbsmith.cfg):"
+cat blurbsmith.cfg
 echo "== Echo list (echos.lst):"
-show_cp866 < echos.lst
-echo "== Areas before:"
-"$OLDPWD/build/native/tools/make_fixture" show fastecho.cfg | show_cp866
-echo "== Run (console output):"
+show_cp866 <echos.lst
+echo "== Areas before: blurbsmith -c blurbsmith.cfg -l"
+"$exe" -c blurbsmith.cfg -l
+echo "== Preview: blurbsmith -c blurbsmith.cfg -n"
+"$exe" -c blurbsmith.cfg -n
+echo "== The job: blurbsmith -c blurbsmith.cfg"
 set +e
-"$scratch/prog/blurbsmith"
+"$exe" -c blurbsmith.cfg
 code=$?
 set -e
 echo "== Exit code: $code"
-echo "== Areas after:"
-"$OLDPWD/build/native/tools/make_fixture" show fastecho.cfg | show_cp866
+echo "== Areas after: blurbsmith -c blurbsmith.cfg -l"
+"$exe" -c blurbsmith.cfg -l
 echo "== Log (blurbsmith.log):"
-show_cp866 < blurbsmith.log
+show_cp866 <blurbsmith.log
+echo "== Files now: reserve copy \$FE_CFG\$.QZ\$ beside blurbsmith.cfg"
+ls -l

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -124,9 +125,38 @@ bool ExecutablePath(std::string* path);
 void ConsoleWrite(const char* bytes, std::size_t count);
 using ConsoleHook = void (*)(const char* bytes, std::size_t count);
 void SetConsoleHook(ConsoleHook hook);
-// True when the user's terminal expects UTF-8 (POSIX: the locale's
-// character set); false on Windows, whose console shows the OEM code page.
+// True when the user's terminal expects UTF-8 (POSIX: the locale the
+// environment names, by LocaleNamesUtf8); false on Windows, whose console
+// shows the OEM code page.
 bool ConsoleUsesUtf8();
+
+// Whether the locale that LC_ALL, LC_CTYPE and LANG name (each null when
+// unset) has the character set UTF-8: the first of them that is set and not
+// empty counts, and its code set, after the '.' and before any '@', must be
+// "UTF-8" or "utf8" in any case ("C.UTF-8", "ru_RU.utf8@euro"). Decided from
+// the names alone: a statically linked program has no locale files to ask.
+constexpr bool LocaleNamesUtf8(const char* lcAll, const char* lcCtype, const char* lang) {
+  std::string_view name;
+  for (const char* value : {lcAll, lcCtype, lang}) {
+    if (value && *value) {
+      name = value;
+      break;
+    }
+  }
+  name = name.substr(0, name.find('@'));  // language[_territory][.codeset][@modifier]
+  const std::size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view codeSet = name.substr(dot + 1);
+  auto equalsFolded = [](std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
+      if (c != lower[i]) return false;
+    }
+    return true;
+  };
+  return equalsFolded(codeSet, "utf-8") || equalsFolded(codeSet, "utf8");
+}
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

@@ -2,7 +2,6 @@
 // emulated with advisory locks: flock belongs to the open file description,
 // so it lives exactly as long as the handle, like a Windows share mode.
 #include <fcntl.h>
-#include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <clocale>
 #include <csignal>
-#include <cstring>
 #include <cstdlib>
 #include <ctime>
 
@@ -347,11 +344,9 @@ void ConsoleWrite(const char* bytes, std::size_t count) {
 }
 
 bool ConsoleUsesUtf8() {
-  // Asked only here: the program's own text handling consults no locale.
-  if (!std::setlocale(LC_CTYPE, "")) return false;
-  const bool utf8 = std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
-  std::setlocale(LC_CTYPE, "C");
-  return utf8;
+  // Read from the environment, not through setlocale: the statically linked
+  // C library would need locale files at run time to answer.
+  return LocaleNamesUtf8(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
 }
 
 LocalDateTime LocalNow() {
