@@ -33,10 +33,11 @@
 # every case, or the benchmark stops.
 #
 # Usage: scripts/benchmark.sh      (RUNS=N scripts/benchmark.sh for N runs)
-# It builds the native Release program into build/bench and the Windows
-# Release program into build/bench-windows. It runs wine in WINEPREFIX (wine's
-# default when unset) with a wine server of its own for the whole run. On a
-# fresh Debian machine it installs what it needs first.
+# It builds the native Release program (linked statically, as shipped) into
+# build/bench and the Windows Release program into build/bench-windows. It
+# runs wine in WINEPREFIX (wine's default when unset) with a wine server of
+# its own for the whole run. On a fresh Debian machine it installs what it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,7 +49,7 @@ open_lines=10
 export LC_ALL=C WINEDEBUG=-all
 
 scripts/install-deps.sh
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBLURBSMITH_STATIC=ON >/dev/null
 cmake --build build/bench --target blurbsmith make_fixture >/dev/null
 cmake -S . -B build/bench-windows -G Ninja -DCMAKE_BUILD_TYPE=Release -DBLURBSMITH_TESTS=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" >/dev/null
