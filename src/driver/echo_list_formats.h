@@ -135,6 +135,22 @@ bool Quick(std::string_view line, Look look) {
 
 inline bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
+// The last step of the NA and FIDOCONFIG quick looks: the key's length of
+// tag at `p`, then a blank or tab.
+template <bool kUtf8>
+bool MayBeTagThenBlank(std::string_view line, const char* p, const KeyProbe& key, const char** seen) {
+  const char* const end = line.data() + line.size();
+  const std::size_t n = key.size();
+  if (static_cast<std::size_t>(end - p) <= n) return false;
+  if (kUtf8 && NonAsciiAt(p + n, end, false)) {
+    *seen = p + n;  // the tag goes on, converted or not, unless the line is cut there
+    return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
+  }
+  *seen = p + n + 1;
+  if (!IsBlankOrTab(p[n])) return false;
+  return key.Matches(p);
+}
+
 // ---- FASTECHO: [HOLD|DOWN],TAG,Description[,more fields] ----
 
 inline bool StartsWithHoldOrDown(std::string_view line) {
@@ -260,15 +276,7 @@ bool MayGiveNa(std::string_view line, const KeyProbe& key) {
     if (p == end || *p == ';') return false;
     // The tag, then a blank or tab before the description: a line that ends
     // after the tag describes nothing.
-    const std::size_t n = key.size();
-    if (static_cast<std::size_t>(end - p) <= n) return false;
-    if (kUtf8 && NonAsciiAt(p + n, end, false)) {
-      *seen = p + n;  // the tag goes on, converted or not, unless the line is cut there
-      return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
-    }
-    *seen = p + n + 1;
-    if (!IsBlankOrTab(p[n])) return false;
-    return key.Matches(p);
+    return MayBeTagThenBlank<kUtf8>(line, p, key, seen);
   });
 }
 
@@ -349,16 +357,8 @@ bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
     while (p != end && IsBlankOrTab(*p)) ++p;
     // The tag, then a blank before the path: an entry without one gives
     // nothing.
-    const std::size_t n = key.size();
     *seen = p + (p != end);
-    if (static_cast<std::size_t>(end - p) <= n) return false;
-    if (kUtf8 && NonAsciiAt(p + n, end, false)) {
-      *seen = p + n;  // the tag goes on, converted or not, unless the line is cut there
-      return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
-    }
-    *seen = p + n + 1;
-    if (!IsBlankOrTab(p[n])) return false;
-    return key.Matches(p);
+    return MayBeTagThenBlank<kUtf8>(line, p, key, seen);
   });
 }
 
