@@ -16,8 +16,11 @@
 // its length never changes; the header and everything before the first area
 // record never change; only the 52-byte descriptions of whole area records
 // can change; and whenever the file changed, the reserve copy holds the file
-// as it was. It also checks the file against a reference pass (which records
-// get which description) and the count of descriptions written.
+// as it was. A reserve copy from an earlier run stands in the installation
+// directory before each run: a run that writes nothing must leave it as it
+// is, and no run leaves its temporary copy behind. It also checks the file
+// against a reference pass (which records get which description) and the
+// count of descriptions written.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -117,6 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::string logPath = (dir / "blurbsmith.log").string();
   static const std::string programDir = dir.string() + platform::kDirSeparator;
   static const std::string reservePath = programDir + kReserveCopyName;
+  static const std::string temporaryPath = programDir + kTemporaryReserveCopyName;
+  static const std::string earlierCopy = "the reserve copy an earlier run left";
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::uint8_t flags = data[0];
@@ -130,7 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzref::WriteBytes(echoPath, echoList);
   std::error_code ec;
   std::filesystem::remove(logPath, ec);
-  std::filesystem::remove(reservePath, ec);  // a copy from an earlier input proves nothing
+  // An earlier run's reserve copy, which a run that writes nothing keeps.
+  fuzzref::WriteBytes(reservePath, earlierCopy);
+  std::filesystem::remove(temporaryPath, ec);
 
   trap.Clear();
   int exitCode = 0;
@@ -138,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     RunState run;
     run.programDir = programDir;
+    run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
     run.settings.logFilePath = logPath;
     run.settings.echoListPath = echoPath;
@@ -176,10 +184,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // No failure can stop a run on these files, and the outcome is exactly
   // the reference one.
   fuzzref::Check(exitCode == -1, "the pass ended the process");
-  fuzzref::Check(haveReserve && reserve == original, "the reserve copy differs from the file");
+  fuzzref::Check(!std::filesystem::exists(temporaryPath, ec),
+                 "the temporary reserve copy was left behind");
   std::uint32_t expectedAdded = 0;
   const std::string expected = ReferencePass(original, echoList, force, upcaseFirst, &expectedAdded);
   fuzzref::Check(after == expected, "the file differs from the reference pass");
   fuzzref::Check(added == expectedAdded, "AddedCount differs from the reference pass");
+  // The reserve copy holds the file as it was before the last run that wrote.
+  fuzzref::Check(haveReserve && reserve == (expectedAdded > 0 ? original : earlierCopy),
+                 expectedAdded > 0 ? "the reserve copy differs from the file as it was"
+                                   : "a run that wrote nothing replaced the earlier reserve copy");
   return 0;
 }
