@@ -2,7 +2,9 @@
 // configuration file and an arbitrary echo list.
 //
 // Input layout:
-//   byte 0      flags: bit 0 FORCEDESC, bit 1 UPCASEFIRSTDESCCHAR, bit 2 short header
+//   byte 0      flags: bit 0 FORCEDESC, bit 1 UPCASEFIRSTDESCCHAR, bit 2 short header,
+//               bits 3-4 CODEPAGE (0 866, 1 437, 2 850, 3 866), bits 5-6
+//               ECHOLISTENCODING (0 AUTO, 1 UTF-8, 2 CODEPAGE, 3 AUTO)
 //   bytes 1-2   length L of the FastEcho part (little-endian; cut to what is there)
 //   L bytes     the FastEcho part
 //   the rest    the echo list
@@ -16,8 +18,12 @@
 // its length never changes; the header and everything before the first area
 // record never change; only the 52-byte descriptions of whole area records
 // can change; and whenever the file changed, the reserve copy holds the file
-// as it was. It also checks the file against a reference pass (which records
-// get which description) and the count of descriptions written.
+// as it was. A reserve copy from an earlier run stands in the installation
+// directory before each run: a run that writes nothing must leave it as it
+// is, and no run leaves its temporary copy behind. It also checks the file
+// against a reference pass (which records get which description, looked up
+// in the FASTECHO list as fuzz_common.h reads it, the first letter
+// upper-cased in the code page) and the count of descriptions written.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -71,11 +77,13 @@ bool InDescription(const Layout& l, std::uint64_t i, std::uint64_t fileSize) {
 
 // The file as the pass should leave it, and the count it should report.
 std::string ReferencePass(const std::string& original, const std::string& echoList, bool force,
-                          bool upcaseFirst, std::uint32_t* added) {
+                          bool upcaseFirst, EchoListEncoding encoding, const CodePage& codePage,
+                          std::uint32_t* added) {
   std::string result = original;
   *added = 0;
   const Layout l = LayoutOf(original);
   if (!l.Walks()) return result;
+  const fuzzref::ListReading list = fuzzref::ReadList(echoList, encoding, codePage);
   for (std::uint64_t start = l.firstArea; start + l.recordSize <= original.size();
        start += l.recordSize) {
     const char* record = original.data() + start;
@@ -83,9 +91,10 @@ std::string ReferencePass(const std::string& original, const std::string& echoLi
     if (record[kDescriptionOffset] != 0 && !force) continue;
     std::string_view tag(record, 52);
     tag = tag.substr(0, std::min<std::size_t>(tag.find('\0'), 52));
-    std::string description = fuzzref::LookupDescription(echoList, tag);
+    std::string description = fuzzref::LookupDescription(list, EchoListFormat::FastEcho, codePage, tag);
     if (description[0] == 0) continue;
-    if (upcaseFirst) description[0] = static_cast<char>(fuzzref::Upper(static_cast<unsigned char>(description[0])));
+    if (upcaseFirst)
+      description[0] = static_cast<char>(codePage.UpCaseTable()[static_cast<unsigned char>(description[0])]);
     result.replace(start + kDescriptionOffset, 52, description);
     ++*added;
   }
@@ -117,11 +126,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const std::string logPath = (dir / "blurbsmith.log").string();
   static const std::string programDir = dir.string() + platform::kDirSeparator;
   static const std::string reservePath = programDir + kReserveCopyName;
+  static const std::string temporaryPath = programDir + kTemporaryReserveCopyName;
+  static const std::string earlierCopy = "the reserve copy an earlier run left";
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::uint8_t flags = data[0];
   const bool force = flags & 1;
   const bool upcaseFirst = flags & 2;
+  constexpr int kCodePages[] = {866, 437, 850, 866};
+  constexpr EchoListEncoding kEncodings[] = {EchoListEncoding::Auto, EchoListEncoding::Utf8,
+                                             EchoListEncoding::CodePage, EchoListEncoding::Auto};
+  const CodePage* const codePage = CodePage::Find(kCodePages[flags >> 3 & 3]);
+  fuzzref::Check(codePage != nullptr, "a code page is missing");
+  const EchoListEncoding encoding = kEncodings[flags >> 5 & 3];
   const std::size_t partLength = std::min<std::size_t>(data[1] | data[2] << 8, size - 3);
   const std::string original = FastEchoFile(input.substr(3, partLength), flags & 4);
   const std::string echoList(input.substr(3 + partLength));
@@ -130,7 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzref::WriteBytes(echoPath, echoList);
   std::error_code ec;
   std::filesystem::remove(logPath, ec);
-  std::filesystem::remove(reservePath, ec);  // a copy from an earlier input proves nothing
+  // An earlier run's reserve copy, which a run that writes nothing keeps.
+  fuzzref::WriteBytes(reservePath, earlierCopy);
+  std::filesystem::remove(temporaryPath, ec);
 
   trap.Clear();
   int exitCode = 0;
@@ -138,12 +157,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     RunState run;
     run.programDir = programDir;
+    run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
     run.settings.logFilePath = logPath;
     run.settings.echoListPath = echoPath;
     run.settings.forceDesc = force;
     run.settings.upcaseFirstDescChar = upcaseFirst;
-    run.echoList.Bind(run.settings.echoListPath);
+    run.settings.codePage = codePage->Number();
+    run.settings.echoListEncoding = encoding;
+    run.codePage = codePage;
+    run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat, encoding, *codePage);
     exitCode = trap.Run([&] {
       run.log = LogWriter::Init(run.settings.logFilePath, true);
       DescribeAreas(run);
@@ -176,10 +199,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // No failure can stop a run on these files, and the outcome is exactly
   // the reference one.
   fuzzref::Check(exitCode == -1, "the pass ended the process");
-  fuzzref::Check(haveReserve && reserve == original, "the reserve copy differs from the file");
+  fuzzref::Check(!std::filesystem::exists(temporaryPath, ec),
+                 "the temporary reserve copy was left behind");
   std::uint32_t expectedAdded = 0;
-  const std::string expected = ReferencePass(original, echoList, force, upcaseFirst, &expectedAdded);
+  const std::string expected =
+      ReferencePass(original, echoList, force, upcaseFirst, encoding, *codePage, &expectedAdded);
   fuzzref::Check(after == expected, "the file differs from the reference pass");
   fuzzref::Check(added == expectedAdded, "AddedCount differs from the reference pass");
+  // The reserve copy holds the file as it was before the last run that wrote.
+  fuzzref::Check(haveReserve && reserve == (expectedAdded > 0 ? original : earlierCopy),
+                 expectedAdded > 0 ? "the reserve copy differs from the file as it was"
+                                   : "a run that wrote nothing replaced the earlier reserve copy");
   return 0;
 }

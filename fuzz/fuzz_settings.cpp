@@ -3,12 +3,17 @@
 // The input is the whole settings file. The reader must read every such file
 // to its end without ending the process (the file always opens and reads),
 // and what it stores, counts and reports must equal what a plain reading of
-// the keyword file rules gives: the five settings, ErrorCount, the last line
-// number and every warning line on the console.
+// the keyword file rules gives: every setting, ErrorCount, the last line
+// number and every warning line on the console. The reference reads the
+// text as every text file is read (fuzz_common.h: a byte-order mark first
+// is no part of the first line, CR LF, a lone CR and a lone LF each end a
+// line, Ctrl-Z ends the text, 255-character lines).
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "fuzz_common.h"
 #include "settings/program_settings.h"
@@ -34,22 +39,31 @@ void Warn(Expected& e, const std::string& fileName, std::int32_t line, const std
   e.console += Cut("Warning: " + text) + "\r\n";
 }
 
-void Switch(Expected& e, bool& setting, std::string_view value, const char* message,
+// A setting that takes one of a few words, in any case: a value that is
+// none of them is a counted error and leaves the setting as it was.
+template <typename Value>
+void Choose(Expected& e, Value& setting, std::string_view value,
+            std::initializer_list<std::pair<const char*, Value>> choices, const char* message,
             const std::string& fileName) {
   const std::string upper = fuzzref::Upper(value);
-  if (upper == "YES") {
-    setting = true;
-  } else if (upper == "NO") {
-    setting = false;
-  } else {
-    ++e.errorCount;
-    Warn(e, fileName, e.lineNumber, message);
+  for (const auto& [word, meaning] : choices) {
+    if (upper == word) {
+      setting = meaning;
+      return;
+    }
   }
+  ++e.errorCount;
+  Warn(e, fileName, e.lineNumber, message);
+}
+
+void Switch(Expected& e, bool& setting, std::string_view value, const char* message,
+            const std::string& fileName) {
+  Choose<bool>(e, setting, value, {{"YES", true}, {"NO", false}}, message, fileName);
 }
 
 Expected ReadReference(std::string_view bytes, const std::string& fileName) {
   Expected e;
-  for (const fuzzref::DosLine& raw : fuzzref::DosLinesWithCuts(bytes)) {
+  for (const fuzzref::TextLine& raw : fuzzref::TextLines(bytes)) {
     ++e.lineNumber;
     const std::string_view line = fuzzref::Trim(raw.text);
     if (line.empty() || line.front() == ';') continue;
@@ -86,13 +100,20 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
     } else if (keyword == "UPCASEFIRSTDESCCHAR") {
       Switch(e, s.upcaseFirstDescChar, value, "Wrong value of UpcaseFirstDescChar", fileName);
     } else if (keyword == "ECHOLISTFORMAT") {
-      const std::string upper = fuzzref::Upper(value);
-      if (upper == "FASTECHO" || upper == "NA") {
-        s.echoListFormat = upper == "NA" ? EchoListFormat::Na : EchoListFormat::FastEcho;
-      } else {
-        ++e.errorCount;
-        Warn(e, fileName, e.lineNumber, "Wrong value of EchoListFormat (FASTECHO or NA)");
-      }
+      Choose<EchoListFormat>(e, s.echoListFormat, value,
+                             {{"FASTECHO", EchoListFormat::FastEcho},
+                              {"NA", EchoListFormat::Na},
+                              {"FIDOCONFIG", EchoListFormat::FidoConfig}},
+                             "Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)", fileName);
+    } else if (keyword == "CODEPAGE") {
+      Choose<int>(e, s.codePage, value, {{"866", 866}, {"437", 437}, {"850", 850}},
+                  "Wrong value of CodePage (866, 437 or 850)", fileName);
+    } else if (keyword == "ECHOLISTENCODING") {
+      Choose<EchoListEncoding>(e, s.echoListEncoding, value,
+                               {{"AUTO", EchoListEncoding::Auto},
+                                {"UTF-8", EchoListEncoding::Utf8},
+                                {"CODEPAGE", EchoListEncoding::CodePage}},
+                               "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)", fileName);
     } else {
       ++e.errorCount;
       Warn(e, fileName, e.lineNumber, "Unknown keyword \"" + keyword + "\"");
@@ -138,6 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  "ECHOLISTFORMAT differs from the reference");
   fuzzref::Check(settings.upcaseFirstDescChar == e.settings.upcaseFirstDescChar,
                  "UPCASEFIRSTDESCCHAR differs from the reference");
+  fuzzref::Check(settings.codePage == e.settings.codePage, "CODEPAGE differs from the reference");
+  fuzzref::Check(settings.echoListEncoding == e.settings.echoListEncoding,
+                 "ECHOLISTENCODING differs from the reference");
   fuzzref::Check(trap.Console() == e.console, "console warnings differ from the reference");
   return 0;
 }
