@@ -356,8 +356,10 @@ bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
     p += 9;
     while (p != end && IsBlankOrTab(*p)) ++p;
     // The tag, then a blank before the path: an entry without one gives
-    // nothing.
+    // nothing. A quoted tag is a word up to its closing quote, whatever
+    // follows: the full rule looks at it.
     *seen = p + (p != end);
+    if (p != end && *p == '"') return true;
     return MayBeTagThenBlank<kUtf8>(line, p, key, seen);
   });
 }

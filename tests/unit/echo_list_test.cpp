@@ -445,11 +445,13 @@ TEST_F(EchoListTest, FidoConfigLines) {
       {"the path is no option", "EchoArea A -d -d Desc\n", "A", "Desc"},
       {"another tag", "EchoArea AB /p -d Other\n", "A", ""},
       {"cut to 52", "EchoArea A /p -d \"" + std::string(60, 'x') + "\"\n", "A", std::string(52, 'x')},
+      {"a quoted tag ends at its quote", "EchoArea \"A\"x p -d desc\r\n", "\"A\"", "desc"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteList(c.content, EchoListFormat::FidoConfig);
     EXPECT_EQ(Lookup(c.tag), Field(c.description));
+    EXPECT_EQ(Lookup(c.tag), Field(c.description)) << "the second lookup, once the list showed an entry";
   }
 }
 
