@@ -177,11 +177,8 @@ namespace {
 // without creating or writing anything.
 void ForeseeTheRun(RunState& run, const ShortString& cfgPath) {
   if (!ReserveCopy(run.installationDir).CouldMake(cfgPath)) StopRun(run, "Can't make reserve copy");
-  platform::FileHandle handle;
-  if (platform::OpenFile(cfgPath.CStr().c_str(), kFastEchoOpenMode.access, kFastEchoOpenMode.sharing,
-                         platform::Creation::OpenExisting, platform::Target::DiskFile, &handle) != 0)
+  if (!CanOpen(cfgPath, kFastEchoOpenMode.access, kFastEchoOpenMode.sharing, platform::Target::DiskFile))
     StopRun(run, ShortString("Can't open ") + cfgPath);
-  platform::CloseFile(handle);  // opened to see; nothing was written
 }
 
 }  // namespace

@@ -94,18 +94,13 @@ void ReadSettings(RunState& run) {
 // The preview writes no log, but stops where the run could not open or
 // create it, as far as that can be told without creating anything.
 void ForeseeTheLog(const ShortString& path) {
-  const std::string name = path.CStr();
   bool usable;
   if (FileExists(path)) {
-    platform::FileHandle handle;
-    usable = platform::OpenFile(name.c_str(), platform::Access::ReadWrite,
-                                platform::Sharing::ReadWrite, platform::Creation::OpenExisting,
-                                platform::Target::AnyFile, &handle) == 0;
-    if (usable) platform::CloseFile(handle);  // opened to see; nothing was written
+    usable = CanOpen(path, platform::Access::ReadWrite, platform::Sharing::ReadWrite, platform::Target::AnyFile);
   } else {
     // The directory as the operating system reads the path (Windows takes
     // '/' too); a directory that cannot be resolved does not exist.
-    const std::string full = platform::FullPathName(name.c_str());
+    const std::string full = platform::FullPathName(path.CStr().c_str());
     usable = !full.empty() &&
              platform::DirectoryWritable(full.substr(0, full.find_last_of(platform::kDirSeparator) + 1).c_str());
   }

@@ -35,15 +35,10 @@ bool ReserveCopy::Make(const ShortString& source) {
 
 bool ReserveCopy::CouldMake(const ShortString& source) const {
   if (!PlaceIsFree(source, path_, temporaryPath_) || SameFile(source, temporaryPath_)) return false;
-  if (!platform::DirectoryWritable(ExtractDir(temporaryPath_).CStr().c_str())) return false;
+  if (!platform::DirectoryWritable(directory_.CStr().c_str())) return false;
   // The copy reads its source exclusively: another program that holds the
   // FastEcho file open stops it.
-  platform::FileHandle handle;
-  if (platform::OpenFile(source.CStr().c_str(), platform::Access::Read, platform::Sharing::None,
-                         platform::Creation::OpenExisting, platform::Target::DiskFile, &handle) != 0)
-    return false;
-  platform::CloseFile(handle);
-  return true;
+  return CanOpen(source, platform::Access::Read, platform::Sharing::None, platform::Target::DiskFile);
 }
 
 namespace {

@@ -23,7 +23,9 @@ class ReserveCopy {
  public:
   // `directory` ends in a separator, or is empty for the current directory.
   explicit ReserveCopy(const ShortString& directory)
-      : path_(directory + kReserveCopyName), temporaryPath_(directory + kTemporaryReserveCopyName) {}
+      : directory_(directory),
+        path_(directory + kReserveCopyName),
+        temporaryPath_(directory + kTemporaryReserveCopyName) {}
   ReserveCopy(const ReserveCopy&) = delete;
   ReserveCopy& operator=(const ReserveCopy&) = delete;
 
@@ -51,6 +53,7 @@ class ReserveCopy {
   void Discard();
 
  private:
+  ShortString directory_;
   ShortString path_;
   ShortString temporaryPath_;
   ShortString source_;

@@ -112,15 +112,19 @@ bool CopyFile(const ShortString& source, const ShortString& destination) {
   return true;
 }
 
-bool CanReplace(const ShortString& path) {
-  if (!FileExists(path)) return true;
+bool CanOpen(const ShortString& path, platform::Access access, platform::Sharing sharing,
+             platform::Target target) {
   platform::FileHandle handle;
-  if (platform::OpenFile(path.CStr().c_str(), platform::Access::Write, platform::Sharing::ReadWrite,
-                         platform::Creation::OpenExisting, platform::Target::DiskFile,
-                         &handle) != 0)
+  if (platform::OpenFile(path.CStr().c_str(), access, sharing, platform::Creation::OpenExisting,
+                         target, &handle) != 0)
     return false;
   platform::CloseFile(handle);  // nothing was written: a failed close loses nothing
   return true;
+}
+
+bool CanReplace(const ShortString& path) {
+  return !FileExists(path) ||
+         CanOpen(path, platform::Access::Write, platform::Sharing::ReadWrite, platform::Target::DiskFile);
 }
 
 bool SameFile(const ShortString& a, const ShortString& b) {

@@ -33,9 +33,12 @@ bool CopyIntoNewFile(const ShortString& source, const ShortString& destination,
 // failures are ignored.
 void CopyAttributes(const ShortString& source, const ShortString& destination);
 
+// Whether the existing file `path` can be opened as asked: it is opened and
+// closed again, nothing read or written. For the questions a preview asks.
+bool CanOpen(const ShortString& path, platform::Access access, platform::Sharing sharing,
+             platform::Target target);
 // Whether a file could be put in the place of `path` by the program: true
-// when nothing is there, or a disk file it may write (opened for writing
-// and closed again, untouched).
+// when nothing is there, or a disk file it may write.
 bool CanReplace(const ShortString& path);
 
 // True when both names lead to one file: the same existing file however
