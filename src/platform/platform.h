@@ -15,7 +15,9 @@ namespace platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidHandle = -1;
 
-enum class Access { Read, Write, ReadWrite };
+// ReadAppend: read anywhere, write only at the end (AppendFile), as a log
+// shared with other writers needs.
+enum class Access { Read, Write, ReadWrite, ReadAppend };
 enum class Sharing { None, Read, Write, ReadWrite };
 enum class Creation { OpenExisting, CreateAlways };
 enum class SeekFrom { Begin, Current, End };
@@ -71,11 +73,21 @@ void PrepareProcess();
 // with kSharingViolation, and CreateAlways then empties nothing.
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
                        Target target, FileHandle* handle);
+// At the file pointer, which moves past the bytes.
 std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got);
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written);
+// At `offset` from the start of the file, in one call; reading at or past
+// the end gets 0 bytes. Where the file pointer stands afterwards differs by
+// build (POSIX leaves it, Windows moves it past the bytes): a caller uses
+// either these or the file pointer, never both.
+std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
+                         std::uint32_t* got);
+std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
+                          std::uint32_t count, std::uint32_t* written);
 // Writes at the end of the file as it is at this moment, so that text other
-// programs append meanwhile is never overwritten.
+// programs append meanwhile is never overwritten. For a handle opened with
+// Access::ReadAppend.
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written);
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,

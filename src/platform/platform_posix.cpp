@@ -40,6 +40,10 @@ int OpenFlags(Access access) {
   return flags | O_NONBLOCK;
 }
 
+// The status flags an open file keeps: O_APPEND makes every write land at
+// the end of the file atomically, set once at the open.
+int StatusFlags(Access access) { return access == Access::ReadAppend ? O_APPEND : 0; }
+
 // Opens `path`; with CreateAlways a missing file is created, and *created
 // says whether this open did it. No O_TRUNC: a file is emptied only once
 // its lock is held.
@@ -124,15 +128,16 @@ int AboveStandardStreams(int fd) {
   return moved;
 }
 
-std::uint32_t OpenChecked(int fd, Sharing sharing, Creation creation, Target target) {
+std::uint32_t OpenChecked(int fd, Access access, Sharing sharing, Creation creation,
+                          Target target) {
   std::uint32_t error = CheckTarget(fd, target);
   if (error == 0) error = TakeSharingLock(fd, sharing);
   if (error == 0 && creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
     error = LastError();
-  // O_NONBLOCK is the only status flag the open set, so setting none takes
-  // it off without asking for the others first (a failed F_GETFL would
-  // otherwise turn on whatever its -1 stands for).
-  if (error == 0 && ::fcntl(fd, F_SETFL, 0) != 0) error = LastError();
+  // O_NONBLOCK is the only status flag the open set, so setting exactly the
+  // ones the file keeps takes it off without asking for the others first (a
+  // failed F_GETFL would otherwise turn on whatever its -1 stands for).
+  if (error == 0 && ::fcntl(fd, F_SETFL, StatusFlags(access)) != 0) error = LastError();
   return error;
 }
 
@@ -174,7 +179,7 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   bool created = false;
   int fd = OpenOrCreate(path, OpenFlags(access), creation, &created);
   if (fd < 0) return LastError();
-  if (const std::uint32_t error = OpenChecked(fd, sharing, creation, target); error != 0) {
+  if (const std::uint32_t error = OpenChecked(fd, access, sharing, creation, target); error != 0) {
     ::close(fd);
     if (created) ::unlink(path);  // an open that fails leaves nothing behind
     return error;
@@ -217,13 +222,43 @@ std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t cou
   return 0;
 }
 
+std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
+                         std::uint32_t* got) {
+  *got = 0;
+  if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
+  ssize_t n;
+  do {
+    n = ::pread(ToFd(handle), buffer, count, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return LastError();
+  *got = static_cast<std::uint32_t>(n);
+  return 0;
+}
+
+std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
+                          std::uint32_t count, std::uint32_t* written) {
+  *written = 0;
+  if (faults::WriteFails(&count)) return kInjectedErrorCode;
+  const char* bytes = static_cast<const char*>(buffer);
+  std::uint32_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pwrite(ToFd(handle), bytes + done, count - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *written = done;
+      return LastError();
+    }
+    if (n == 0) break;
+    done += static_cast<std::uint32_t>(n);
+  }
+  *written = done;
+  return 0;
+}
+
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written) {
-  // O_APPEND makes every write land at the end of the file atomically. The
-  // open left no other status flag on, so none needs keeping. Without it
-  // the write could land inside text another program appended: no write.
-  *written = 0;
-  if (::fcntl(ToFd(handle), F_SETFL, O_APPEND) != 0) return LastError();
+  // The open set O_APPEND: every write lands at the end of the file.
   return WriteFile(handle, buffer, count, written);
 }
 

@@ -47,9 +47,18 @@ DWORD DesiredAccess(Access access) {
   switch (access) {
     case Access::Read: return GENERIC_READ;
     case Access::Write: return GENERIC_WRITE;
-    case Access::ReadWrite: break;
+    case Access::ReadWrite:
+    case Access::ReadAppend: break;  // each append names the end as its offset
   }
   return GENERIC_READ | GENERIC_WRITE;
+}
+
+// An offset as ReadFile and WriteFile take it on a synchronous handle.
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED where{};
+  where.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+  where.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return where;
 }
 
 DWORD ShareMode(Sharing sharing) {
@@ -95,16 +104,22 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   return 0;
 }
 
-std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
+namespace {
+
+// `where` null: at the file pointer.
+std::uint32_t ReadAt(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got,
+                     OVERLAPPED* where) {
   *got = 0;
   if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
   DWORD n = 0;
-  if (!::ReadFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
+  if (!::ReadFile(ToHandle(handle), buffer, count, &n, where)) {
+    const DWORD error = ::GetLastError();
+    // A read at an offset past the end says so by this error, not by 0 bytes.
+    return error == ERROR_HANDLE_EOF ? 0 : error;
+  }
   *got = n;
   return 0;
 }
-
-namespace {
 
 // `where` null: at the file pointer.
 std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count,
@@ -119,18 +134,32 @@ std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count
 
 }  // namespace
 
+std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
+  return ReadAt(handle, buffer, count, got, nullptr);
+}
+
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written) {
   return WriteAt(handle, buffer, count, written, nullptr);
+}
+
+std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
+                         std::uint32_t* got) {
+  OVERLAPPED where = At(static_cast<std::uint64_t>(offset));
+  return ReadAt(handle, buffer, count, got, &where);
+}
+
+std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
+                          std::uint32_t count, std::uint32_t* written) {
+  OVERLAPPED where = At(static_cast<std::uint64_t>(offset));
+  return WriteAt(handle, buffer, count, written, &where);
 }
 
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written) {
   // An offset of all ones asks for the end of the file as it is when the
   // write happens, in the same call.
-  OVERLAPPED atEnd{};
-  atEnd.Offset = 0xFFFFFFFF;
-  atEnd.OffsetHigh = 0xFFFFFFFF;
+  OVERLAPPED atEnd = At(~std::uint64_t{0});
   return WriteAt(handle, buffer, count, written, &atEnd);
 }
 

@@ -24,15 +24,20 @@ void RecordStream::SetError(std::int32_t code, std::int32_t info) {
   errorInfo_ = info;
 }
 
-bool RecordStream::PlaceFilePointer(std::int64_t position) {
-  if (filePointer_ == position) return true;
-  const std::uint32_t error =
-      platform::SeekFile(handle_, position, platform::SeekFrom::Begin, nullptr);
+bool RecordStream::FillAt(std::uint8_t* destination, std::uint32_t want, bool direct) {
+  std::uint32_t got = 0;
+  const std::uint32_t error = platform::ReadFileAt(handle_, position_, direct ? destination : buffer_.get(),
+                                                   want, &got);
   if (error != 0) {
     SetError(kStreamError, static_cast<std::int32_t>(error));
     return false;
   }
-  filePointer_ = position;
+  if (got == 0) {
+    SetError(kStreamReadError, 0);
+    return false;
+  }
+  if (direct) position_ += got;
+  else bufEnd_ = got;
   return true;
 }
 
@@ -43,30 +48,17 @@ void RecordStream::Read(void* destination, std::uint32_t count) {
   while (status_ == kStreamOk && done < count) {
     if (bufPtr_ == bufEnd_) {
       DropReadAhead();
-      if (!PlaceFilePointer(position_)) break;
-      // Only what is asked is read: the file pointer then stands where the
-      // next record begins, and a walk over records seeks not once. What
-      // the buffer cannot hold goes straight to the destination.
+      // Only what is asked is read, so that the next record's read starts
+      // where it begins; what the buffer cannot hold goes straight to the
+      // destination.
       const std::uint32_t want = count - done;
       const bool direct = want >= bufferSize_;
-      std::uint32_t got = 0;
-      const std::uint32_t error =
-          platform::ReadFile(handle_, direct ? out + done : buffer_.get(), want, &got);
-      if (error != 0) {
-        SetError(kStreamError, static_cast<std::int32_t>(error));
-        break;
-      }
-      if (got == 0) {
-        SetError(kStreamReadError, 0);
-        break;
-      }
-      filePointer_ += got;
+      const std::int64_t before = position_;
+      if (!FillAt(out + done, want, direct)) break;
       if (direct) {
-        position_ += got;
-        done += got;
+        done += static_cast<std::uint32_t>(position_ - before);
         continue;
       }
-      bufEnd_ = got;
     }
     const std::uint32_t n = std::min(count - done, bufEnd_ - bufPtr_);
     std::memcpy(out + done, buffer_.get() + bufPtr_, n);
@@ -100,10 +92,8 @@ void RecordStream::Write(const void* source, std::uint32_t count) {
 void RecordStream::WriteOut() {
   const std::uint32_t count = bufPtr_;
   bufPtr_ = 0;
-  if (!PlaceFilePointer(writeStart_)) return;
   std::uint32_t written = 0;
-  const std::uint32_t error = platform::WriteFile(handle_, buffer_.get(), count, &written);
-  filePointer_ += written;
+  const std::uint32_t error = platform::WriteFileAt(handle_, writeStart_, buffer_.get(), count, &written);
   writeStart_ += written;
   if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
   else if (written != count) SetError(kStreamWriteError, 0);
@@ -122,7 +112,6 @@ void RecordStream::Seek(std::int64_t position) {
   Flush();
   if (status_ != kStreamOk) return;
   position_ = std::max<std::int64_t>(position, 0);
-  PlaceFilePointer(position_);
 }
 
 std::int64_t RecordStream::Size() {
@@ -134,7 +123,6 @@ std::int64_t RecordStream::Size() {
     SetError(kStreamError, static_cast<std::int32_t>(error));
     return -1;
   }
-  filePointer_ = size;  // the next Read or Write goes back to position_
   return size;
 }
 

@@ -2,6 +2,10 @@
 // through a small read/write buffer. Failures never raise: the first one is
 // kept in Status for the life of the stream, and afterwards reads only
 // zero-fill, writes, seeks and flushes do nothing.
+//
+// Every read and write names its offset (positioned I/O): a Seek only moves
+// the stream's own position, and a record read again and written costs one
+// read and one write, with no seek between them.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +45,7 @@ class RecordStream {
   void Read(void* destination, std::uint32_t count);
   void Write(const void* source, std::uint32_t count);
   // Positions count from the start of the file; negative ones count as 0.
+  // Carries out waiting writes, but asks nothing of the operating system.
   void Seek(std::int64_t position);
   // The file's length in bytes now (after a Flush); -1 after a failure.
   std::int64_t Size();
@@ -51,11 +56,11 @@ class RecordStream {
  private:
   RecordStream() = default;
   void SetError(std::int32_t code, std::int32_t info);
-  // Moves the operating system's file pointer to `position` unless it is
-  // there already: a file walked record by record seeks once a record.
-  bool PlaceFilePointer(std::int64_t position);
+  // Reads what is asked at the position: into the buffer, or (a request the
+  // buffer cannot hold) straight into the destination. False on a failure.
+  bool FillAt(std::uint8_t* destination, std::uint32_t want, bool direct);
   void WriteOut();       // writes the waiting bytes and empties the buffer
-  void DropReadAhead();  // forgets unread bytes; the file pointer stays
+  void DropReadAhead();  // forgets unread bytes
 
   std::int32_t status_ = kStreamOk;
   std::int32_t errorInfo_ = 0;
@@ -64,9 +69,8 @@ class RecordStream {
   std::uint32_t bufferSize_ = 0;
   std::uint32_t bufPtr_ = 0;  // next byte to hand out, or bytes waiting to be written
   std::uint32_t bufEnd_ = 0;  // valid read-ahead bytes; 0 while writing
-  std::int64_t position_ = 0;     // the logical position: where the next Read or Write goes
-  std::int64_t filePointer_ = 0;  // the operating system's file pointer
-  std::int64_t writeStart_ = 0;   // where the waiting bytes belong
+  std::int64_t position_ = 0;    // the logical position: where the next Read or Write goes
+  std::int64_t writeStart_ = 0;  // where the waiting bytes belong
 };
 
 // The bytes before the first zero byte, at most 255 of them.

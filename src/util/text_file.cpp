@@ -55,7 +55,7 @@ void TextFile::Rewrite() {
 }
 
 void TextFile::Append() {
-  Open(platform::Access::ReadWrite, platform::Creation::OpenExisting, platform::Target::AnyFile,
+  Open(platform::Access::ReadAppend, platform::Creation::OpenExisting, platform::Target::AnyFile,
        Mode::Writing);
   if (IsOpen()) CutAtEndOfFileMark();
   appending_ = true;

@@ -190,6 +190,15 @@ TEST_F(RecordStreamTest, WrittenBytesAreReadBackAtTheirPlace) {
   EXPECT_EQ(ReadBytes(*stream, 6), Slice(original, 204, 6));
   std::copy(mid.begin(), mid.end(), expected.begin() + 200);
 
+  // Writes one after another before a flush follow each other.
+  stream->Seek(300);
+  const Bytes first(3, 'F'), second(7, 'S');
+  stream->Write(first.data(), 3);
+  stream->Write(second.data(), 7);
+  std::copy(first.begin(), first.end(), expected.begin() + 300);
+  std::copy(second.begin(), second.end(), expected.begin() + 303);
+  stream->Flush();
+
   // A write larger than the buffer.
   const Bytes big = Pattern(500, 99);
   stream->Seek(50);
@@ -276,8 +285,12 @@ TEST_F(RecordStreamTest, OperatingSystemFailures) {
   const std::vector<Case> cases = {
       {"read fails", faults::Op::Read, faults::Kind::Fail,
        [](RecordStream& s, const Bytes&) { s.Read(Bytes(10).data(), 10); }, kStreamError, true},
-      {"seek fails", faults::Op::Seek, faults::Kind::Fail,
-       [](RecordStream& s, const Bytes&) { s.Seek(40); }, kStreamError, true},
+      {"read after a seek fails", faults::Op::Read, faults::Kind::Fail,
+       [](RecordStream& s, const Bytes&) {
+         s.Seek(40);
+         s.Read(Bytes(10).data(), 10);
+       },
+       kStreamError, true},
       {"write fails at flush", faults::Op::Write, faults::Kind::Fail,
        [](RecordStream& s, const Bytes& d) {
          s.Seek(40);
