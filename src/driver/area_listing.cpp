@@ -39,7 +39,7 @@ void ShowRows(const RunState& run, const std::vector<Row>& rows) {
     std::string text = "  " + PadLeft(number, numberWidth) + "  " + PadLeft(kind, 4) + "  " +
                        PadRight(tag, tagCharacters, tagWidth) + "  " + description;
     text.erase(text.find_last_not_of(' ') + 1);
-    ConsoleWriteLine(text);
+    ConsoleResult(text);
   };
   line("#", "Kind", "Tag", 3, "Description");
   for (const Row& row : rows)
@@ -50,7 +50,7 @@ void ShowRows(const RunState& run, const std::vector<Row>& rows) {
 
 void ListAreas(RunState& run) {
   const ShortString cfgPath = FastEchoPath(run);
-  if (!FileExists(cfgPath)) run.log->Error(kProgramTag, cfgPath + " not found");
+  StopUnlessPresent(run, cfgPath);
   AreaTable table;
   if (!OpenAreaTable(run, cfgPath, &table)) return;
   std::vector<Row> rows;
@@ -60,5 +60,5 @@ void ListAreas(RunState& run) {
   });
   EndWalk(run, cfgPath, end);
   ShowRows(run, rows);
-  ConsoleWriteLn(ShortString("  ") + NumToStr(static_cast<std::int64_t>(rows.size())) + " areas");
+  ConsoleResult(ShortString("  ") + NumToStr(static_cast<std::int64_t>(rows.size())) + " areas");
 }

@@ -21,18 +21,28 @@ struct PassContext {
   ShortString cfgPath;
   std::uint16_t recordSize = 0;
   bool matchedReserveCopy = false;  // checked before the first write
+  bool firstWriteOnDisk = false;    // the previous reserve copy may go
   bool toldUnreadableList = false;  // the sysop is told once
 };
 
 [[noreturn]] void Stop(PassContext& pass, const ShortString& message) { StopRun(pass.run, message); }
 
-using Comparison = ReserveCopy::Comparison;
-
-void StopUnlessSame(PassContext& pass, Comparison comparison, const ShortString& changedMessage,
-                    const ShortString& unreadableMessage) {
-  if (comparison == Comparison::Changed) Stop(pass, changedMessage);
-  if (comparison == Comparison::Unreadable) Stop(pass, unreadableMessage);
+// Why the FastEcho file's stream failed, in the words of the messages.
+FileError StreamFailure(const RecordStream& stream, const ShortString& path) {
+  if (stream.Status() == kStreamWriteError) return {path, platform::kDiskFull};
+  if (stream.Status() == kStreamReadError) return {path, "shorter than it was"};
+  return {path, static_cast<std::uint32_t>(stream.ErrorInfo())};
 }
+
+[[noreturn]] void StopForTheFile(PassContext& pass, const char* what, const FileError& failure) {
+  Stop(pass, ShortString(what) + pass.cfgPath + Because(failure));
+}
+
+[[noreturn]] void StopForTheStream(PassContext& pass, const char* what) {
+  StopForTheFile(pass, what, StreamFailure(*pass.run.stream, pass.cfgPath));
+}
+
+using Comparison = ReserveCopy::Comparison;
 
 // Another program (FastEcho's own setup, say) may rewrite the file while
 // the pass runs. A description is written only into the file that was
@@ -45,26 +55,25 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   ReserveCopy& reserveCopy = *pass.run.reserveCopy;
   const bool first = !pass.matchedReserveCopy;
   if (first) {
-    StopUnlessSame(pass, reserveCopy.CompareWith(stream),
-                   pass.cfgPath + " was changed by another program after its reserve copy was "
-                                  "made; nothing was written",
-                   ShortString("Can't check ") + pass.cfgPath + " against its reserve copy");
+    FileError failure;
+    const Comparison comparison = reserveCopy.CompareWith(stream, &failure);
+    if (comparison == Comparison::Changed)
+      Stop(pass, pass.cfgPath + " was changed by another program after its reserve copy was made; "
+                                "nothing was written");
+    if (comparison == Comparison::Unreadable)
+      Stop(pass, ShortString("Can't check ") + pass.cfgPath + " against its reserve copy" + Naming(failure));
     pass.matchedReserveCopy = true;
   }
   std::uint8_t now[kRecordBufferSize];
   stream.Seek(static_cast<std::int64_t>(recordStart));
   stream.Read(now, pass.recordSize);
   const bool readFailed = stream.Status() != kStreamOk && stream.Status() != kStreamReadError;
-  const Comparison comparison = readFailed ? Comparison::Unreadable
-                                : stream.Status() != kStreamOk ||
-                                        std::memcmp(now, record, pass.recordSize) != 0
-                                    ? Comparison::Changed
-                                    : Comparison::Same;
-  StopUnlessSame(pass, comparison,
-                 pass.cfgPath + " was changed by another program during the run (area " + tag + ")",
-                 ShortString("Can't read ") + pass.cfgPath);
+  if (readFailed) StopForTheStream(pass, "Can't read ");
+  if (stream.Status() != kStreamOk || std::memcmp(now, record, pass.recordSize) != 0)
+    Stop(pass, pass.cfgPath + " was changed by another program during the run (area " + tag + ")");
   if (!first) return;
-  if (!reserveCopy.PutInPlace()) Stop(pass, "Can't make reserve copy");
+  if (const FileError failure = reserveCopy.PutInPlace(); failure.Failed())
+    Stop(pass, ShortString("Can't make reserve copy") + Naming(failure));
   pass.run.log->Flush();
 }
 
@@ -89,6 +98,31 @@ void TellAboutTheList(PassContext& pass, bool readable) {
   }
 }
 
+void ShowWhatWouldBeWritten(const RunState& run, const std::uint8_t* record, const ShortString& tag,
+                            const Description& description) {
+  std::string line = AreaDescriptionEmpty(record) ? "   Would add description for area "
+                                                  : "   Would replace description for area ";
+  line += Shown(run, tag);
+  line += ": \"";
+  if (!AreaDescriptionEmpty(record)) {
+    line += Shown(run, AreaDescription(record));
+    line += "\" with \"";
+  }
+  line += Shown(run, CStrToShort(description, kDescriptionWidth));
+  line += '"';
+  ConsoleResult(line);
+}
+
+// The first description written must be on the disk before the previous
+// reserve copy is given up.
+void SecureFirstWrite(PassContext& pass) {
+  if (pass.firstWriteOnDisk) return;
+  if (const std::uint32_t error = pass.run.stream->FlushToDisk())
+    StopForTheFile(pass, "Can't write to ", {pass.cfgPath, error});
+  pass.run.reserveCopy->Commit();
+  pass.firstWriteOnDisk = true;
+}
+
 void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t recordStart) {
   RunState& run = pass.run;
   if (AreaKind(record) != 0) return;
@@ -102,18 +136,11 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
     return;
   }
   if (run.settings.upcaseFirstDescChar) description[0] = run.codePage->UpCase(description[0]);
+  // A field that holds these very bytes already changes nothing: no write,
+  // no line, no count, and the previous reserve copy stays the undo point.
+  if (std::memcmp(description, record + kDescriptionOffset, kDescriptionWidth) == 0) return;
   if (run.readOnly) {
-    std::string line = AreaDescriptionEmpty(record) ? "   Would add description for area "
-                                                    : "   Would replace description for area ";
-    line += Shown(run, tag);
-    line += ": \"";
-    if (!AreaDescriptionEmpty(record)) {
-      line += Shown(run, AreaDescription(record));
-      line += "\" with \"";
-    }
-    line += Shown(run, CStrToShort(description, kDescriptionWidth));
-    line += '"';
-    ConsoleWriteLine(line);
+    ShowWhatWouldBeWritten(run, record, tag, description);
     ++run.addedCount;
     return;
   }
@@ -123,10 +150,28 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   stream.Seek(static_cast<std::int64_t>(DescriptionPosition(recordStart)));
   stream.Write(description, kDescriptionWidth);
   stream.Flush();  // the bytes reach the file before Status is tested
-  if (stream.Status() != kStreamOk) Stop(pass, ShortString("Can't write to ") + pass.cfgPath);
+  if (stream.Status() != kStreamOk) StopForTheStream(pass, "Can't write to ");
+  SecureFirstWrite(pass);
   log.Log('+', kProgramTag, ShortString("   Added description for area ") + tag);
   log.Flush();  // a run killed now leaves no description untold
   ++run.addedCount;
+}
+
+// Before the run reports its result, what it wrote is on the disk and the
+// file closed, both checked; a run that wrote nothing keeps the previous
+// reserve copy and says so.
+void FinishWriting(PassContext& pass) {
+  RunState& run = pass.run;
+  if (run.addedCount > 0) {
+    std::uint32_t error = run.stream->FlushToDisk();
+    const std::uint32_t closed = run.stream->Close();
+    if (error == 0) error = closed;
+    if (error != 0) StopForTheFile(pass, "Can't write to ", {pass.cfgPath, error});
+    return;
+  }
+  run.stream->Close();  // nothing was written: its close loses nothing
+  run.reserveCopy->Abandon();
+  run.log->Log('%', kProgramTag, "  Nothing was changed; the reserve copy was left as it was");
 }
 
 }  // namespace
@@ -137,23 +182,27 @@ std::string Shown(const RunState& run, std::string_view text) {
   return run.utf8Console ? run.codePage->ToUtf8(text) : std::string(text);
 }
 
-void StopRun(RunState& run, const ShortString& message) {
-  if (run.reserveCopy) run.reserveCopy->Discard();
-  run.log->Error(kProgramTag, message);
+void StopRun(RunState& run, const ShortString& message) { run.log->Error(kProgramTag, message); }
+
+void StopUnlessPresent(RunState& run, const ShortString& cfgPath) {
+  const FileError status{cfgPath, FileStatus(cfgPath)};
+  if (platform::IsNotFound(status.code)) StopRun(run, cfgPath + " not found" + WhereNotFound(status));
+  if (status.Failed()) StopRun(run, ShortString("Can't open ") + cfgPath + Because(status));
 }
 
 bool OpenAreaTable(RunState& run, const ShortString& cfgPath, AreaTable* table) {
   LogWriter& log = *run.log;
   run.stream = RecordStream::Open(cfgPath, run.readOnly ? kFastEchoReadMode : kFastEchoOpenMode,
                                   kStreamBufferSize);
-  if (run.stream->Status() != kStreamOk) StopRun(run, ShortString("Can't open ") + cfgPath);
+  if (run.stream->Status() != kStreamOk)
+    StopRun(run, ShortString("Can't open ") + cfgPath + Because(StreamFailure(*run.stream, cfgPath)));
 
   run.fastEchoSize = run.stream->Size();
   *table = LocateAreaTable(*run.stream);
   log.Log('%', kProgramTag, ShortString("  Processing \"") + cfgPath + "\"..");
   const std::int32_t status = run.stream->Status();
   if (status != kStreamOk && status != kStreamReadError)
-    StopRun(run, ShortString("Can't read ") + cfgPath);
+    StopRun(run, ShortString("Can't read ") + cfgPath + Because(StreamFailure(*run.stream, cfgPath)));
   if (status == kStreamOk && !AreaRecordSizeSupported(table->areaRecordSize)) {
     log.Warning(kProgramTag, ShortString("Area record size ") + NumToStr(table->areaRecordSize) +
                                  " is not supported; no area was processed");
@@ -163,7 +212,8 @@ bool OpenAreaTable(RunState& run, const ShortString& cfgPath, AreaTable* table) 
 }
 
 void EndWalk(RunState& run, const ShortString& cfgPath, const WalkEnd& end) {
-  if (end.readFailed) StopRun(run, ShortString("Can't read ") + cfgPath);
+  if (end.readFailed)
+    StopRun(run, ShortString("Can't read ") + cfgPath + Because(StreamFailure(*run.stream, cfgPath)));
   // The walk ending at once is no failure, but a FASTECHOCFG that names
   // another file should not go unnoticed.
   if (end.records == 0)
@@ -176,9 +226,11 @@ namespace {
 // The preview stops where the run would, as far as that can be told
 // without creating or writing anything.
 void ForeseeTheRun(RunState& run, const ShortString& cfgPath) {
-  if (!ReserveCopy(run.installationDir).CouldMake(cfgPath)) StopRun(run, "Can't make reserve copy");
-  if (!CanOpen(cfgPath, kFastEchoOpenMode.access, kFastEchoOpenMode.sharing, platform::Target::DiskFile))
-    StopRun(run, ShortString("Can't open ") + cfgPath);
+  if (const FileError failure = ReserveCopy(run.installationDir).CouldMake(cfgPath); failure.Failed())
+    StopRun(run, ShortString("Can't make reserve copy") + Naming(failure));
+  const FileError open{cfgPath, ProbeOpen(cfgPath, kFastEchoOpenMode.access, kFastEchoOpenMode.sharing,
+                                          platform::Target::DiskFile)};
+  if (open.Failed()) StopRun(run, ShortString("Can't open ") + cfgPath + Because(open));
 }
 
 }  // namespace
@@ -186,15 +238,18 @@ void ForeseeTheRun(RunState& run, const ShortString& cfgPath) {
 void DescribeAreas(RunState& run) {
   LogWriter& log = *run.log;
   PassContext pass{run, FastEchoPath(run)};
-  if (!FileExists(pass.cfgPath)) log.Error(kProgramTag, pass.cfgPath + " not found");
+  StopUnlessPresent(run, pass.cfgPath);
 
   if (run.readOnly) {
     ForeseeTheRun(run, pass.cfgPath);
   } else {
     run.reserveCopy = std::make_unique<ReserveCopy>(run.installationDir);
+    // However the run stops, a copy of this run's is removed or settled first.
+    log.SetStopHook([&run] { run.reserveCopy->Abandon(); });
     log.Log('%', kProgramTag,
             ShortString("  Making reserve copy of Fastecho.cfg [") + run.reserveCopy->Path() + "]");
-    if (!run.reserveCopy->Make(pass.cfgPath)) log.Error(kProgramTag, "Can't make reserve copy");
+    if (const FileError failure = run.reserveCopy->Make(pass.cfgPath); failure.Failed())
+      log.Error(kProgramTag, ShortString("Can't make reserve copy") + Naming(failure));
     faults::Reached(faults::Moment::ReserveCopyMade);
   }
 
@@ -206,5 +261,5 @@ void DescribeAreas(RunState& run) {
               DescribeArea(pass, record, start);
             }));
   }
-  if (run.reserveCopy) run.reserveCopy->Discard();  // nothing was written
+  if (!run.readOnly) FinishWriting(pass);
 }

@@ -23,9 +23,12 @@ void DescribeAreas(RunState& run);
 
 // The FastEcho file's path as the run uses and shows it.
 ShortString FastEchoPath(const RunState& run);
-// Ends the run through the log writer's Error; a reserve copy made for
-// this run and not put in place yet is removed first.
+// Ends the run through the log writer's Error (whose stop hook settles a
+// reserve copy of this run first).
 [[noreturn]] void StopRun(RunState& run, const ShortString& message);
+// Stops the run when the FastEcho file is not there ("PATH not found") or
+// cannot be looked up.
+void StopUnlessPresent(RunState& run, const ShortString& cfgPath);
 // Opens the FastEcho file into run.stream (read-only with run.readOnly)
 // and locates its area table; false, after a warning, when its record
 // size is not supported. Failures end the process through StopRun.

@@ -41,20 +41,27 @@ void FindProgramDir(RunState& run) {
 void RefuseLogOnAnotherFile(const RunState& run) {
   const ShortString& log = run.settings.logFilePath;
   if (log.empty()) return;
+  const ReserveCopy reserveCopy(run.installationDir);
   const struct {
     const char* what;
     ShortString path;
   } others[] = {
       {"the FastEcho configuration file", FastEchoPath(run)},
-      {"the reserve copy", ReserveCopy(run.installationDir).Path()},
-      {"the reserve copy's temporary copy", ReserveCopy(run.installationDir).TemporaryPath()},
+      {"the reserve copy", reserveCopy.Path()},
+      {"the reserve copy's temporary copy", reserveCopy.TemporaryPath()},
+      {"the previous reserve copy", reserveCopy.PreviousPath()},
       {"the settings file", run.settingsPath},
       {"the echo list", run.settings.echoListPath},
   };
   for (const auto& other : others) {
-    if (!other.path.empty() && SameFile(log, other.path))
-      ConsoleError(ShortString("Log file \"") + log + "\" is the same file as " + other.what +
-                   " \"" + other.path + "\"");
+    if (other.path.empty()) continue;
+    const Sameness sameness = SameFile(log, other.path);
+    const ShortString names = ShortString("\"") + log + "\" is the same file as " + other.what + " \"" +
+                              other.path + "\"";
+    // A lookup that failed tells nothing: the log is not opened on a guess.
+    if (sameness.failure.Failed())
+      ConsoleError(ShortString("Can't tell whether log file ") + names + Naming(sameness.failure));
+    if (sameness.same) ConsoleError(ShortString("Log file ") + names);
   }
 }
 
@@ -94,21 +101,27 @@ void ReadSettings(RunState& run) {
 // The preview writes no log, but stops where the run could not open or
 // create it, as far as that can be told without creating anything.
 void ForeseeTheLog(const ShortString& path) {
-  bool usable;
-  if (FileExists(path)) {
-    usable = CanOpen(path, platform::Access::ReadWrite, platform::Sharing::ReadWrite, platform::Target::AnyFile);
-  } else {
+  FileError failure{path, FileStatus(path)};
+  if (failure.code == 0) {
+    failure.code = ProbeOpen(path, platform::Access::ReadAppend, platform::Sharing::ReadWrite,
+                             platform::Target::AnyFile);
+  } else if (platform::IsNotFound(failure.code)) {
     // The directory as the operating system reads the path (Windows takes
     // '/' too); a directory that cannot be resolved does not exist.
     const std::string full = platform::FullPathName(path.CStr().c_str());
-    usable = !full.empty() &&
-             platform::DirectoryWritable(full.substr(0, full.find_last_of(platform::kDirSeparator) + 1).c_str());
+    failure.code = full.empty() ? failure.code
+                                : platform::CheckDirectoryWritable(
+                                      full.substr(0, full.find_last_of(platform::kDirSeparator) + 1).c_str());
   }
-  if (!usable) ConsoleError(ShortString("Can't create file \"") + path + "\"");
+  if (failure.Failed()) ConsoleError(ShortString("Can't create file \"") + path + "\"" + Because(failure));
 }
 
 void OpenLog(RunState& run) {
   const ShortString& path = run.settings.logFilePath;
+  if (run.listing) {
+    run.log = LogWriter::ConsoleOnly();  // the listing writes no log: it needs none
+    return;
+  }
   if (run.readOnly) {
     run.log = LogWriter::Init(path, false);  // console only; an empty name still stops the run
     ForeseeTheLog(path);
@@ -135,7 +148,7 @@ void StartUp(RunState& run) {
   }
   ConsoleWriteLn(ShortString("  Reading \"") + run.settingsPath + "\"...");
   ReadSettings(run);
-  RefuseLogOnAnotherFile(run);
+  if (!run.listing) RefuseLogOnAnotherFile(run);
   OpenLog(run);
   run.codePage = CodePage::Find(run.settings.codePage);
   run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat,
@@ -147,9 +160,10 @@ void ShutDown(RunState& run) {
   log.Log('$', kProgramTag,
           ShortString("  Description was added to ") + NumToStr(run.addedCount) + " areas");
   log.Log('x', kProgramTag, "  ShutDowning...");
-  run.stream.reset();  // closes the FastEcho configuration file
+  run.stream.reset();  // the pass closed the FastEcho file, checked, before its result
   run.echoList.Close();  // the lookups of the pass kept it open
   log.Log('>', kProgramTag, ProgramTitle() + " finished.");
+  log.Done();
   run.log.reset();
 }
 
@@ -195,10 +209,10 @@ void RunCommand(RunState& run, const CommandLine& commandLine) {
     case Command::Preview:
       StartReadOnly(run);
       DescribeAreas(run);
-      ConsoleWriteLn(ShortString("  Description would be added to ") + NumToStr(run.addedCount) +
-                     " areas");
+      ConsoleResult(ShortString("  Description would be added to ") + NumToStr(run.addedCount) + " areas");
       Finish(run);
     case Command::List:
+      run.listing = true;
       StartReadOnly(run);
       ListAreas(run);
       Finish(run);

@@ -33,5 +33,6 @@ struct RunState {
   // A preview or a listing: no log, no reserve copy, the FastEcho file only
   // read. `utf8Console` then asks for code page 866 text shown as UTF-8.
   bool readOnly = false;
+  bool listing = false;  // the listing: not even a log is needed
   bool utf8Console = false;
 };

@@ -46,8 +46,9 @@ void ConsoleFatal(const ShortString& msg, std::uint8_t exitCode) {
   platform::ExitProcess(exitCode);
 }
 
-void ConsoleWriteLine(std::string_view text) {
-  ConsoleWriteText(std::string(text) + platform::kConsoleLineEnd);
+void ConsoleResult(std::string_view text) {
+  const std::string line = std::string(text) + platform::kConsoleLineEnd;
+  platform::ConsoleWrite(line.data(), line.size());
 }
 
 void ConsoleWriteText(std::string_view text) {

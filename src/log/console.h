@@ -10,8 +10,9 @@
 
 inline constexpr int kFailureExitCode = 255;
 
-// A quiet run (-q) shows only warnings and errors: the lines written with
-// ConsoleWriteLn, ConsoleWriteLine and ConsoleWriteText are dropped.
+// A quiet run (-q) shows only warnings, errors and results: the lines
+// written with ConsoleWriteLn and ConsoleWriteText (the banner, the
+// progress) are dropped.
 void ConsoleSetQuiet(bool quiet);
 
 void ConsoleWriteLn(const ShortString& text);
@@ -23,8 +24,9 @@ void ConsoleWarning(const ShortString& msg);
 [[noreturn]] void ConsoleError(const ShortString& msg);
 // The message, an empty line, then the given exit code.
 [[noreturn]] void ConsoleFatal(const ShortString& msg, std::uint8_t exitCode);
-// A line of any length (the preview and the listing, whose lines may pass
-// 255 characters once converted to UTF-8).
-void ConsoleWriteLine(std::string_view text);
+// A line of what was asked for, the preview's and the listing's, shown in
+// quiet runs too; of any length (a line may pass 255 characters once
+// converted to UTF-8).
+void ConsoleResult(std::string_view text);
 // Text that already holds its line ends.
 void ConsoleWriteText(std::string_view text);

@@ -1,6 +1,7 @@
 #include "log/log_writer.h"
 
 #include "log/console.h"
+#include "util/file_error.h"
 #include "util/files.h"
 
 std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool enabled,
@@ -12,53 +13,67 @@ std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool ena
   if (enabled) {
     // Only a missing log is created: an existing one that cannot be
     // appended to is shared with other programs and must not be emptied.
-    if (!OpenTextAppend(writer->logFile_, fileName) &&
-        (FileExists(fileName) || !OpenTextRewrite(writer->logFile_, fileName))) {
-      writer->enabled_ = false;
-      writer->Error("", ShortString("Can't create file \"") + fileName + "\"");
+    std::uint32_t error = 0;
+    if (!OpenTextAppend(writer->logFile_, fileName, &error)) {
+      const std::uint32_t status = FileStatus(fileName);
+      if (platform::IsNotFound(status)) OpenTextRewrite(writer->logFile_, fileName, &error);
+      else if (status != 0) error = status;
     }
-    writer->AppendLine("");
+    if (error != 0) {
+      writer->enabled_ = false;
+      writer->Error("", ShortString("Can't create file \"") + fileName + "\"" + Because({fileName, error}));
+    }
+    if (!writer->AppendLine("")) writer->StopForTheLog();
   }
   return writer;
 }
 
+std::unique_ptr<LogWriter> LogWriter::ConsoleOnly() {
+  return std::unique_ptr<LogWriter>(new LogWriter(platform::LocalNow));
+}
+
+LogWriter::~LogWriter() {
+  if (enabled_ && logFile_.IsOpen()) logFile_.Close();  // Done was not called: the run did not end well
+}
+
 void LogWriter::Done() {
-  CloseLog();
+  if (!enabled_ || !logFile_.IsOpen()) return;
+  logFile_.Close();  // flushes what is buffered
+  if (logFile_.IoError() != 0) StopForTheLog();
   enabled_ = false;
 }
 
-void LogWriter::AppendLine(std::string_view line) {
+bool LogWriter::AppendLine(std::string_view line) {
   logFile_.WriteLine(line);
-  StopAfterAFailure();
+  return logFile_.IoError() == 0;
 }
 
 void LogWriter::Flush() {
   if (!enabled_) return;
   logFile_.Flush();
-  StopAfterAFailure();
+  if (logFile_.IoError() != 0) StopForTheLog();
 }
 
-// A failed log write never stops the run, but its text is lost, and a log
-// with a gap would tell a wrong story: the sysop is told at once, on the
-// console, and the log is not written again in this run.
-void LogWriter::StopAfterAFailure() {
-  if (logFile_.IoError() == 0) return;
+void LogWriter::RunStopHook() {
+  if (!stopHook_) return;
+  const std::function<void()> hook = std::move(stopHook_);
+  stopHook_ = nullptr;  // once, also should the hook itself end in a stop
+  hook();
+}
+
+// A log with a gap would tell a wrong story: the run ends before anything
+// else is changed. The line that failed has reached the console already.
+void LogWriter::StopForTheLog() {
+  const FileError failure{fileName_, logFile_.IoError()};
   enabled_ = false;
-  if (logFile_.IsOpen()) logFile_.Close();
-  logFile_.TakeIoError();
-  ConsoleWarning(ShortString("Can't write to the log \"") + fileName_ +
-                 "\"; the rest of this run is not logged");
+  if (logFile_.IsOpen()) logFile_.Close();  // nothing more can reach it
+  RunStopHook();
+  ConsoleError(ShortString("Can't write to the log \"") + fileName_ + "\"" + Because(failure));
 }
 
-void LogWriter::CloseLog() {
-  if (!enabled_ || !logFile_.IsOpen()) return;
-  logFile_.Close();  // flushes what is buffered
-  StopAfterAFailure();
-}
-
-void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view separator,
+bool LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view separator,
                              const ShortString& msg) {
-  if (!enabled_) return;
+  if (!enabled_) return true;
   ShortString line;
   line += mark;
   line += ' ';
@@ -67,36 +82,45 @@ void LogWriter::WriteStamped(char mark, const ShortString& tag, std::string_view
   line += tag;
   line += separator;
   line += msg;
-  AppendLine(line);
+  return AppendLine(line);
 }
 
 void LogWriter::Log(char prefix, const ShortString& tag, const ShortString& msg) {
-  WriteStamped(prefix, tag, " ", msg);
+  const bool logged = WriteStamped(prefix, tag, " ", msg);
   ConsoleWriteLn(msg);
+  if (!logged) StopForTheLog();
 }
 
 void LogWriter::LogRaw(const ShortString& msg) {
-  if (enabled_) AppendLine(msg);
+  const bool logged = !enabled_ || AppendLine(msg);
   ConsoleWriteLn(msg);
+  if (!logged) StopForTheLog();
 }
 
 void LogWriter::LogQuiet(char prefix, const ShortString& tag, const ShortString& msg) {
-  WriteStamped(prefix, tag, " ", msg);
+  if (!WriteStamped(prefix, tag, " ", msg)) StopForTheLog();
 }
 
 void LogWriter::Warning(const ShortString& tag, const ShortString& msg) {
-  WriteStamped('?', tag, " Warning: ", msg);
+  const bool logged = WriteStamped('?', tag, " Warning: ", msg);
   ConsoleWarning(msg);
+  if (!logged) StopForTheLog();
 }
 
 void LogWriter::Error(const ShortString& tag, const ShortString& msg) {
+  RunStopHook();
+  // The line is on disk before anything reaches the console; should the
+  // log fail now, the console still tells why the run stopped.
   WriteStamped('!', tag, " Error: ", msg);
-  CloseLog();  // the line is on disk before anything reaches the console
+  if (logFile_.IsOpen()) logFile_.Close();
+  enabled_ = false;
   ConsoleError(msg);
 }
 
 void LogWriter::Fatal(const ShortString& tag, const ShortString& msg, std::uint8_t exitCode) {
+  RunStopHook();
   WriteStamped('!', tag, " Fatal: ", msg);
-  CloseLog();
+  if (logFile_.IsOpen()) logFile_.Close();
+  enabled_ = false;
   ConsoleFatal(msg, exitCode);
 }

@@ -4,9 +4,15 @@
 //
 // Line layout: mark, blank, stamp, blank, tag, separator, message, CR LF;
 // the part before CR LF is cut at 255 characters.
+//
+// The log is the record of what a run changed, so a run goes on only while
+// it can be written: the first failed or short write ends the process with
+// exit code 255 ("Can't write to the log"), after the console has shown the
+// line that failed.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -20,11 +26,15 @@ class LogWriter {
   // `enabled` says; so does a log that can be neither opened nor created.
   static std::unique_ptr<LogWriter> Init(const ShortString& fileName, bool enabled,
                                          Clock clock = platform::LocalNow);
-  ~LogWriter() { Done(); }
+  // For a command that writes no log at all (the listing): the console
+  // parts only, and no name is needed.
+  static std::unique_ptr<LogWriter> ConsoleOnly();
+  ~LogWriter();
   LogWriter(const LogWriter&) = delete;
   LogWriter& operator=(const LogWriter&) = delete;
 
-  // Closes the log file; nothing is written at close.
+  // Closes the log file; nothing is written at close. A close that fails
+  // (what was buffered is lost) ends the process as a failed write does.
   void Done();
 
   void Log(char prefix, const ShortString& tag, const ShortString& msg);
@@ -38,20 +48,25 @@ class LogWriter {
   // buffer fills: before a change they tell of, or right after it.
   void Flush();
 
-  // False once a write to the log failed: the rest of the run is not logged.
+  // What the run must settle before the process ends through Error, Fatal
+  // or a failed log write (a reserve copy half made, say).
+  void SetStopHook(std::function<void()> hook) { stopHook_ = std::move(hook); }
+
   bool Enabled() const { return enabled_; }
   const ShortString& FileName() const { return fileName_; }
 
  private:
   explicit LogWriter(Clock clock) : clock_(clock) {}
-  void WriteStamped(char mark, const ShortString& tag, std::string_view separator,
+  // False when the log could not be written.
+  bool WriteStamped(char mark, const ShortString& tag, std::string_view separator,
                     const ShortString& msg);
-  void AppendLine(std::string_view line);
-  void StopAfterAFailure();
-  void CloseLog();
+  bool AppendLine(std::string_view line);
+  [[noreturn]] void StopForTheLog();
+  void RunStopHook();
 
   ShortString fileName_;
   TextFile logFile_;
   bool enabled_ = false;
   Clock clock_;
+  std::function<void()> stopHook_;
 };

@@ -9,7 +9,13 @@
 
 namespace platform::faults {
 
-enum class Op { Open, Read, Write, Seek, SetAttributes, Close, Truncate, Rename, Remove, kCount };
+// Identify: the lookup of a file's identity or attributes (the same-file
+// check, existence; on Windows the identity takes an open). OpenCheck: what an open asks of the file it opened
+// (POSIX fstat and locks, Windows GetFileType). Flush: to the disk.
+enum class Op {
+  Open, Read, Write, Seek, SetAttributes, Close, Truncate, Rename, Remove, Identify, OpenCheck, Flush,
+  kCount
+};
 
 enum class Kind {
   Fail,        // the call fails with kInjectedErrorCode

@@ -57,6 +57,27 @@ extern const std::uint32_t kInjectedErrorCode;
 inline constexpr std::uint32_t kSharingViolation = 32;
 // The code of an open refused because the name is not a disk file.
 extern const std::uint32_t kNotADiskFile;
+// The code of a write the disk took only in part: it is full.
+extern const std::uint32_t kDiskFull;
+// The code of an operation on a handle that is not open for it.
+extern const std::uint32_t kNotOpen;
+// The code of a read or write the device failed.
+extern const std::uint32_t kIoError;
+
+// What an error code says, in the words the messages of both builds use.
+enum class ErrorKind {
+  NoSuchFile,
+  NoSuchDirectory,  // a directory of the path is missing
+  AccessDenied,
+  InUse,  // a sharing violation, or another program's lock
+  IsDirectory,
+  NotADiskFile,
+  DiskFull,
+  ReadOnlyFileSystem,
+  IoError,
+  Other,
+};
+ErrorKind KindOfError(std::uint32_t code);
 
 // Makes the process safe to run in whatever surroundings started it, before
 // any file is opened: standard handles that are closed or invalid never
@@ -65,14 +86,23 @@ extern const std::uint32_t kNotADiskFile;
 // page and a missing drive fails an open instead of asking the user.
 void PrepareProcess();
 
+// Attributes for OpenFile's new files: as the system gives new files.
+inline constexpr std::uint32_t kSystemDefaultAttributes = 0xFFFFFFFF;
+
 // Opens `path` with the given access, sharing and creation. The handle is
 // inheritable. A directory is never opened as a file, and with
 // Target::DiskFile nothing but a disk file is opened, without blocking.
 // Sharing is enforced between processes on both builds (POSIX: flock,
 // honouring other programs' flock and fcntl locks too); a conflict fails
-// with kSharingViolation, and CreateAlways then empties nothing.
+// with kSharingViolation, and CreateAlways then empties nothing. An open
+// that created the file and then fails removes it again.
+// `newFileAttributes` (CreateAlways): POSIX gives the file these permission
+// bits from the moment it exists (an emptied one before it holds a byte
+// again), so that it is never readable by more users than they allow;
+// Windows sets attributes only by name (SetFileAttributes) and ignores them.
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
-                       Target target, FileHandle* handle);
+                       Target target, FileHandle* handle,
+                       std::uint32_t newFileAttributes = kSystemDefaultAttributes);
 // At the file pointer, which moves past the bytes.
 std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got);
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
@@ -94,6 +124,9 @@ std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
                        std::int64_t* newPosition);
 // Cuts the file at the current file pointer.
 std::uint32_t TruncateFile(FileHandle handle);
+// Brings what was written through the handle to the disk itself
+// (fsync, FlushFileBuffers): after a failure it may never get there.
+std::uint32_t FlushFile(FileHandle handle);
 std::uint32_t CloseFile(FileHandle handle);
 
 // The identity of an existing file, the same however it is named (another
@@ -103,10 +136,15 @@ struct FileId {
   std::uint64_t index = 0;
   friend bool operator==(const FileId&, const FileId&) = default;
 };
-bool GetFileId(const char* path, FileId* id);
+// 0, or why the identity is not known: IsNotFound tells a name that does
+// not exist from a lookup that failed, kNotADiskFile a device (Windows:
+// NUL, CON), which has none.
+std::uint32_t GetFileId(const char* path, FileId* id);
+// Whether `code` says that a path names nothing (no such file or directory).
+bool IsNotFound(std::uint32_t code);
 // The absolute form of `path`, with "." and ".." resolved (POSIX: and the
-// symbolic links of its directory); the file itself need not exist. Empty
-// when it cannot be worked out.
+// symbolic links of its directory, where it exists); the file itself need
+// not exist. Empty when it cannot be worked out.
 std::string FullPathName(const char* path);
 
 // Puts the file `from` in the place of `to` in one step, replacing a file
@@ -114,17 +152,25 @@ std::string FullPathName(const char* path);
 // one directory.
 std::uint32_t RenameFile(const char* from, const char* to);
 std::uint32_t RemoveFile(const char* path);
+// Brings the directory entries of `directory` (empty: the current one) to
+// the disk, after a file was renamed or created there (POSIX fsync of the
+// directory; Windows does this with the file system's own journal: 0).
+std::uint32_t FlushDirectory(const char* directory);
+bool IsDirectory(const char* path);
 // Whether the program could create files in the directory `path` (empty:
-// the current directory), asked without creating anything. POSIX asks the
-// permissions; Windows can only tell that the directory exists.
-bool DirectoryWritable(const char* path);
+// the current directory), asked without creating anything: 0, or why not.
+// POSIX asks the permissions; Windows can only tell that the directory
+// exists.
+std::uint32_t CheckDirectoryWritable(const char* path);
 
-// Attribute bits: Windows file attributes, or POSIX permission bits.
-bool GetFileAttributes(const char* path, std::uint32_t* attributes);
-bool SetFileAttributes(const char* path, std::uint32_t attributes);
+// Attribute bits: Windows file attributes, or POSIX permission bits. Each
+// returns 0 or the error code.
+std::uint32_t GetFileAttributes(const char* path, std::uint32_t* attributes);
+std::uint32_t SetFileAttributes(const char* path, std::uint32_t attributes);
 // `attributes` without what would keep the program itself from replacing
-// the file later: Windows drops read-only, hidden and system; POSIX adds
-// the owner's write permission.
+// the file later: Windows drops read-only, hidden and system (a rename
+// cannot replace such a file); POSIX keeps the permission bits as they
+// are, since a rename replaces a file whatever they say.
 std::uint32_t ReplaceableAttributes(std::uint32_t attributes);
 
 // Full path of the running program's own executable file; false when the

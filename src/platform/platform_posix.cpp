@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
@@ -20,6 +22,30 @@ namespace platform {
 
 const std::uint32_t kInjectedErrorCode = EIO;
 const std::uint32_t kNotADiskFile = ENODEV;
+const std::uint32_t kDiskFull = ENOSPC;
+const std::uint32_t kNotOpen = EBADF;
+const std::uint32_t kIoError = EIO;
+
+ErrorKind KindOfError(std::uint32_t code) {
+  if (code == kSharingViolation) return ErrorKind::InUse;  // our own code for a lock conflict
+  switch (static_cast<int>(code)) {
+    case ENOENT: return ErrorKind::NoSuchFile;
+    case ENOTDIR: return ErrorKind::NoSuchDirectory;
+    case EACCES:
+    case EPERM: return ErrorKind::AccessDenied;
+    case ETXTBSY:
+    case EWOULDBLOCK: return ErrorKind::InUse;
+    case EISDIR: return ErrorKind::IsDirectory;
+    case ENODEV:
+    case ENXIO: return ErrorKind::NotADiskFile;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return ErrorKind::DiskFull;
+    case EROFS: return ErrorKind::ReadOnlyFileSystem;
+    case EIO: return ErrorKind::IoError;
+    default: return ErrorKind::Other;
+  }
+}
 
 namespace {
 
@@ -44,15 +70,15 @@ int OpenFlags(Access access) {
 // the end of the file atomically, set once at the open.
 int StatusFlags(Access access) { return access == Access::ReadAppend ? O_APPEND : 0; }
 
-// Opens `path`; with CreateAlways a missing file is created, and *created
-// says whether this open did it. No O_TRUNC: a file is emptied only once
-// its lock is held.
-int OpenOrCreate(const char* path, int flags, Creation creation, bool* created) {
+// Opens `path`; with CreateAlways a missing file is created with `mode`
+// (narrowed by the umask), and *created says whether this open did it. No
+// O_TRUNC: a file is emptied only once its lock is held.
+int OpenOrCreate(const char* path, int flags, Creation creation, mode_t mode, bool* created) {
   *created = false;
   for (;;) {
     int fd;
     if (creation == Creation::CreateAlways) {
-      fd = ::open(path, flags | O_CREAT | O_EXCL, 0666);
+      fd = ::open(path, flags | O_CREAT | O_EXCL, mode);
       if (fd >= 0) {
         *created = true;
         return fd;
@@ -129,10 +155,16 @@ int AboveStandardStreams(int fd) {
 }
 
 std::uint32_t OpenChecked(int fd, Access access, Sharing sharing, Creation creation,
-                          Target target) {
+                          Target target, std::uint32_t newFileAttributes) {
+  if (faults::Trip(faults::Op::OpenCheck)) return kInjectedErrorCode;
   std::uint32_t error = CheckTarget(fd, target);
   if (error == 0) error = TakeSharingLock(fd, sharing);
   if (error == 0 && creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
+    error = LastError();
+  // Exactly the bits asked for, before the file holds a byte: the umask may
+  // have narrowed them at the creation, and an emptied file kept its own.
+  if (error == 0 && creation == Creation::CreateAlways && newFileAttributes != kSystemDefaultAttributes &&
+      ::fchmod(fd, static_cast<mode_t>(newFileAttributes & 07777)) != 0)
     error = LastError();
   // O_NONBLOCK is the only status flag the open set, so setting exactly the
   // ones the file keeps takes it off without asking for the others first (a
@@ -173,13 +205,17 @@ void PrepareProcess() {
 }
 
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
-                       Target target, FileHandle* handle) {
+                       Target target, FileHandle* handle, std::uint32_t newFileAttributes) {
   *handle = kInvalidHandle;
   if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
   bool created = false;
-  int fd = OpenOrCreate(path, OpenFlags(access), creation, &created);
+  const mode_t mode = newFileAttributes == kSystemDefaultAttributes
+                          ? 0666
+                          : static_cast<mode_t>(newFileAttributes & 0777);
+  int fd = OpenOrCreate(path, OpenFlags(access), creation, mode, &created);
   if (fd < 0) return LastError();
-  if (const std::uint32_t error = OpenChecked(fd, access, sharing, creation, target); error != 0) {
+  if (const std::uint32_t error = OpenChecked(fd, access, sharing, creation, target, newFileAttributes);
+      error != 0) {
     ::close(fd);
     if (created) ::unlink(path);  // an open that fails leaves nothing behind
     return error;
@@ -280,6 +316,11 @@ std::uint32_t TruncateFile(FileHandle handle) {
   return 0;
 }
 
+std::uint32_t FlushFile(FileHandle handle) {
+  if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
+  return ::fsync(ToFd(handle)) == 0 ? 0 : LastError();
+}
+
 std::uint32_t CloseFile(FileHandle handle) {
   if (faults::Trip(faults::Op::Close)) {
     ::close(ToFd(handle));  // the handle is gone either way
@@ -288,12 +329,47 @@ std::uint32_t CloseFile(FileHandle handle) {
   return ::close(ToFd(handle)) == 0 ? 0 : LastError();
 }
 
-bool GetFileId(const char* path, FileId* id) {
+std::uint32_t GetFileId(const char* path, FileId* id) {
+  if (faults::Trip(faults::Op::Identify)) return kInjectedErrorCode;
   struct stat st {};
-  if (*path == '\0' || ::stat(path, &st) != 0) return false;
+  if (*path == '\0') return ENOENT;
+  if (::stat(path, &st) != 0) return LastError();
   *id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-  return true;
+  return 0;
 }
+
+bool IsNotFound(std::uint32_t code) { return code == ENOENT || code == ENOTDIR; }
+
+namespace {
+
+// `path` made absolute from the current directory and its "." and ".."
+// taken out by their names alone: for a directory that does not exist.
+std::string LexicallyAbsolute(const std::string& path) {
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return {};
+    joined = std::string(cwd) + "/" + path;
+    std::free(cwd);
+  }
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start <= joined.size();) {
+    std::size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    const std::string part = joined.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
+}  // namespace
 
 std::string FullPathName(const char* path) {
   std::string text(path);
@@ -314,7 +390,7 @@ std::string FullPathName(const char* path) {
   const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
   std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
   char* resolved = ::realpath(dir.c_str(), nullptr);
-  if (!resolved) return {};
+  if (!resolved) return LexicallyAbsolute(text);
   std::string full(resolved);
   std::free(resolved);
   if (name.empty() || name == ".") return full;
@@ -335,25 +411,44 @@ std::uint32_t RemoveFile(const char* path) {
   return ::unlink(path) == 0 ? 0 : LastError();
 }
 
-bool DirectoryWritable(const char* path) {
+std::uint32_t FlushDirectory(const char* directory) {
+  if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
+  const int fd = ::open(*directory == '\0' ? "." : directory, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return LastError();
+  std::uint32_t error = 0;
+  // A file system that cannot flush a directory (EINVAL) keeps its entries
+  // as it keeps them: nothing more to do there.
+  if (::fsync(fd) != 0 && errno != EINVAL) error = LastError();
+  ::close(fd);  // opened only to flush: its close loses nothing
+  return error;
+}
+
+bool IsDirectory(const char* path) {
+  struct stat st {};
+  return *path != '\0' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::uint32_t CheckDirectoryWritable(const char* path) {
   // The effective user's rights, as an open would meet them; a read-only
   // mount answers no too.
-  return ::faccessat(AT_FDCWD, *path == '\0' ? "." : path, W_OK | X_OK, AT_EACCESS) == 0;
+  return ::faccessat(AT_FDCWD, *path == '\0' ? "." : path, W_OK | X_OK, AT_EACCESS) == 0 ? 0 : LastError();
 }
 
-bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
+std::uint32_t GetFileAttributes(const char* path, std::uint32_t* attributes) {
+  if (faults::Trip(faults::Op::Identify)) return kInjectedErrorCode;
   struct stat st {};
-  if (*path == '\0' || ::stat(path, &st) != 0) return false;
+  if (*path == '\0') return ENOENT;
+  if (::stat(path, &st) != 0) return LastError();
   *attributes = static_cast<std::uint32_t>(st.st_mode & 07777);
-  return true;
+  return 0;
 }
 
-bool SetFileAttributes(const char* path, std::uint32_t attributes) {
-  if (faults::Trip(faults::Op::SetAttributes)) return false;
-  return ::chmod(path, static_cast<mode_t>(attributes & 07777)) == 0;
+std::uint32_t SetFileAttributes(const char* path, std::uint32_t attributes) {
+  if (faults::Trip(faults::Op::SetAttributes)) return kInjectedErrorCode;
+  return ::chmod(path, static_cast<mode_t>(attributes & 07777)) == 0 ? 0 : LastError();
 }
 
-std::uint32_t ReplaceableAttributes(std::uint32_t attributes) { return attributes | S_IWUSR; }
+std::uint32_t ReplaceableAttributes(std::uint32_t attributes) { return attributes; }
 
 bool ExecutablePath(std::string* path) {
   // Without /proc (a chroot, a minimal container) the path is unknown.

@@ -11,7 +11,33 @@ namespace platform {
 
 const std::uint32_t kInjectedErrorCode = ERROR_GEN_FAILURE;
 const std::uint32_t kNotADiskFile = ERROR_BAD_FILE_TYPE;
+const std::uint32_t kDiskFull = ERROR_DISK_FULL;
+const std::uint32_t kNotOpen = ERROR_INVALID_HANDLE;
+const std::uint32_t kIoError = ERROR_IO_DEVICE;
 static_assert(kSharingViolation == ERROR_SHARING_VIOLATION);
+
+ErrorKind KindOfError(std::uint32_t code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_NAME:  // a name no file can have: "*", say
+    case ERROR_INVALID_DRIVE: return ErrorKind::NoSuchFile;
+    case ERROR_PATH_NOT_FOUND: return ErrorKind::NoSuchDirectory;
+    case ERROR_ACCESS_DENIED: return ErrorKind::AccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return ErrorKind::InUse;
+    case ERROR_DIRECTORY: return ErrorKind::IsDirectory;
+    case ERROR_BAD_FILE_TYPE: return ErrorKind::NotADiskFile;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ErrorKind::DiskFull;
+    case ERROR_WRITE_PROTECT: return ErrorKind::ReadOnlyFileSystem;
+    case ERROR_GEN_FAILURE:
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT: return ErrorKind::IoError;
+    default: return ErrorKind::Other;
+  }
+}
 
 namespace {
 
@@ -84,7 +110,7 @@ void PrepareProcess() {
 }
 
 std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creation creation,
-                       Target target, FileHandle* handle) {
+                       Target target, FileHandle* handle, std::uint32_t) {
   *handle = kInvalidHandle;
   if (faults::Trip(faults::Op::Open)) return kInjectedErrorCode;
   SECURITY_ATTRIBUTES security{};
@@ -94,11 +120,26 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   const DWORD disposition = creation == Creation::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
   HANDLE h = ::CreateFileA(path, DesiredAccess(access), ShareMode(sharing), &security,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    // Windows refuses a directory as access denied: say what it is, as POSIX does.
+    return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? ERROR_DIRECTORY : error;
+  }
+  const bool created = creation == Creation::CreateAlways && ::GetLastError() != ERROR_ALREADY_EXISTS;
   // A console, a serial port or a pipe would wait for input for ever.
-  if (target == Target::DiskFile && ::GetFileType(h) != FILE_TYPE_DISK) {
+  std::uint32_t error = 0;
+  if (faults::Trip(faults::Op::OpenCheck)) {
+    error = kInjectedErrorCode;
+  } else if (target == Target::DiskFile) {
+    ::SetLastError(NO_ERROR);
+    const DWORD type = ::GetFileType(h);
+    if (type == FILE_TYPE_UNKNOWN && ::GetLastError() != NO_ERROR) error = ::GetLastError();
+    else if (type != FILE_TYPE_DISK) error = kNotADiskFile;
+  }
+  if (error != 0) {
     ::CloseHandle(h);
-    return kNotADiskFile;
+    if (created) ::DeleteFileA(path);  // an open that fails leaves nothing behind
+    return error;
   }
   *handle = reinterpret_cast<FileHandle>(h);
   return 0;
@@ -186,6 +227,11 @@ std::uint32_t TruncateFile(FileHandle handle) {
   return ::SetEndOfFile(ToHandle(handle)) ? 0 : ::GetLastError();
 }
 
+std::uint32_t FlushFile(FileHandle handle) {
+  if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
+  return ::FlushFileBuffers(ToHandle(handle)) ? 0 : ::GetLastError();
+}
+
 std::uint32_t CloseFile(FileHandle handle) {
   if (faults::Trip(faults::Op::Close)) {
     ::CloseHandle(ToHandle(handle));  // the handle is gone either way
@@ -194,18 +240,32 @@ std::uint32_t CloseFile(FileHandle handle) {
   return ::CloseHandle(ToHandle(handle)) ? 0 : ::GetLastError();
 }
 
-bool GetFileId(const char* path, FileId* id) {
-  // Asks for no access, so that no other opener's sharing stands in the way.
-  HANDLE h = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+std::uint32_t GetFileId(const char* path, FileId* id) {
+  if (faults::Trip(faults::Op::Identify)) return kInjectedErrorCode;
+  // Asks for no access, so that no other opener's sharing stands in the
+  // way; a directory opens only with backup semantics.
+  const auto open = [path](DWORD flags) {
+    return ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, flags, nullptr);
+  };
+  HANDLE h = open(FILE_ATTRIBUTE_NORMAL);
+  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED && IsDirectory(path))
+    h = open(FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  // A device (NUL, CON) has no identity on a volume.
+  std::uint32_t error = ::GetFileType(h) == FILE_TYPE_DISK ? 0 : kNotADiskFile;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(h, &info) != 0;
-  ::CloseHandle(h);
-  if (!known) return false;
+  if (error == 0 && !::GetFileInformationByHandle(h, &info)) error = ::GetLastError();
+  ::CloseHandle(h);  // opened only to ask: its close loses nothing
+  if (error != 0) return error;
   *id = {info.dwVolumeSerialNumber,
          static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
-  return true;
+  return 0;
+}
+
+bool IsNotFound(std::uint32_t code) {
+  const ErrorKind kind = KindOfError(code);
+  return kind == ErrorKind::NoSuchFile || kind == ErrorKind::NoSuchDirectory;
 }
 
 std::string FullPathName(const char* path) {
@@ -225,23 +285,35 @@ std::uint32_t RemoveFile(const char* path) {
   return ::DeleteFileA(path) ? 0 : ::GetLastError();
 }
 
-bool DirectoryWritable(const char* path) {
-  // Rights on a directory are an access control list that kernel32 cannot
-  // ask about without trying; a directory that exists is the best answer.
-  const DWORD value = ::GetFileAttributesA(*path == '\0' ? "." : path);
+std::uint32_t FlushDirectory(const char*) {
+  if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
+  return 0;
+}
+
+bool IsDirectory(const char* path) {
+  const DWORD value = ::GetFileAttributesA(path);
   return value != INVALID_FILE_ATTRIBUTES && (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool GetFileAttributes(const char* path, std::uint32_t* attributes) {
-  const DWORD value = ::GetFileAttributesA(path);
-  if (value == INVALID_FILE_ATTRIBUTES) return false;
-  *attributes = value;
-  return true;
+std::uint32_t CheckDirectoryWritable(const char* path) {
+  // Rights on a directory are an access control list that kernel32 cannot
+  // ask about without trying; a directory that exists is the best answer.
+  const DWORD value = ::GetFileAttributesA(*path == '\0' ? "." : path);
+  if (value == INVALID_FILE_ATTRIBUTES) return ::GetLastError();
+  return (value & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ERROR_PATH_NOT_FOUND;
 }
 
-bool SetFileAttributes(const char* path, std::uint32_t attributes) {
-  if (faults::Trip(faults::Op::SetAttributes)) return false;
-  return ::SetFileAttributesA(path, attributes) != 0;
+std::uint32_t GetFileAttributes(const char* path, std::uint32_t* attributes) {
+  if (faults::Trip(faults::Op::Identify)) return kInjectedErrorCode;
+  const DWORD value = ::GetFileAttributesA(path);
+  if (value == INVALID_FILE_ATTRIBUTES) return ::GetLastError();
+  *attributes = value;
+  return 0;
+}
+
+std::uint32_t SetFileAttributes(const char* path, std::uint32_t attributes) {
+  if (faults::Trip(faults::Op::SetAttributes)) return kInjectedErrorCode;
+  return ::SetFileAttributesA(path, attributes) ? 0 : ::GetLastError();
 }
 
 std::uint32_t ReplaceableAttributes(std::uint32_t attributes) {

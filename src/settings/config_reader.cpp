@@ -1,6 +1,7 @@
 #include "settings/config_reader.h"
 
 #include "log/console.h"
+#include "util/file_error.h"
 #include "util/files.h"
 #include "util/strings.h"
 #include "util/text_file.h"
@@ -11,13 +12,14 @@ ConfigReader::ConfigReader(const ShortString& fileName, const CharSet& commentCh
 
 void ConfigReader::Read() {
   TextFile file;
-  if (!OpenTextRead(file, fileName_)) Error(ShortString("Can't open ") + fileName_);
+  std::uint32_t error = 0;
+  if (!OpenTextRead(file, fileName_, &error)) Error(ShortString("Can't open ") + fileName_ + Because({fileName_, error}));
   lineNumber_ = 0;
   ShortString line;
   while (!file.Eof()) {
     ++lineNumber_;
     file.ReadLine(line);
-    if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_);
+    if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_ + Because({fileName_, file.IoError()}));
     Trim(line);
     if (IsCommentLine(line)) continue;
     // A cut value would be another value: a path to another file, say.
@@ -29,7 +31,7 @@ void ConfigReader::Read() {
     ParseLine(line);
   }
   // Eof itself may have met a read failure.
-  if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_);
+  if (file.IoError() != 0) Error(ShortString("Can't read ") + fileName_ + Because({fileName_, file.IoError()}));
   file.Close();  // a failed close of a file only read is not reported
 }
 

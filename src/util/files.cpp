@@ -1,23 +1,28 @@
 #include "util/files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "util/strings.h"
 
-bool FileExists(const ShortString& name) {
+std::uint32_t FileStatus(const ShortString& name) {
   std::uint32_t attributes = 0;
   return platform::GetFileAttributes(name.CStr().c_str(), &attributes);
 }
 
+bool FileExists(const ShortString& name) { return FileStatus(name) == 0; }
+
 namespace {
 
 template <typename OpenStep>
-bool OpenText(TextFile& file, const ShortString& name, OpenStep open) {
+bool OpenText(TextFile& file, const ShortString& name, std::uint32_t* error, OpenStep open) {
   file.Assign(name);
   open(file);
-  return file.TakeIoError() == 0;
+  const std::uint32_t code = file.TakeIoError();
+  if (error) *error = code;
+  return code == 0;
 }
 
 // A file of bytes with no line handling, for the copy.
@@ -25,121 +30,186 @@ struct RawFile {
   platform::FileHandle handle = platform::kInvalidHandle;
 };
 
-bool OpenRaw(RawFile& file, const ShortString& name, platform::Access access,
-             platform::Sharing sharing, platform::Creation creation) {
-  return platform::OpenFile(name.CStr().c_str(), access, sharing, creation,
-                            platform::Target::DiskFile, &file.handle) == 0;
-}
-
-// The source is read exclusively: nobody changes it during the copy.
-bool OpenRawRead(RawFile& file, const ShortString& name) {
-  return OpenRaw(file, name, platform::Access::Read, platform::Sharing::None,
-                 platform::Creation::OpenExisting);
-}
-
 void CloseRaw(RawFile& file) {
   if (file.handle != platform::kInvalidHandle) platform::CloseFile(file.handle);
   file.handle = platform::kInvalidHandle;
 }
 
-// One round of the copy loop; false when a read or write fails or comes short.
-bool CopyChunk(RawFile& source, RawFile& destination, char* buffer, std::uint32_t* got) {
-  if (platform::ReadFile(source.handle, buffer, kCopyBufferSize, got) != 0) return false;
+// One round of the copy loop: 0, or the failure and the file it met.
+FileError CopyChunk(RawFile& source, RawFile& destination, const ShortString& sourceName,
+                    const ShortString& destinationName, char* buffer, std::uint32_t* got) {
+  if (const std::uint32_t error = platform::ReadFile(source.handle, buffer, kCopyBufferSize, got))
+    return {sourceName, error};
+  if (*got == 0) return {};
   std::uint32_t written = 0;
-  if (*got == 0) return true;
-  return platform::WriteFile(destination.handle, buffer, *got, &written) == 0 && written == *got;
+  std::uint32_t error = platform::WriteFile(destination.handle, buffer, *got, &written);
+  if (error == 0 && written != *got) error = platform::kDiskFull;
+  return {destinationName, error};
 }
 
 }  // namespace
 
-bool OpenTextRead(TextFile& file, const ShortString& name) {
-  return OpenText(file, name, [](TextFile& f) { f.Reset(); });
+bool OpenTextRead(TextFile& file, const ShortString& name, std::uint32_t* error) {
+  return OpenText(file, name, error, [](TextFile& f) { f.Reset(); });
 }
 
-bool OpenTextAppend(TextFile& file, const ShortString& name) {
-  return OpenText(file, name, [](TextFile& f) { f.Append(); });
+bool OpenTextAppend(TextFile& file, const ShortString& name, std::uint32_t* error) {
+  return OpenText(file, name, error, [](TextFile& f) { f.Append(); });
 }
 
-bool OpenTextRewrite(TextFile& file, const ShortString& name) {
-  return OpenText(file, name, [](TextFile& f) { f.Rewrite(); });
+bool OpenTextRewrite(TextFile& file, const ShortString& name, std::uint32_t* error) {
+  return OpenText(file, name, error, [](TextFile& f) { f.Rewrite(); });
 }
 
-bool CopyIntoNewFile(const ShortString& source, const ShortString& destination,
-                     platform::Sharing sharing, platform::FileHandle* handle) {
+FileError CopyIntoNewFile(const ShortString& source, const ShortString& destination,
+                          platform::Sharing sharing, platform::FileHandle* handle) {
   *handle = platform::kInvalidHandle;
+  // The copy of a file onto itself would empty it.
+  const Sameness sameness = SameFile(source, destination);
+  if (sameness.failure.Failed()) return sameness.failure;
+  if (sameness.same) return {destination, platform::kSharingViolation};
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
   RawFile in, out;
-  // The copy of a file onto itself would empty it.
-  if (SameFile(source, destination)) return false;
-  if (!OpenRawRead(in, source)) return false;
-  if (!OpenRaw(out, destination, platform::Access::ReadWrite, sharing,
-               platform::Creation::CreateAlways)) {
+  // The source is read exclusively: nobody changes it during the copy.
+  if (const std::uint32_t error =
+          platform::OpenFile(source.CStr().c_str(), platform::Access::Read, platform::Sharing::None,
+                             platform::Creation::OpenExisting, platform::Target::DiskFile, &in.handle))
+    return {source, error};
+  // The copy is readable by no more users than the source from its first moment.
+  std::uint32_t attributes = platform::kSystemDefaultAttributes;
+  if (const std::uint32_t error = platform::GetFileAttributes(source.CStr().c_str(), &attributes)) {
     CloseRaw(in);
-    return false;
+    return {source, error};
+  }
+  if (const std::uint32_t error = platform::OpenFile(
+          destination.CStr().c_str(), platform::Access::ReadWrite, sharing, platform::Creation::CreateAlways,
+          platform::Target::DiskFile, &out.handle, platform::ReplaceableAttributes(attributes))) {
+    CloseRaw(in);
+    return {destination, error};
   }
   std::uint32_t got = 0;
-  bool copied = true;
+  FileError failure;
   do {
-    copied = CopyChunk(in, out, buffer.get(), &got);
-  } while (copied && got != 0);
+    failure = CopyChunk(in, out, source, destination, buffer.get(), &got);
+  } while (!failure.Failed() && got != 0);
   CloseRaw(in);
-  if (!copied) {
+  if (failure.Failed()) {
     // A cut copy must never be taken for one later.
     CloseRaw(out);
     platform::RemoveFile(destination.CStr().c_str());
-    return false;
+    return failure;
   }
   *handle = out.handle;
-  return true;
+  return {};
 }
 
-void CopyAttributes(const ShortString& source, const ShortString& destination) {
+FileError CopyAttributes(const ShortString& source, const ShortString& destination) {
   std::uint32_t attributes = 0;
-  if (platform::GetFileAttributes(source.CStr().c_str(), &attributes))
-    platform::SetFileAttributes(destination.CStr().c_str(),
-                                platform::ReplaceableAttributes(attributes));
+  if (const std::uint32_t error = platform::GetFileAttributes(source.CStr().c_str(), &attributes))
+    return {source, error};
+  return {destination, platform::SetFileAttributes(destination.CStr().c_str(),
+                                                   platform::ReplaceableAttributes(attributes))};
 }
 
 bool CopyFile(const ShortString& source, const ShortString& destination) {
   platform::FileHandle handle;
-  if (!CopyIntoNewFile(source, destination, platform::Sharing::ReadWrite, &handle)) return false;
+  if (CopyIntoNewFile(source, destination, platform::Sharing::ReadWrite, &handle).Failed()) return false;
   // A copy whose bytes may not have reached the disk is no copy.
-  if (platform::CloseFile(handle) != 0) {
+  if (platform::CloseFile(handle) != 0 || CopyAttributes(source, destination).Failed()) {
     platform::RemoveFile(destination.CStr().c_str());
     return false;
   }
-  CopyAttributes(source, destination);
   return true;
 }
 
-bool CanOpen(const ShortString& path, platform::Access access, platform::Sharing sharing,
-             platform::Target target) {
+std::uint32_t ProbeOpen(const ShortString& path, platform::Access access, platform::Sharing sharing,
+                        platform::Target target) {
   platform::FileHandle handle;
-  if (platform::OpenFile(path.CStr().c_str(), access, sharing, platform::Creation::OpenExisting,
-                         target, &handle) != 0)
-    return false;
+  if (const std::uint32_t error = platform::OpenFile(path.CStr().c_str(), access, sharing,
+                                                     platform::Creation::OpenExisting, target, &handle))
+    return error;
   platform::CloseFile(handle);  // nothing was written: a failed close loses nothing
-  return true;
+  return 0;
 }
 
-bool CanReplace(const ShortString& path) {
-  return !FileExists(path) ||
-         CanOpen(path, platform::Access::Write, platform::Sharing::ReadWrite, platform::Target::DiskFile);
+namespace {
+
+// Reads up to `count` bytes, as many as the file has left; false on a failure.
+std::uint32_t ReadUpTo(platform::FileHandle handle, char* buffer, std::uint32_t count, std::uint32_t* got) {
+  *got = 0;
+  while (*got < count) {
+    std::uint32_t n = 0;
+    if (const std::uint32_t error = platform::ReadFile(handle, buffer + *got, count - *got, &n)) return error;
+    if (n == 0) break;
+    *got += n;
+  }
+  return 0;
 }
 
-bool SameFile(const ShortString& a, const ShortString& b) {
+}  // namespace
+
+FileError CompareContents(const ShortString& a, const ShortString& b, bool* equal) {
+  *equal = false;
+  constexpr std::uint32_t kChunk = 64 * 1024;
+  RawFile fileA, fileB;
+  const auto open = [](const ShortString& name, RawFile& file) {
+    return platform::OpenFile(name.CStr().c_str(), platform::Access::Read, platform::Sharing::ReadWrite,
+                              platform::Creation::OpenExisting, platform::Target::DiskFile, &file.handle);
+  };
+  FileError failure;
+  if (const std::uint32_t error = open(a, fileA)) return {a, error};
+  if (const std::uint32_t error = open(b, fileB)) {
+    CloseRaw(fileA);
+    return {b, error};
+  }
+  std::unique_ptr<char[]> bytesA(new char[kChunk]), bytesB(new char[kChunk]);
+  for (;;) {
+    std::uint32_t gotA = 0, gotB = 0;
+    if (const std::uint32_t error = ReadUpTo(fileA.handle, bytesA.get(), kChunk, &gotA)) {
+      failure = {a, error};
+      break;
+    }
+    if (const std::uint32_t error = ReadUpTo(fileB.handle, bytesB.get(), kChunk, &gotB)) {
+      failure = {b, error};
+      break;
+    }
+    if (gotA != gotB || std::memcmp(bytesA.get(), bytesB.get(), gotA) != 0) break;
+    if (gotA < kChunk) {
+      *equal = true;
+      break;
+    }
+  }
+  CloseRaw(fileA);  // only read: their closes lose nothing
+  CloseRaw(fileB);
+  return failure;
+}
+
+std::uint32_t ProbeReplace(const ShortString& path) {
+  const std::uint32_t status = FileStatus(path);
+  if (platform::IsNotFound(status)) return 0;
+  if (status != 0) return status;
+  return ProbeOpen(path, platform::Access::Write, platform::Sharing::ReadWrite, platform::Target::DiskFile);
+}
+
+Sameness SameFile(const ShortString& a, const ShortString& b) {
   const std::string pathA = a.CStr(), pathB = b.CStr();
   platform::FileId idA, idB;
-  const bool knownA = platform::GetFileId(pathA.c_str(), &idA);
-  const bool knownB = platform::GetFileId(pathB.c_str(), &idB);
-  if (knownA && knownB) return idA == idB;
-  if (knownA != knownB) return false;
+  const std::uint32_t errorA = platform::GetFileId(pathA.c_str(), &idA);
+  const std::uint32_t errorB = platform::GetFileId(pathB.c_str(), &idB);
+  // A device is no disk file, so never the same as one; a lookup that
+  // failed otherwise leaves the answer open.
+  if (errorA == platform::kNotADiskFile || errorB == platform::kNotADiskFile) return {};
+  if (errorA != 0 && !platform::IsNotFound(errorA)) return {false, {a, errorA}};
+  if (errorB != 0 && !platform::IsNotFound(errorB)) return {false, {b, errorB}};
+  if (errorA == 0 && errorB == 0) return {idA == idB, {}};
+  if ((errorA == 0) != (errorB == 0)) return {};
   const std::string fullA = platform::FullPathName(pathA.c_str());
   const std::string fullB = platform::FullPathName(pathB.c_str());
-  if (fullA.empty() || fullA.size() != fullB.size()) return false;
-  if (!platform::kUpcasePaths) return fullA == fullB;
-  return std::equal(fullA.begin(), fullA.end(), fullB.begin(),
-                    [](char x, char y) { return UpCaseChar(x) == UpCaseChar(y); });
+  if (fullA.empty() || fullA.size() != fullB.size()) return {};
+  if (!platform::kUpcasePaths) return {fullA == fullB, {}};
+  return {std::equal(fullA.begin(), fullA.end(), fullB.begin(),
+                     [](char x, char y) { return UpCaseChar(x) == UpCaseChar(y); }),
+          {}};
 }
 
 PathParts SplitPath(const ShortString& path) {

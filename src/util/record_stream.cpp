@@ -126,10 +126,22 @@ std::int64_t RecordStream::Size() {
   return size;
 }
 
-void RecordStream::Done() {
+std::uint32_t RecordStream::FlushToDisk() {
   Flush();
-  if (handle_ != platform::kInvalidHandle) platform::CloseFile(handle_);
+  if (handle_ == platform::kInvalidHandle) return platform::kNotOpen;
+  return platform::FlushFile(handle_);
+}
+
+std::uint32_t RecordStream::Close() {
+  Flush();
+  if (handle_ == platform::kInvalidHandle) return 0;
+  const std::uint32_t error = platform::CloseFile(handle_);
   handle_ = platform::kInvalidHandle;
+  return error;
+}
+
+void RecordStream::Done() {
+  Close();
   buffer_.reset();
 }
 

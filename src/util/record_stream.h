@@ -50,7 +50,14 @@ class RecordStream {
   // The file's length in bytes now (after a Flush); -1 after a failure.
   std::int64_t Size();
   void Flush();
-  // Flushes and closes the file; idempotent.
+  // Flush, then brings what was written to the disk itself (fsync,
+  // FlushFileBuffers): 0, or why not. Also after the walk met the end of
+  // the file, which leaves Status at kStreamReadError.
+  std::uint32_t FlushToDisk();
+  // Flushes and closes the file: 0, or why the close failed (a network
+  // file system tells of lost writes there). Idempotent.
+  std::uint32_t Close();
+  // Close, and the buffer goes too.
   void Done();
 
  private:

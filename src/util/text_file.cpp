@@ -11,6 +11,9 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
+const std::uint32_t TextFile::kNotOpen = platform::kNotOpen;
+const std::uint32_t TextFile::kDiskFull = platform::kDiskFull;
+
 TextFile::TextFile(std::uint32_t bufferSize)
     : capacity_(bufferSize), buffer_(new char[bufferSize]) {}
 

@@ -24,10 +24,10 @@
 class TextFile {
  public:
   static constexpr std::uint32_t kDefaultBufferSize = 1024;
-  // The file's own codes: an operation on a file that is not open in the
-  // mode it needs, and a write that the operating system took only in part.
-  static constexpr std::uint32_t kNotOpen = 103;
-  static constexpr std::uint32_t kDiskFull = 101;
+  // The codes of an operation on a file that is not open in the mode it
+  // needs, and of a write that the operating system took only in part.
+  static const std::uint32_t kNotOpen;
+  static const std::uint32_t kDiskFull;
 
   explicit TextFile(std::uint32_t bufferSize = kDefaultBufferSize);
   ~TextFile();

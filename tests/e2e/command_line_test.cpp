@@ -175,7 +175,8 @@ TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {
     inst_.WriteSettings("FASTECHOCFG missing.cfg\r\nLOGFILE blsm.log\r\n");
     RunResult r = inst_.Run({option});
     EXPECT_EQ(r.exitCode, 255);
-    EXPECT_EQ(r.out, StartLines(inst_) + "Error: " + inst_.CasedPath("missing.cfg") + " not found\r\n\r\n");
+    EXPECT_EQ(r.out, StartLines(inst_) + "Error: " + inst_.CasedPath("missing.cfg") + " not found (" +
+                         inst_.WorkPathSeen("missing.cfg") + ")\r\n\r\n");
     inst_.WriteSettings(kSettings + "FORCEDESC perhaps\r\n");
     r = inst_.Run({option});
     EXPECT_EQ(r.exitCode, 255);
@@ -204,13 +205,15 @@ TEST_F(E2eCommandLine, ThePreviewStopsWhereTheRunWould) {
   };
   const std::vector<Case> cases = {
       {"read-only FastEcho file", kSettings, inst_.WorkPath("fastecho.cfg"), readOnly,
-       "Error: Can't open " + Cfg(), true},
+       "Error: Can't open " + Cfg() + inst_.BecauseRelative("fastecho.cfg", "access denied"), true},
       {"log in a missing directory", "FASTECHOCFG fastecho.cfg\r\nLOGFILE nodir/blsm.log\r\n", "",
-       readOnly, "Error: Can't create file \"nodir/blsm.log\"", true},
+       readOnly,
+       "Error: Can't create file \"nodir/blsm.log\"" + inst_.BecauseRelative("nodir/blsm.log", "no such directory"),
+       true},
       {"read-only log", kSettings, inst_.WorkPath("blsm.log"), readOnly,
-       "Error: Can't create file \"blsm.log\"", true},
+       "Error: Can't create file \"blsm.log\"" + inst_.BecauseRelative("blsm.log", "access denied"), true},
       {"read-only program directory", kSettings, inst_.ProgDirPath(), readOnlyDir,
-       "Error: Can't make reserve copy", false},
+       "Error: Can't make reserve copy (" + inst_.ProgPathSeen("$FE_CFG$.QZ~") + ": access denied)", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -250,11 +253,20 @@ TEST_F(E2eCommandLine, ThePreviewSaysWhatItWouldReplace) {
 }
 
 // A quiet run prints nothing unless there is a warning or an error to
-// tell; its log is the log of any run.
+// tell; its log is the log of any run. A quiet preview or listing still
+// shows what it was asked for, without the banner and the progress.
 TEST_F(E2eCommandLine, QuietRunsShowOnlyWarningsAndErrors) {
+  const std::string loudPreview = inst_.Run({"-n"}).out;
+  const std::string loudListing = inst_.Run({"-l"}).out;
   const RunResult loud = inst_.Run();
   ASSERT_EQ(loud.exitCode, 0);
   const std::vector<std::string> loudLog = inst_.LogLines("blsm.log");
+  const std::string quietPreview =
+      "   Would add description for area ALPHA: \"Alpha area\"\r\n"
+      "   Would add description for area RU.\xAD\xAE\xA2\xAE: \"\x8D\xAE\xA2\xAE\xE1\xE2\xA8\"\r\n"
+      "  Description would be added to 2 areas\r\n";
+  ASSERT_NE(loudPreview.find("   No description for areaNOT.LISTED\r\n"), std::string::npos) << loudPreview;
+  const std::string quietListing = loudListing.substr(loudListing.find("  #  Kind"));
   WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
   fs::remove(inst_.WorkPath("blsm.log"));
 
@@ -268,8 +280,9 @@ TEST_F(E2eCommandLine, QuietRunsShowOnlyWarningsAndErrors) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(inst_.LogLines("blsm.log"), loudLog);
-    EXPECT_EQ(inst_.Run({quiet, "-n"}).out, "");
-    EXPECT_EQ(inst_.Run({"-l", quiet}).out, "");
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    EXPECT_EQ(inst_.Run({quiet, "-n"}).out, quietPreview);
+    EXPECT_EQ(inst_.Run({"-l", quiet}).out, quietListing);
   }
 
   inst_.WriteSettings(kSettings + "ECHOLIST missing.lst\r\n");
@@ -284,7 +297,8 @@ TEST_F(E2eCommandLine, QuietRunsShowOnlyWarningsAndErrors) {
   inst_.WriteSettings("FASTECHOCFG missing.cfg\r\nLOGFILE blsm.log\r\n");
   r = inst_.Run({"-q"});
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, "Error: " + inst_.CasedPath("missing.cfg") + " not found\r\n\r\n");
+  EXPECT_EQ(r.out, "Error: " + inst_.CasedPath("missing.cfg") + " not found (" + inst_.WorkPathSeen("missing.cfg") +
+                       ")\r\n\r\n");
 }
 
 // One program, several nodes: -c names the settings file, whose directory
@@ -308,7 +322,7 @@ TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     const bool preview = args.back() == "-n";
     if (preview) {
-      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.out.rfind("   Would add description for area ALPHA", 0), 0u) << r.out;
       EXPECT_FALSE(fs::exists(inst_.WorkPath("node1/$FE_CFG$.QZ$")));
       continue;
     }
@@ -331,7 +345,9 @@ TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
 
   const RunResult missing = inst_.Run({"-c", "nowhere.cfg"});
   EXPECT_EQ(missing.exitCode, 255);
-  EXPECT_NE(missing.out.find("Error: Can't open " + inst_.CasedPath("nowhere.cfg") + "\r\n"), std::string::npos)
+  EXPECT_NE(missing.out.find("Error: Can't open " + inst_.CasedPath("nowhere.cfg") +
+                             inst_.BecauseRelative("nowhere.cfg", "no such file") + "\r\n"),
+            std::string::npos)
       << missing.out;
   const RunResult tooLong = inst_.Run({"-c", std::string(300, 'x')});
   EXPECT_EQ(tooLong.exitCode, 255);

@@ -34,7 +34,7 @@ class E2eFailure : public testing::Test {
 TEST_F(E2eFailure, MissingSettingsFile) {
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, StartLines(inst_) + "Error: Can't open " + inst_.SettingsPathSeen() + "\r\n\r\n");
+  EXPECT_EQ(r.out, StartLines(inst_) + "Error: Can't open " + inst_.SettingsPathSeen() + " (no such file)\r\n\r\n");
 }
 
 TEST_F(E2eFailure, SettingsErrorsAreCountedAndStopBeforeAnythingIsTouched) {
@@ -62,7 +62,8 @@ TEST_F(E2eFailure, LogInAMissingDirectory) {
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
   EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (nodir/blsm.log..\r\n"
-                       "Error: Can't create file \"nodir/blsm.log\"\r\n\r\n");
+                       "Error: Can't create file \"nodir/blsm.log\"" +
+                       inst_.BecauseRelative("nodir/blsm.log", "no such directory") + "\r\n\r\n");
   EXPECT_FALSE(fs::exists(inst_.WorkPath("nodir")));
 }
 
@@ -71,8 +72,9 @@ TEST_F(E2eFailure, MissingFastEchoFileMakesNoReserveCopy) {
   const RunResult r = inst_.Run();
   const std::string path = inst_.CasedPath("missing.cfg");
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, Opening() + "Error: " + path + " not found\r\n\r\n");
-  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: " + path + " not found");
+  const std::string where = " (" + inst_.WorkPathSeen("missing.cfg") + ")";
+  EXPECT_EQ(r.out, Opening() + "Error: " + path + " not found" + where + "\r\n\r\n");
+  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: " + path + " not found" + where);
   EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ$")));
 }
 
@@ -81,8 +83,10 @@ TEST_F(E2eFailure, ReserveCopyImpossible) {
   fs::create_directory(inst_.ProgPath("$FE_CFG$.QZ$"));
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't make reserve copy\r\n\r\n");
-  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: Can't make reserve copy");
+  const std::string error =
+      "Can't make reserve copy (" + inst_.ProgPathSeen("$FE_CFG$.QZ$") + ": is a directory)";
+  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: " + error + "\r\n\r\n");
+  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: " + error);
   EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
 }
 
@@ -96,8 +100,9 @@ TEST_F(E2eFailure, FastEchoFileThatCannotBeOpenedForWriting) {
 
   const std::string path = inst_.CasedPath("fastecho.cfg");
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't open " + path + "\r\n\r\n");
-  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: Can't open " + path);
+  const std::string error = "Can't open " + path + inst_.BecauseRelative("fastecho.cfg", "access denied");
+  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: " + error + "\r\n\r\n");
+  EXPECT_EQ(LastLogLine(), "! <stamp> BLSM Error: " + error);
   EXPECT_EQ(ReadFileBytes(cfg), original_);
   EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ$"))) << "nothing was written: no new reserve copy";
   EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
@@ -109,27 +114,26 @@ TEST_F(E2eFailure, FastEchoFileNamedAsItsOwnReserveCopyIsNotEmptied) {
   inst_.WriteSettings("FASTECHOCFG " + reserve + "\r\nLOGFILE blsm.log\r\n");
   const RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't make reserve copy\r\n\r\n");
+  EXPECT_EQ(r.out, Opening() + ReserveLine() + "Error: Can't make reserve copy (" + inst_.CasedPath(reserve) +
+                       ": FASTECHOCFG names the reserve copy itself)\r\n\r\n");
   EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
 }
 
-// A log that cannot take a line (a full disk) never stops the job, and
-// never goes unnoticed: the console says so at once, once.
-TEST_F(E2eFailure, ALogThatCannotBeWrittenIsToldOnceAndTheJobIsDone) {
+// The log is the record of what a run changed: a log that cannot take a
+// line (a full disk) stops the run before anything is changed.
+TEST_F(E2eFailure, ALogThatCannotBeWrittenStopsTheRunBeforeAnyChange) {
   inst_.WriteSettings("FASTECHOCFG fastecho.cfg\r\nLOGFILE /dev/full\r\nECHOLIST echos.lst\r\n");
+  WriteFileText(inst_.ProgPath("$FE_CFG$.QZ$"), "an older reserve copy");
   const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0);
-  const std::string told =
-      "Warning: Can't write to the log \"/dev/full\"; the rest of this run is not logged\r\n";
+  EXPECT_EQ(r.exitCode, 255);
+  // Windows reads "/dev/full" on the current drive.
+  const std::string where = inst_.UnderWine() ? "Z:\\DEV\\FULL: disk full" : "disk full";
   EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (/dev/full..\r\n" + ReserveLine() +
-                       "  Processing \"" + inst_.CasedPath("fastecho.cfg") + "\"..\r\n" + told +
-                       "   Added description for area ALPHA.CHAT\r\n"
-                       "  Description was added to 1 areas\r\n  ShutDowning...\r\n"
-                       "Blurbsmith ver 0.2 finished.\r\n");
-  Bytes expected = original_;
-  PutDescription(expected, layout_, 0, "Alpha");
-  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
-  EXPECT_EQ(ReadFileBytes(inst_.ProgPath("$FE_CFG$.QZ$")), original_);
+                       "  Processing \"" + inst_.CasedPath("fastecho.cfg") + "\"..\r\n"
+                       "Error: Can't write to the log \"/dev/full\" (" + where + ")\r\n\r\n");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+  EXPECT_EQ(ReadFileText(inst_.ProgPath("$FE_CFG$.QZ$")), "an older reserve copy") << "the previous one stays";
+  EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
 }
 
 }  // namespace

@@ -283,6 +283,28 @@ std::string Installation::ProgDirSeen() const {
   return dir;
 }
 
+namespace {
+
+std::string SeenUnderWine(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) if (c == '/') c = '\\';
+  return UpCaseStr(path).str();
+}
+
+}  // namespace
+
+std::string Installation::WorkPathSeen(const std::string& name) const {
+  return UnderWine() ? SeenUnderWine(WorkPath(name)) : WorkPath(name);
+}
+
+std::string Installation::ProgPathSeen(const std::string& name) const {
+  return UnderWine() ? SeenUnderWine(ProgPath(name)) : ProgPath(name);
+}
+
+std::string Installation::BecauseRelative(const std::string& name, const std::string& reason) const {
+  return " (" + WorkPathSeen(name) + ": " + reason + ")";
+}
+
 std::string Installation::SettingsPathSeen() const {
   return CasedPath(ProgDirSeen() + "blurbsmith.cfg");
 }

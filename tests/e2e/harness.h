@@ -67,6 +67,14 @@ class Installation {
   // A path that the settings file names, as the program shows it in
   // messages (upper-cased on Windows, kept on POSIX).
   std::string CasedPath(const std::string& path) const;
+  // The full path of a file in the work or the program's directory as the
+  // program shows it after a relative name in a message ("Z:\..." and
+  // upper-cased under wine).
+  std::string WorkPathSeen(const std::string& name) const;
+  std::string ProgPathSeen(const std::string& name) const;
+  // " (FULL: reason)": what a message about the relative name `name` (a file
+  // in the work directory) ends with.
+  std::string BecauseRelative(const std::string& name, const std::string& reason) const;
 
   // Whether a run ended inside wine before the program began: wine then
   // ends with exit code 1 (its own failure, with its messages silenced) and

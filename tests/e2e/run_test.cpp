@@ -47,8 +47,10 @@ class E2eRun : public testing::Test {
     return "Warning: " + inst_.CasedPath("fastecho.cfg") + " holds no area record (" +
            std::to_string(size) + " bytes)\r\n";
   }
+  // A run that changed nothing says so, and that its undo point stays.
   static std::string ShutdownLines(int added) {
-    return "  Description was added to " + std::to_string(added) +
+    return std::string(added == 0 ? "  Nothing was changed; the reserve copy was left as it was\r\n" : "") +
+           "  Description was added to " + std::to_string(added) +
            " areas\r\n  ShutDowning...\r\nBlurbsmith ver 0.2 finished.\r\n";
   }
   Bytes Current() const { return ReadFileBytes(inst_.WorkPath("fastecho.cfg")); }

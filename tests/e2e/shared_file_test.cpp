@@ -50,7 +50,8 @@ TEST_F(E2eSharedFile, FastEchoFileHeldByAnotherProcessStopsAtTheReserveCopy) {
     const RunResult r = RunWhileHeld("fastecho.cfg", sharing);
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_EQ(r.out, StartLines(inst_) + "  Opening log (blsm.log..\r\n" + ReserveLine() +
-                         "Error: Can't make reserve copy\r\n\r\n");
+                         "Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +
+                         ": in use by another program)\r\n\r\n");
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
   }
 }

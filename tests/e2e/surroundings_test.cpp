@@ -213,7 +213,7 @@ TEST_F(E2eSurroundings, TwoRunsAtOnceNeverSpoilTheReserveCopy) {
       // the file already written by the other: after its reserve copy, or
       // during its pass, when a record it read is written by the other
       // before it writes there. It then writes nothing more.
-      const bool atCopy = outs[i].find("Error: Can't make reserve copy\r\n") != std::string::npos;
+      const bool atCopy = outs[i].find("Error: Can't make reserve copy (") != std::string::npos;
       const bool atOpen = outs[i].find("Error: Can't open ") != std::string::npos;
       const bool changed =
           outs[i].find(" was changed by another program after its reserve copy") != std::string::npos ||
@@ -292,7 +292,10 @@ TEST_F(E2eSurroundings, AReadOnlyFastEchoFileAndAReadOnlyReserveCopy) {
   fs::permissions(Cfg(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   RunResult r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_NE(r.out.find("Error: Can't open " + cfgShown + "\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Error: Can't open " + cfgShown + inst_.BecauseRelative("fastecho.cfg", "access denied") +
+                       "\r\n"),
+            std::string::npos)
+      << r.out;
   EXPECT_FALSE(fs::exists(Reserve())) << "nothing was written";
 
   fs::permissions(Cfg(), fs::perms::owner_write, fs::perm_options::add);
@@ -307,7 +310,10 @@ TEST_F(E2eSurroundings, AReadOnlyFastEchoFileAndAReadOnlyReserveCopy) {
                   fs::perm_options::remove);
   r = inst_.Run();
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_NE(r.out.find("Error: Can't make reserve copy\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Error: Can't make reserve copy (" + inst_.ProgPathSeen("$FE_CFG$.QZ$") +
+                       ": access denied)\r\n"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(ReadFileBytes(Cfg()), original_);
 }
 
@@ -321,7 +327,10 @@ TEST_F(E2eSurroundings, LocksOfOtherProgramsAreRespected) {
     SCOPED_TRACE(kind);
     const RunResult r = inst_.RunWhileHeld(holder, "fastecho.cfg", kind);
     EXPECT_EQ(r.exitCode, 255);
-    EXPECT_NE(r.out.find("Error: Can't make reserve copy\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +
+                         ": in use by another program)\r\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(ReadFileBytes(Cfg()), original_);
   }
   // The echo list is read sharing: another reader does not stop it.

@@ -101,20 +101,23 @@ std::string Replace(std::string text, const std::string& what, const std::string
 }
 
 std::vector<PassCase> PassCases() {
-  const std::vector<LogLine> failedSecondWrite = {
-      {'+', "   Added description for area AREA.ONE"}, {'!', "Error: Can't write to {cfg}"}};
+  const auto failedSecondWrite = [](const char* reason) {
+    return std::vector<LogLine>{{'+', "   Added description for area AREA.ONE"},
+                                {'!', std::string("Error: Can't write to {cfg} (") + reason + ")"}};
+  };
+  const LogLine nothingChanged = {'%', "  Nothing was changed; the reserve copy was left as it was"};
   const auto recordSize = [](std::uint16_t size) {
     return [size](Bytes& b) { PutU16(b, fastecho::kHeaderTailOffset, size); };
   };
-  const auto noRecord = [](std::size_t size) {
+  const auto noRecord = [&](std::size_t size) {
     return std::vector<LogLine>{
-        {'?', "Warning: {cfg} holds no area record (" + std::to_string(size) + " bytes)"}};
+        {'?', "Warning: {cfg} holds no area record (" + std::to_string(size) + " bytes)"}, nothingChanged};
   };
   const std::size_t threeAreasSize = ThreeListedAreas().Build().size();
-  const auto refused = [](const char* size) {
+  const auto refused = [&](const char* size) {
     return std::vector<LogLine>{
-        {'?', std::string("Warning: Area record size ") + size +
-                  " is not supported; no area was processed"}};
+        {'?', std::string("Warning: Area record size ") + size + " is not supported; no area was processed"},
+        nothingChanged};
   };
 
   return {
@@ -144,7 +147,7 @@ std::vector<PassCase> PassCases() {
        .secondWriteFault = faults::Kind::Fail,
        .exitCode = 255,
        .written = {{0, "First area"}},
-       .log = failedSecondWrite,
+       .log = failedSecondWrite("input/output error"),
        .addedCount = 1},
       {.name = "second description write comes back short",
        .image = ThreeListedAreas(),
@@ -152,7 +155,7 @@ std::vector<PassCase> PassCases() {
        .exitCode = 255,
        .written = {{0, "First area"}},
        .unsettledArea = 1,
-       .log = failedSecondWrite,
+       .log = failedSecondWrite("disk full"),
        .addedCount = 1},
       {.name = "record size 189 is refused",
        .image = ThreeListedAreas(),
@@ -279,6 +282,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
         << "the reserve copy holds the file as it was before the run";
   }
   EXPECT_FALSE(std::filesystem::exists(programDir + kTemporaryReserveCopyName));
+  EXPECT_FALSE(std::filesystem::exists(programDir + kPreviousReserveCopyName));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DescribeAreasCase, testing::ValuesIn(PassCases()),
@@ -443,7 +447,7 @@ TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
     const std::string lastAdded = c.written == 1 ? "AREA.ONE" : "AREA.TWO";
     const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
     EXPECT_NE(trap.Console().find("   Added description for area " + lastAdded + "\r\nError: Can't read " +
-                                  cfgShown + "\r\n\r\n"),
+                                  cfgShown + " (input/output error)\r\n\r\n"),
               std::string::npos)
         << trap.Console();
     Bytes expected = original;

@@ -224,7 +224,7 @@ TEST_F(ConfigReaderTest, MissingFileEndsTheRunWithoutPrefix) {
   const std::string missing = dir.File("Missing.cfg");
   const ReadResult r = ReadFile(missing);
   EXPECT_EQ(r.exitCode, 255);
-  EXPECT_EQ(r.console, "Error: Can't open " + UpCasePath(ShortString(missing)).str() + "\r\n\r\n");
+  EXPECT_EQ(r.console, "Error: Can't open " + UpCasePath(ShortString(missing)).str() + " (no such file)\r\n\r\n");
   EXPECT_TRUE(r.calls.empty());
 }
 
@@ -239,7 +239,7 @@ TEST_F(ConfigReaderTest, ReadFailureEndsTheRunWithPrefix) {
     platform::faults::Disarm();
     EXPECT_EQ(r.exitCode, 255);
     const std::string head = "Error: File " + shownPath + " (line ";
-    const std::string tail = ") - Can't read " + shownPath + "\r\n\r\n";
+    const std::string tail = ") - Can't read " + shownPath + " (input/output error)\r\n\r\n";
     ASSERT_GE(r.console.size(), head.size() + tail.size());
     EXPECT_EQ(r.console.substr(0, head.size()), head);
     EXPECT_EQ(r.console.substr(r.console.size() - tail.size()), tail);

@@ -212,16 +212,21 @@ TEST_F(FilesTest, CopyFileFailsOnAReadOrWriteFailureMidway) {
   }
 }
 
-TEST_F(FilesTest, CanReplaceWhatIsMissingOrAWritableDiskFile) {
+TEST_F(FilesTest, ProbeReplaceAcceptsWhatIsMissingOrAWritableDiskFile) {
   const std::string file = dir.File("old.copy");
-  EXPECT_TRUE(CanReplace(ShortString(file))) << "nothing there";
+  EXPECT_EQ(ProbeReplace(ShortString(file)), 0u) << "nothing there";
   WriteFileText(file, "old");
-  EXPECT_TRUE(CanReplace(ShortString(file)));
+  EXPECT_EQ(ProbeReplace(ShortString(file)), 0u);
   EXPECT_EQ(ReadFileText(file), "old") << "asked without a write";
   fs::create_directory(dir.File("a directory"));
-  EXPECT_FALSE(CanReplace(ShortString(dir.File("a directory"))));
+  EXPECT_EQ(platform::KindOfError(ProbeReplace(ShortString(dir.File("a directory")))),
+            platform::ErrorKind::IsDirectory);
   faults::Arm(faults::Op::Open, 1);
-  EXPECT_FALSE(CanReplace(ShortString(file))) << "a file that cannot be opened for writing";
+  EXPECT_EQ(ProbeReplace(ShortString(file)), platform::kInjectedErrorCode)
+      << "a file that cannot be opened for writing";
+  faults::Arm(faults::Op::Identify, 1);
+  EXPECT_EQ(ProbeReplace(ShortString(dir.File("missing.copy"))), platform::kInjectedErrorCode)
+      << "a lookup that failed is no missing file";
 }
 
 TEST_F(FilesTest, CopyFileOntoItselfFailsAndKeepsTheFile) {
@@ -272,8 +277,8 @@ TEST_F(FilesTest, CopyFileOntoAReadOnlyFileFailsAndKeepsIt) {
 }
 
 #ifndef _WIN32
-// Except the owner's write permission, which the copy always has: a copy
-// that its own program cannot replace would stop every later run.
+// Exactly: a FastEcho file that only its owner may read (it holds the
+// node's passwords) has a copy that only its owner may read.
 TEST_F(FilesTest, CopyFileGivesTheCopyTheSourcePermissionBits) {
   const std::string source = dir.File("source.cfg");
   const std::string destination = dir.File("copy.cfg");
@@ -282,19 +287,40 @@ TEST_F(FilesTest, CopyFileGivesTheCopyTheSourcePermissionBits) {
   const fs::perms modes[] = {
       fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read,
       fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read,
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_all | fs::perms::others_all,
   };
   for (const fs::perms mode : modes) {
     SCOPED_TRACE(static_cast<int>(mode));
     fs::permissions(source, mode);
     EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
-    EXPECT_EQ(fs::status(destination).permissions(), mode | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(destination).permissions(), mode);
     fs::permissions(destination, fs::perms::owner_all);
   }
   fs::permissions(source, fs::perms::owner_all);
 }
-#endif
 
-// A read-only source makes a copy that the next copy can replace.
+// Never wider, not even for a moment: the copy has its bits from its
+// creation on (whatever the umask), and a file it replaces gets them
+// before it holds a byte of the copy.
+TEST_F(FilesTest, TheCopyHasTheSourcePermissionBitsWhileItIsWritten) {
+  const std::string source = dir.File("source.cfg");
+  WriteFileText(source, std::string(1000, 's'));
+  fs::permissions(source, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string wider = dir.File("wider.cfg");
+  WriteFileText(wider, "an older copy");
+  fs::permissions(wider, fs::perms::all);
+  for (const std::string& destination : {dir.File("new.cfg"), wider}) {
+    SCOPED_TRACE(destination);
+    platform::FileHandle handle;
+    ASSERT_FALSE(CopyIntoNewFile(ShortString(source), ShortString(destination), platform::Sharing::None, &handle)
+                     .Failed());
+    EXPECT_EQ(fs::status(destination).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    platform::CloseFile(handle);
+  }
+}
+#else
+// A read-only source makes a copy that the next copy can replace: Windows
+// cannot rename a file onto a read-only one.
 TEST_F(FilesTest, ReadOnlySourceMakesAReplaceableCopy) {
   const std::string source = dir.File("source.cfg");
   const std::string destination = dir.File("copy.cfg");
@@ -308,6 +334,7 @@ TEST_F(FilesTest, ReadOnlySourceMakesAReplaceableCopy) {
   EXPECT_NE(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
   EXPECT_TRUE(CopyFile(ShortString(source), ShortString(destination)));
 }
+#endif
 
 // Sharing holds between any two opens, within one process too.
 TEST_F(FilesTest, CopyFileFailsWhileTheSourceIsHeldOpen) {
@@ -356,7 +383,7 @@ TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoError) {
   const std::string missing = dir.File("missing.txt");
   const std::string unmakeable = (dir.Path() / "no-such-dir" / "new.txt").string();
   WriteFileText(present, "line\r\n");
-  using TextOpen = bool (*)(TextFile&, const ShortString&);
+  using TextOpen = bool (*)(TextFile&, const ShortString&, std::uint32_t*);
   struct Case {
     const char* label;
     TextOpen open;
@@ -377,9 +404,11 @@ TEST_F(FilesTest, OpenOperationsAnswerFromTheirOwnOpenAndLeaveNoError) {
       // A failure of the file's earlier life must not spoil the answer.
       TextFile file;
       if (earlierFailure) file.Close();
-      EXPECT_EQ(c.open(file, ShortString(c.name)), c.opened);
+      std::uint32_t error = 0xFFFF;
+      EXPECT_EQ(c.open(file, ShortString(c.name), &error), c.opened);
       EXPECT_EQ(file.IsOpen(), c.opened);
       EXPECT_EQ(file.IoError(), 0u);
+      EXPECT_EQ(error == 0, c.opened) << "the reason of a failed open is handed out";
     }
   }
   EXPECT_FALSE(fs::exists(missing));
@@ -431,7 +460,26 @@ TEST_F(FilesTest, SameFileKnowsOneFileUnderEveryName) {
 #endif
   for (const SameFileCase& c : cases) {
     SCOPED_TRACE(c.label);
-    EXPECT_EQ(SameFile(ShortString(c.a), ShortString(c.b)), c.same);
-    EXPECT_EQ(SameFile(ShortString(c.b), ShortString(c.a)), c.same);
+    for (const auto& [a, b] : {std::pair{c.a, c.b}, std::pair{c.b, c.a}}) {
+      const Sameness answer = SameFile(ShortString(a), ShortString(b));
+      EXPECT_EQ(answer.same, c.same);
+      EXPECT_FALSE(answer.failure.Failed());
+    }
+  }
+}
+
+// "Different" only when it is known: a lookup that fails for another reason
+// than a missing name leaves the answer open and says which name and why.
+TEST_F(FilesTest, SameFileFailsClosedWhenALookupFails) {
+  const std::string file = dir.File("data.cfg");
+  WriteFileText(file, "x");
+  for (const std::uint64_t nth : {1u, 2u}) {
+    SCOPED_TRACE("lookup " + std::to_string(nth));
+    faults::Arm(faults::Op::Identify, nth);
+    const Sameness answer = SameFile(ShortString(file), ShortString(dir.File("missing.log")));
+    faults::Disarm();
+    EXPECT_FALSE(answer.same);
+    EXPECT_EQ(answer.failure.code, platform::kInjectedErrorCode);
+    EXPECT_EQ(answer.failure.path, nth == 1 ? file : dir.File("missing.log"));
   }
 }

@@ -243,53 +243,73 @@ TEST_F(LogWriterTest, EmptyFileNameStopsTheRunWhetherEnabledOrNot) {
 TEST_F(LogWriterTest, LogInAMissingDirectoryStopsTheRunAndCreatesNothing) {
   const std::string name = (dir.Path() / "nodir" / "events.log").string();
   EXPECT_EQ(trap.Run([&] { Open(name); }), 255);
-  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + name + "\"\r\n\r\n");
+  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + name + "\" (no such directory)\r\n\r\n");
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
-// The first failed write is told on the console at once, once; the log is
-// not written again, and the console goes on as before.
-TEST_F(LogWriterTest, AFailedLogWriteIsToldOnceAndEndsTheLog) {
+// The log is the record of the changes: the first failed or short write
+// ends the run (after the stop hook), once the console has shown the line
+// that failed.
+TEST_F(LogWriterTest, AFailedLogWriteEndsTheRun) {
   using platform::faults::Kind;
-  const std::string told =
-      "Warning: Can't write to the log \"" + logName + "\"; the rest of this run is not logged\r\n";
   struct Case {
     const char* name;
     Kind kind;
     bool atDone;  // the failing write is the one Done makes, not a Flush
+    const char* reason;
   };
-  for (const Case& c : {Case{"failed flush", Kind::Fail, false},
-                        Case{"short flush", Kind::ShortWrite, false},
-                        Case{"failed write at close", Kind::Fail, true}}) {
+  for (const Case& c : {Case{"failed flush", Kind::Fail, false, "input/output error"},
+                        Case{"short flush", Kind::ShortWrite, false, "disk full"},
+                        Case{"failed write at close", Kind::Fail, true, "input/output error"}}) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(logName);
     trap.Clear();
     auto log = Open(logName);
+    int hookRuns = 0;
+    log->SetStopHook([&hookRuns] { ++hookRuns; });
     log->Log('+', "BLSM", "first");
     platform::faults::Arm(platform::faults::Op::Write, 1, c.kind);
-    if (!c.atDone) log->Flush();
-    log->Log('+', "BLSM", "second");
-    if (!c.atDone) log->Flush();
-    log->Done();
+    const int code = trap.Run([&] {
+      if (!c.atDone) log->Flush();
+      log->Log('+', "BLSM", "second");
+      log->Done();
+    });
     platform::faults::Disarm();
+    EXPECT_EQ(code, 255);
+    EXPECT_EQ(hookRuns, 1);
     EXPECT_FALSE(log->Enabled());
-    EXPECT_EQ(trap.Console(), c.atDone ? "first\r\nsecond\r\n" + told : "first\r\n" + told + "second\r\n");
+    const std::string stopped =
+        "Error: Can't write to the log \"" + logName + "\" (" + c.reason + ")\r\n\r\n";
+    EXPECT_EQ(trap.Console(), c.atDone ? "first\r\nsecond\r\n" + stopped : "first\r\n" + stopped);
     const std::string text = ReadFileText(logName);
-    EXPECT_EQ(text.find("second"), std::string::npos) << "nothing is logged after the failure";
+    EXPECT_EQ(text.find("second"), std::string::npos);
     if (c.kind == Kind::Fail) {
       EXPECT_EQ(text, "");
     }
   }
 }
 
-TEST_F(LogWriterTest, AFailureAtAnErrorIsToldBeforeTheError) {
+// The console part of a line whose log write failed still shows: the
+// sysop learns which change has no line in the log.
+TEST_F(LogWriterTest, TheLineWhoseLogWriteFailedReachesTheConsole) {
+  auto log = Open(logName);
+  const std::string message(200, 'm');
+  for (int i = 0; i < 4; ++i) log->LogQuiet('-', "BLSM", message);  // about 900 of 1024 bytes
+  platform::faults::Arm(platform::faults::Op::Write, 1);  // the buffer goes out to make room
+  EXPECT_EQ(trap.Run([&] { log->Log('+', "BLSM", "   Added description for area " + message); }), 255);
+  platform::faults::Disarm();
+  EXPECT_EQ(trap.Console(), "   Added description for area " + message + "\r\nError: Can't write to the log \"" +
+                                logName + "\" (input/output error)\r\n\r\n");
+}
+
+// Should the log fail at the very line of an error, the console still
+// tells why the run stopped.
+TEST_F(LogWriterTest, AFailureAtAnErrorStillTellsTheError) {
   auto log = Open(logName);
   platform::faults::Arm(platform::faults::Op::Write, 1);
   EXPECT_EQ(trap.Run([&] { log->Error("BLSM", "Can't make reserve copy"); }), 255);
   platform::faults::Disarm();
-  EXPECT_EQ(trap.Console(), "Warning: Can't write to the log \"" + logName +
-                                "\"; the rest of this run is not logged\r\n"
-                                "Error: Can't make reserve copy\r\n\r\n");
+  EXPECT_EQ(trap.Console(), "Error: Can't make reserve copy\r\n\r\n");
 }
 
 // A line and its line end reach the file in one write, also when the line
@@ -300,8 +320,11 @@ TEST_F(LogWriterTest, ALineThatDoesNotFitTheBufferGoesOutWhole) {
   const std::string message(200, 'm');
   for (int i = 0; i < 4; ++i) log->LogQuiet('-', "BLSM", message);  // about 900 of 1024 bytes
   platform::faults::Arm(platform::faults::Op::Write, 2);  // the write after the first
-  log->LogQuiet('-', "BLSM", message);
-  log->Done();
+  EXPECT_EQ(trap.Run([&] {
+              log->LogQuiet('-', "BLSM", message);
+              log->Done();
+            }),
+            255);
   platform::faults::Disarm();
   std::string expected = "\r\n";
   for (int i = 0; i < 4; ++i) expected += "- " + std::string(kStamp) + " BLSM " + message + "\r\n";
@@ -331,5 +354,5 @@ TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
   EXPECT_EQ(trap.Run([&] { Open(logName); }), 255);
   platform::faults::Disarm();
   EXPECT_EQ(ReadFileText(logName), earlier);
-  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\"\r\n\r\n");
+  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\" (input/output error)\r\n\r\n");
 }

@@ -223,7 +223,7 @@ TEST_F(ProgramSettingsTest, MissingSettingsFileEndsTheRun) {
   const std::string missing = dir.File("blurbsmith.cfg");
   const Outcome o = ReadPath(missing);
   EXPECT_EQ(o.exitCode, 255);
-  EXPECT_EQ(o.console, "Error: Can't open " + UpCasePath(ShortString(missing)).str() + "\r\n\r\n");
+  EXPECT_EQ(o.console, "Error: Can't open " + UpCasePath(ShortString(missing)).str() + " (no such file)\r\n\r\n");
   ExpectStartValues(o.settings);
 }
 
