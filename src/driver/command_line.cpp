@@ -40,6 +40,21 @@ Option Find(std::string_view argument) {
   return Option::None;
 }
 
+// The settings file glued to its option, as GNU programs take it:
+// "--config=FILE" or "-cFILE". False for any other argument.
+bool GluedConfig(std::string_view argument, std::string* file) {
+  constexpr std::string_view kLong = "--config=";
+  if (argument.substr(0, kLong.size()) == kLong) {
+    *file = argument.substr(kLong.size());
+    return true;
+  }
+  if (argument.size() > 2 && argument.substr(0, 2) == "-c") {
+    *file = argument.substr(2);
+    return true;
+  }
+  return false;
+}
+
 bool LooksLikeAnOption(std::string_view argument) {
   return argument.size() > 1 && (argument[0] == '-' || (platform::kDosOptions && argument[0] == '/'));
 }
@@ -71,9 +86,9 @@ constexpr const char* kUsage[] = {
     "  (no option)       do the job: reserve copy, descriptions, log",
     "  -n, --dry-run     show what the job would write; nothing is written",
     "  -l, --list        list every area of the FastEcho file; nothing is written",
-    "  -q, --quiet       show only warnings and errors on the console",
-    "  -c, --config FILE read the settings from FILE; the reserve copy is kept",
-    "                    beside it",
+    "  -q, --quiet       show only warnings, errors and what -n or -l shows",
+    "  -c, --config FILE read the settings from FILE (also -cFILE and",
+    "                    --config=FILE); the reserve copy is kept beside it",
     "  -h, -?, --help    show this text",
     "      --version     show the program's name and version",
     platform::kDosOptions ? "  Options may also be written /n, /l, /q, /c, /h, /? and in capitals."
@@ -92,7 +107,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   bool command = false;  // -n, -l, -h or --version given
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    const Option option = Find(argument);
+    std::string gluedFile;
+    const bool glued = GluedConfig(argument, &gluedFile);
+    const Option option = glued ? Option::Config : Find(argument);
     if (option == Option::None)
       return Invalid(LooksLikeAnOption(argument) ? "Unknown option" : "Unexpected argument", argument);
     const bool modifier = option == Option::Quiet || option == Option::Config;
@@ -106,8 +123,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (option == Option::Quiet) {
       line.quiet = true;
     } else if (option == Option::Config) {
-      if (i + 1 == argc) return Invalid("A settings file must follow", argument);
-      line.settingsPath = argv[++i];
+      if (glued) {
+        if (gluedFile.empty()) return Invalid("A settings file must follow", argument);
+        line.settingsPath = gluedFile;
+      } else {
+        if (i + 1 == argc) return Invalid("A settings file must follow", argument);
+        line.settingsPath = argv[++i];
+      }
     } else {
       command = true;
       line.command = CommandOf(option);

@@ -17,8 +17,9 @@ enum class Command {
 
 struct CommandLine {
   Command command = Command::Run;
-  bool quiet = false;        // --quiet, -q: the console shows only warnings and errors
-  std::string settingsPath;  // --config FILE, -c FILE; empty: beside the program
+  bool quiet = false;        // --quiet, -q: no banner and no progress on the console
+  // --config FILE, --config=FILE, -c FILE, -cFILE; empty: beside the program
+  std::string settingsPath;
   std::string error;         // for Command::Invalid
 };
 

@@ -61,8 +61,9 @@ TEST_F(E2eCommandLine, HelpAndVersionReadAndWriteNothing) {
     EXPECT_EQ(r.out.rfind("Usage: blurbsmith [-q] [-c FILE] [-n | -l]\r\n"
                           "       blurbsmith -h | --version\r\n\r\n", 0), 0u) << r.out;
     for (const char* line : {"  -n, --dry-run     show what the job would write; nothing is written",
-                             "  -q, --quiet       show only warnings and errors on the console",
-                             "  -c, --config FILE read the settings from FILE; the reserve copy is kept"})
+                             "  -q, --quiet       show only warnings, errors and what -n or -l shows",
+                             "  -c, --config FILE read the settings from FILE (also -cFILE and",
+                             "                    --config=FILE); the reserve copy is kept beside it"})
       EXPECT_NE(r.out.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("/n, /l") != std::string::npos, inst_.UnderWine()) << r.out;
   }
@@ -91,6 +92,10 @@ TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
       {{"-q", "--help"}, "Only one option at a time, not also \"--help\""},
       {{"-c", "a.cfg", "--version"}, "Only one option at a time, not also \"--version\""},
       {{"-n", "-c"}, "A settings file must follow \"-c\""},
+      {{"--config="}, "A settings file must follow \"--config=\""},
+      {{"-ca.cfg", "-cb.cfg"}, "Only one option at a time, not also \"-cb.cfg\""},
+      {{"--config=a.cfg", "-c", "b.cfg"}, "Only one option at a time, not also \"-c\""},
+      {{"--config", "a.cfg", "--config=b.cfg"}, "Only one option at a time, not also \"--config=b.cfg\""},
   };
   if (inst_.UnderWine()) {
     cases.push_back({{"/x"}, "Unknown option \"/x\""});
@@ -310,12 +315,19 @@ TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
   WriteFileText(inst_.WorkPath("node1/blurbsmith.cfg"), kSettings);
   const auto before = Snapshot(fs::path(inst_.ProgDirPath()));
 
-  std::vector<std::vector<std::string>> forms = {{"-c", "node1/blurbsmith.cfg"},
-                                                 {"--config", inst_.WorkPath("node1/blurbsmith.cfg")},
-                                                 {"-q", "-c", "node1/blurbsmith.cfg", "-n"}};
-  if (inst_.UnderWine()) forms.push_back({"/C", "node1\\blurbsmith.cfg"});
-  for (const auto& args : forms) {
-    SCOPED_TRACE(args[1]);
+  struct Form {
+    std::vector<std::string> args;
+    std::string file;  // as the arguments name it
+  };
+  std::vector<Form> forms = {
+      {{"-c", "node1/blurbsmith.cfg"}, "node1/blurbsmith.cfg"},
+      {{"--config", inst_.WorkPath("node1/blurbsmith.cfg")}, inst_.WorkPath("node1/blurbsmith.cfg")},
+      {{"--config=node1/blurbsmith.cfg"}, "node1/blurbsmith.cfg"},
+      {{"-cnode1/blurbsmith.cfg"}, "node1/blurbsmith.cfg"},
+      {{"-q", "-c", "node1/blurbsmith.cfg", "-n"}, "node1/blurbsmith.cfg"}};
+  if (inst_.UnderWine()) forms.push_back({{"/C", "node1\\blurbsmith.cfg"}, "node1\\blurbsmith.cfg"});
+  for (const auto& [args, file] : forms) {
+    SCOPED_TRACE(args[0]);
     WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
     fs::remove(inst_.WorkPath("node1/$FE_CFG$.QZ$"));
     const RunResult r = inst_.Run(args);
@@ -326,9 +338,9 @@ TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
       EXPECT_FALSE(fs::exists(inst_.WorkPath("node1/$FE_CFG$.QZ$")));
       continue;
     }
-    const std::string shown = inst_.CasedPath(args[1]);
+    const std::string shown = inst_.CasedPath(file);
     EXPECT_NE(r.out.find("  Reading \"" + shown + "\"...\r\n"), std::string::npos) << r.out;
-    const std::string dir = args[1].substr(0, args[1].find_last_of("/\\") + 1);
+    const std::string dir = file.substr(0, file.find_last_of("/\\") + 1);
     EXPECT_NE(r.out.find("  Making reserve copy of Fastecho.cfg [" + dir + "$FE_CFG$.QZ$]\r\n"), std::string::npos)
         << r.out;
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("node1/$FE_CFG$.QZ$")), original_);
