@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Makes both packages with cpack and checks what they hold: the Windows zip
-# from build/windows and the Linux tarball from build/native (scripts/test.sh
-# builds both first). Each package is unpacked and checked by itself: its
-# layout, its documents, its program, and the manual's recipe for trying
-# the program on the bundled sample, run from the unpacked package (the
-# Linux program with an empty environment, blurbsmith.exe under wine).
+# Makes the packages with cpack and checks what they hold: the 64-bit
+# Windows zip from build/windows, the 32-bit one from build/windows32 and
+# the Linux tarball from build/native (scripts/test.sh builds all three
+# first). Each package is unpacked and checked by itself: its layout, its
+# documents, its program, and the manual's recipe for trying the program
+# on the bundled sample, run from the unpacked package (the Linux program
+# with an empty environment, blurbsmith.exe under wine). The 32-bit program
+# cannot run here: it is checked statically for Windows XP
+# (scripts/check-win32-exe.sh).
 # Needs CMake (`cmake -E tar` lists and unpacks zip files too), binutils,
-# groff and wine.
+# mingw-w64's i686 compiler, groff and wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -236,6 +239,42 @@ check "zip: blurbsmith.exe runs under wine and is version $version (line end CR 
   test "$code:$(cat -v "$scratch/version-win")" = "0:Blurbsmith $version^M"
 try_sample zip "$win" "$win/blurbsmith.exe"
 check "zip: the program's console lines end in CR LF" crlf_only "$scratch/out-zip.job"
+
+echo "== 32-bit Windows package (build/windows32): checked, not run"
+(cd build/windows32 && cpack) >"$scratch/cpack-windows32.log" || { cat "$scratch/cpack-windows32.log"; exit 1; }
+zip32=$root/build/windows32/blurbsmith-$version-win32.zip
+check "blurbsmith-$version-win32.zip made" test -f "$zip32"
+cmake -E tar tvf "$zip32"
+check "win32 zip holds the win64 zip's files, flat" test "$(members "$zip32")" = "$(members "$zip")"
+win32=$scratch/win32
+unpack "$zip32" "$win32"
+check "cmake --install build/windows32 puts the win32 zip's files" installs_as_packaged build/windows32 "$win32"
+check "win32 zip: README.txt, blurbsmith.cfg.sample and sample/ are the win64 zip's" \
+  diff -r -x blurbsmith.exe "$win32" "$win"
+check "win32 zip: blurbsmith.exe is stripped (no debugging sections)" \
+  bash -c '! objdump -h "$1" | grep -q "\.debug_"' _ "$win32/blurbsmith.exe"
+echo "     blurbsmith.exe: $(wc -c <"$win32/blurbsmith.exe") bytes"
+check "win32 zip: blurbsmith.exe is a PE32 console program for i386 that Windows XP loads (scripts/check-win32-exe.sh)" \
+  scripts/check-win32-exe.sh "$win32/blurbsmith.exe"
+# The static check refuses what XP cannot load: the 64-bit program, and a
+# 32-bit one made for Vista that calls GetTickCount64 and imports advapi32.
+refused_by_xp_check() {  # refused_by_xp_check PROGRAM FAULT...
+  local report fault
+  report=$(scripts/check-win32-exe.sh "$1" 2>&1 >/dev/null) && { echo "  $1 passed" >&2; return 1; }
+  shift
+  for fault in "$@"; do
+    grep -qF -- "$fault" <<<"$report" || { echo "  no fault \"$fault\" in:" >&2; echo "$report" >&2; return 1; }
+  done
+}
+check "check-win32-exe.sh refuses the 64-bit blurbsmith.exe" \
+  refused_by_xp_check "$win/blurbsmith.exe" "not pei-i386" "not 010b (PE32)"
+printf '#include <windows.h>\nint main() { return int(GetTickCount64() + GetUserNameA(nullptr, nullptr)); }\n' \
+  >"$scratch/vista.cpp"
+i686-w64-mingw32-g++-win32 -D_WIN32_WINNT=0x0600 -o "$scratch/vista.exe" "$scratch/vista.cpp" -ladvapi32 \
+  -Wl,--major-subsystem-version,6,--minor-subsystem-version,0,--major-os-version,6,--minor-os-version,0
+check "check-win32-exe.sh refuses a program for Vista" \
+  refused_by_xp_check "$scratch/vista.exe" "subsystem version 6.0" "operating system version 6.0" \
+  "imports from ADVAPI32.dll" "KERNEL32.dll!GetTickCount64"
 
 echo "== Linux package (build/native)"
 (cd build/native && cpack) >"$scratch/cpack-native.log" || { cat "$scratch/cpack-native.log"; exit 1; }
