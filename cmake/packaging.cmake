@@ -5,14 +5,16 @@
 # that the sysop's account owns (C:\FIDO\BLSM, ~/fido/blurbsmith), never in
 # a shared system directory. Everything therefore goes flat into the install
 # prefix, side by side, and each package holds exactly that directory:
-#   Windows build: blurbsmith.exe, blurbsmith.cfg.sample (Windows paths),
-#                  README.txt, sample/
-#                  -> blurbsmith-VERSION-win64.zip (flat: unzip into the
-#                     program's directory)
-#   native build:  blurbsmith, blurbsmith.cfg.sample (Linux paths), README,
-#                  blurbsmith.1, sample/
-#                  -> blurbsmith-VERSION-linux-x86_64.tar.gz (one top
-#                     directory of that name)
+#   Windows builds: blurbsmith.exe, blurbsmith.cfg.sample (Windows paths),
+#                   README.txt, sample/
+#                   -> blurbsmith-VERSION-win64.zip, and from the 32-bit
+#                      build (Windows XP SP3 and later)
+#                      blurbsmith-VERSION-win32.zip (flat: unzip into the
+#                      program's directory)
+#   native build:   blurbsmith, blurbsmith.cfg.sample (Linux paths), README,
+#                   blurbsmith.1, sample/
+#                   -> blurbsmith-VERSION-linux-x86_64.tar.gz (one top
+#                      directory of that name)
 # The sysop's manual doc/manual.txt is the one source of the documents:
 # README.txt is it with CR LF, README is it as it is (LF), and the manual
 # page blurbsmith.1 is written from it by cmake/manual_page.cmake.

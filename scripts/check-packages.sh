@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Makes both packages with cpack and checks what they hold: the Windows zip
-# from build/windows and the Linux tarball from build/native (scripts/test.sh
-# builds both first). Each package is unpacked and checked by itself: its
-# layout, its documents, its program, and the manual's recipe for trying
-# the program on the bundled sample, run from the unpacked package (the
-# Linux program with an empty environment, blurbsmith.exe under wine).
+# Makes the packages with cpack and checks what they hold: the 64-bit
+# Windows zip from build/windows, the 32-bit one from build/windows32 and
+# the Linux tarball from build/native (scripts/test.sh builds all three
+# first). Each package is unpacked into a directory of its own and checked
+# by itself: its layout, its documents, its program, and the manual's
+# recipe for trying the program on the bundled sample, its commands taken
+# from the manual's text and run in the unpacked package as a sysop types
+# them (the Linux ones under sh with an empty environment, the Windows ones
+# as a batch file under wine's cmd). The 32-bit program cannot run here: it
+# is checked statically for Windows XP (scripts/check-win32-exe.sh).
 # Needs CMake (`cmake -E tar` lists and unpacks zip files too), binutils,
-# groff and wine.
+# mingw-w64's i686 compiler and binutils, groff and wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -71,9 +75,11 @@ names_sample_files() {
     grep -qx ';ECHOLISTFORMAT  *NA' <<<"$text"
 }
 same_text_as() { tr -d '\r' <"$1" | cmp -s - "$2"; }
-# Whether a file was created, removed or changed under a directory.
+# Whether a file was created, removed or changed under a directory, but for
+# the scratch copy trial that the manual's recipe makes there.
 snapshot() {
-  (cd "$1" && find . -printf '%y %m %s %p\n' | LC_ALL=C sort && find . -type f -exec sha256sum {} + | LC_ALL=C sort)
+  (cd "$1" && find . -path ./trial -prune -o -printf '%y %m %s %p\n' | LC_ALL=C sort &&
+    find . -path ./trial -prune -o -type f -exec sha256sum {} + | LC_ALL=C sort)
 }
 # The manual page's rendering holds NAME, SYNOPSIS and every section of
 # the manual it is written from (headings underlined with '='), in upper
@@ -156,22 +162,101 @@ same_rows_besides() {  # same_rows_besides LISTING1 ENTRIES1 LISTING2 ENTRIES2
   cmp -s <(LC_ALL=C grep -vxF -f "$2" "$1") <(LC_ALL=C grep -vxF -f "$4" "$3")
 }
 
-# The manual's recipe, run from an unpacked package: copy sample/ to a
-# scratch directory, go there, and run the program with -c blurbsmith.cfg:
-# the listing, the preview, the job, the listing again.
-try_sample() {  # try_sample LABEL PACKAGE_DIR PROGRAM
-  local label=$1 package=$2 program=$3
-  local work=$scratch/try-$label out=$scratch/out-$label codes="" step
+# The commands of the manual's recipe for trying the sample on SYSTEM
+# (Windows or Linux): the literal block after the line of its section "Try
+# it safely first" that ends in "On SYSTEM:". Read from the package's own
+# manual, README.txt or README, as the sysop reads them.
+recipe_commands() {  # recipe_commands MANUAL SYSTEM
+  awk -v marker="On $2:" '
+    { sub(/\r$/, "") }
+    /^Try it safely first$/ { section = 1; getline; next }
+    section && /^=+$/ { exit }
+    section && substr($0, length($0) - length(marker) + 1) == marker { block = 1; next }
+    block && /^    / { print substr($0, 5); found = 1; next }
+    block && found { exit }
+  ' "$1"
+}
+
+# Runs the manual's recipe for SYSTEM in PACKAGE_DIR, its commands one after
+# another as the package's manual writes them: a shell script under sh with
+# an empty environment but for PATH (Linux), a batch file under wine's cmd
+# (Windows). With no input, for two minutes and 20 MB of files at most: a
+# command that asks a question must neither hang the check nor fill the
+# disk asking it again and again. After each command the script writes
+# "### EXIT-CODE". Sets `recipe` to the commands and `codes` to their exit
+# codes; the output of command N goes to the file OUT/N.
+# On a loaded machine wine now and then fails to start a program (exit code
+# 1, nothing written; the program never ends with 1): then the whole recipe
+# runs again, three times at most, which it may, since it begins by
+# removing its scratch copy.
+run_recipe() {  # run_recipe OUT PACKAGE_DIR SYSTEM
+  local out=$1 package=$2 system=$3 command try n retry manual
+  manual=$package/README
+  [ "$system" = Windows ] && manual=$package/README.txt
+  mapfile -t recipe < <(recipe_commands "$manual" "$system")
+  for try in 1 2 3; do
+    rm -rf "$out"
+    mkdir -p "$out"
+    case $system in
+      Linux)
+        for command in "${recipe[@]}"; do printf '%s\necho "### $?"\n' "$command"; done >"$out/recipe.sh"
+        (cd "$package" && ulimit -f 20480 && timeout 120 env -i PATH=/usr/bin:/bin /bin/sh "$out/recipe.sh") \
+          </dev/null >"$out/all" 2>&1 || true
+        ;;
+      Windows)
+        {
+          printf '@echo off\r\n'
+          for command in "${recipe[@]}"; do printf '%s\r\necho ### %%ERRORLEVEL%%\r\n' "$command"; done
+        } >"$out/recipe.bat"
+        # Wine's drive Z: is the root of the file system.
+        (cd "$package" && ulimit -f 20480 && timeout 120 "$wine" cmd /c "Z:${out//\//\\}\\recipe.bat") \
+          </dev/null >"$out/all" 2>>"$scratch/wine-stderr.log" || true
+        ;;
+    esac
+    LC_ALL=C awk -v out="$out" '
+      /^### [0-9]+\r?$/ { sub(/\r$/, ""); print $2 > (out "/codes"); n++; next }
+      { print > (out "/" (n + 0)) }
+    ' "$out/all"
+    touch "$out/codes"
+    mapfile -t codes <"$out/codes"
+    retry=0
+    for n in "${!recipe[@]}"; do
+      touch "$out/$n"
+      [[ $system == Windows && ${codes[n]:-} == 1 && ! -s $out/$n && ${recipe[n]} == *blurbsmith* ]] && retry=1
+    done
+    ((retry)) || return 0
+    echo "  (wine did not start the program; the recipe again, try $((try + 1)))" >&2
+  done
+}
+
+# The exit codes of the last recipe run: one 0 for each of its commands.
+recipe_all_zero() { test "${#codes[@]}" = "${#recipe[@]}" && ! grep -qvx 0 <(printf '%s\n' "${codes[@]}"); }
+
+# The manual's recipe run in an unpacked package: it copies sample/ to the
+# scratch copy trial, goes there and runs the program from the directory
+# above with -c blurbsmith.cfg: the listing, the preview, the job, the
+# listing again. Then the recipe once more, as the manual says to start
+# afresh: the same commands, from the same directory.
+try_recipe() {  # try_recipe LABEL PACKAGE_DIR SYSTEM
+  local label=$1 package=$2 system=$3
+  local work=$package/trial out=$scratch/out-$label round1=$scratch/recipe-$label-1
+  local round2=$scratch/recipe-$label-2 round step n steps="" names=(list1 preview job list2)
   local failures_before=$failures
   snapshot "$package" >"$out.package-before"
-  cp -R "$package/sample" "$work"
-  cd "$work"
-  for step in list1:-l preview:-n job: list2:-l; do
-    run "$out.${step%%:*}" "$program" -c blurbsmith.cfg ${step#*:}
-    codes+="${codes:+ }$code"
-  done
-  cd "$root"
+  run_recipe "$round1" "$package" "$system"
   snapshot "$package" >"$out.package-after"
+
+  check "$label: the manual's $system recipe copies the sample and runs the program" test "${#recipe[@]}" -ge 6
+  check "$label: each command of the recipe exits with 0" recipe_all_zero
+  # The program's runs, named in order.
+  for n in "${!recipe[@]}"; do
+    [[ ${recipe[n]%% *} == *blurbsmith ]] || continue
+    steps+="${steps:+|}${recipe[n]#* }"
+    ((${#names[@]})) && cp "$round1/$n" "$out.${names[0]}" && names=("${names[@]:1}")
+  done
+  check "$label: the recipe runs the program with -c blurbsmith.cfg: -l, -n, the job, -l" \
+    test "$steps" = "-c blurbsmith.cfg -l|-c blurbsmith.cfg -n|-c blurbsmith.cfg|-c blurbsmith.cfg -l"
+  for step in list1 preview job list2; do touch "$out.$step"; done
 
   listed_areas "$out.list1" >"$out.areas1"
   listed_areas "$out.list2" >"$out.areas2"
@@ -180,7 +265,6 @@ try_sample() {  # try_sample LABEL PACKAGE_DIR PROGRAM
   cut -f 1 "$out.would" >"$out.would-tags"
   added_tags "$out.job" >"$out.added-tags"
 
-  check "$label: -l, -n, the job, -l exit with 0 0 0 0" test "$codes" = "0 0 0 0"
   check "$label: the first listing shows the sample's areas" test "$(wc -l <"$out.areas1")" -ge 5
   check "$label: the preview announces descriptions" test -s "$out.would"
   check "$label: the first listing shows those areas without description" all_in "$out.areas1" "$out.would-empty"
@@ -192,18 +276,34 @@ try_sample() {  # try_sample LABEL PACKAGE_DIR PROGRAM
     all_in "$out.areas2" "$out.would"
   check "$label: the other areas are listed as before" \
     same_rows_besides "$out.areas1" "$out.would-empty" "$out.areas2" "$out.would"
-  check "$label: the reserve copy \$FE_CFG\$.QZ\$ beside blurbsmith.cfg is the sample's fastecho.cfg" \
+  check "$label: the reserve copy \$FE_CFG\$.QZ\$ in trial is the sample's fastecho.cfg" \
     cmp -s "$work/\$FE_CFG\$.QZ\$" "$package/sample/fastecho.cfg"
-  check "$label: the log blurbsmith.log tells each description added" \
+  check "$label: the log trial/blurbsmith.log tells each description added" \
     test "$(grep -c '^+ .* Added description for area ' "$work/blurbsmith.log" || true)" = "$(wc -l <"$out.added-tags")"
-  check "$label: nothing was created or changed in the unpacked package" \
+  check "$label: nothing but trial was created or changed in the unpacked package" \
     cmp -s "$out.package-before" "$out.package-after"
+
+  # Starting afresh: trial is the sample again, with a new log.
+  run_recipe "$round2" "$package" "$system"
+  for n in "${!recipe[@]}"; do
+    [[ ${recipe[n]%% *} == *blurbsmith ]] && break
+  done
+  check "$label: the recipe again: each command exits with 0" recipe_all_zero
+  check "$label: the recipe again: the first listing is the first round's (trial made anew)" \
+    cmp -s <(listed_areas "$round2/$n") "$out.areas1"
+  check "$label: the recipe again: trial/blurbsmith.log holds this round's run only" \
+    test "$(grep -c '^+ .* Added description for area ' "$work/blurbsmith.log" || true)" = "$(wc -l <"$out.added-tags")"
   if ((failures > failures_before)); then
-    for step in list1 preview job list2; do
-      echo "  -- $step:"
-      LC_ALL=C tr -d '\r' <"$out.$step" | sed 's/^/  /'
+    for round in "$round1" "$round2"; do
+      echo "  -- the manual's $system recipe, ${round##*-}. round: each command, its output, its exit code"
+      for n in "${!recipe[@]}"; do
+        echo "  \$ ${recipe[n]}"
+        LC_ALL=C tr -d '\r' <"$round/$n" | sed -n '1,30s/^/  /p'
+        echo "  (exit code $(sed -n "$((n + 1))p" "$round/codes"))"
+      done
     done
   fi
+  rm -rf "$work"
 }
 
 echo "== Windows package (build/windows)"
@@ -214,7 +314,9 @@ cmake -E tar tvf "$zip"
 check "zip holds README.txt, blurbsmith.cfg.sample, blurbsmith.exe and sample/, flat" \
   test "$(members "$zip")" = "$(printf '%s\n' README.txt blurbsmith.cfg.sample blurbsmith.exe \
     sample/backbone.na sample/blurbsmith.cfg sample/echos.lst sample/fastecho.cfg)"
-win=$scratch/win
+# Unpacked where no path is written in advance (with a blank in its name):
+# the manual's recipe must work from wherever the package was unpacked.
+win="$scratch/unpacked here/win64"
 unpack "$zip" "$win"
 check "cmake --install build/windows puts the zip's files" installs_as_packaged build/windows "$win"
 check "zip: README.txt is pure ASCII" ascii_only "$win/README.txt"
@@ -234,8 +336,44 @@ check "zip: sample/blurbsmith.cfg names the sample's files and the backbone list
 run "$scratch/version-win" "$win/blurbsmith.exe" --version
 check "zip: blurbsmith.exe runs under wine and is version $version (line end CR LF)" \
   test "$code:$(cat -v "$scratch/version-win")" = "0:Blurbsmith $version^M"
-try_sample zip "$win" "$win/blurbsmith.exe"
+try_recipe zip "$win" Windows
 check "zip: the program's console lines end in CR LF" crlf_only "$scratch/out-zip.job"
+
+echo "== 32-bit Windows package (build/windows32): checked, not run"
+(cd build/windows32 && cpack) >"$scratch/cpack-windows32.log" || { cat "$scratch/cpack-windows32.log"; exit 1; }
+zip32=$root/build/windows32/blurbsmith-$version-win32.zip
+check "blurbsmith-$version-win32.zip made" test -f "$zip32"
+cmake -E tar tvf "$zip32"
+check "win32 zip holds the win64 zip's files, flat" test "$(members "$zip32")" = "$(members "$zip")"
+win32="$scratch/unpacked here/win32"
+unpack "$zip32" "$win32"
+check "cmake --install build/windows32 puts the win32 zip's files" installs_as_packaged build/windows32 "$win32"
+check "win32 zip: README.txt, blurbsmith.cfg.sample and sample/ are the win64 zip's" \
+  diff -r -x blurbsmith.exe "$win32" "$win"
+check "win32 zip: blurbsmith.exe is stripped (no debugging sections)" \
+  bash -c '! objdump -h "$1" | grep -q "\.debug_"' _ "$win32/blurbsmith.exe"
+echo "     blurbsmith.exe: $(wc -c <"$win32/blurbsmith.exe") bytes"
+check "win32 zip: blurbsmith.exe is a PE32 console program for i386 that Windows XP loads (scripts/check-win32-exe.sh)" \
+  scripts/check-win32-exe.sh "$win32/blurbsmith.exe"
+# The static check refuses what XP cannot load: the 64-bit program, and a
+# 32-bit one made for Vista that calls GetTickCount64 and imports advapi32.
+refused_by_xp_check() {  # refused_by_xp_check PROGRAM FAULT...
+  local report fault
+  report=$(scripts/check-win32-exe.sh "$1" 2>&1 >/dev/null) && { echo "  $1 passed" >&2; return 1; }
+  shift
+  for fault in "$@"; do
+    grep -qF -- "$fault" <<<"$report" || { echo "  no fault \"$fault\" in:" >&2; echo "$report" >&2; return 1; }
+  done
+}
+check "check-win32-exe.sh refuses the 64-bit blurbsmith.exe" \
+  refused_by_xp_check "$win/blurbsmith.exe" "not pei-i386" "not 010b (PE32)"
+printf '#include <windows.h>\nint main() { return int(GetTickCount64() + GetUserNameA(nullptr, nullptr)); }\n' \
+  >"$scratch/vista.cpp"
+i686-w64-mingw32-g++-win32 -D_WIN32_WINNT=0x0600 -o "$scratch/vista.exe" "$scratch/vista.cpp" -ladvapi32 \
+  -Wl,--major-subsystem-version,6,--minor-subsystem-version,0,--major-os-version,6,--minor-os-version,0
+check "check-win32-exe.sh refuses a program for Vista" \
+  refused_by_xp_check "$scratch/vista.exe" "subsystem version 6.0" "operating system version 6.0" \
+  "imports from ADVAPI32.dll" "KERNEL32.dll!GetTickCount64"
 
 echo "== Linux package (build/native)"
 (cd build/native && cpack) >"$scratch/cpack-native.log" || { cat "$scratch/cpack-native.log"; exit 1; }
@@ -246,7 +384,7 @@ cmake -E tar tvf "$tgz"
 check "tarball holds one top directory with README, blurbsmith, blurbsmith.1, blurbsmith.cfg.sample and sample/" \
   test "$(members "$tgz")" = "$(printf "$top/%s\n" README blurbsmith blurbsmith.1 blurbsmith.cfg.sample \
     sample/backbone.na sample/blurbsmith.cfg sample/echos.lst sample/fastecho.cfg)"
-lin=$scratch/lin
+lin="$scratch/unpacked here/tarball"
 unpack "$tgz" "$lin"
 dir=$lin/$top
 check "cmake --install build/native puts the tarball's files" installs_as_packaged build/native "$dir"
@@ -280,7 +418,7 @@ for name in blurbsmith.cfg echos.lst backbone.na; do
   check "tarball: sample/$name is the zip's, with LF" same_text_as "$win/sample/$name" "$dir/sample/$name"
 done
 check "tarball: sample/fastecho.cfg is the zip's" cmp -s "$dir/sample/fastecho.cfg" "$win/sample/fastecho.cfg"
-try_sample tarball "$dir" "$dir/blurbsmith"
+try_recipe tarball "$dir" Linux
 
 # The packaged program, run in a copy of its unpacked directory with the
 # packaged sample settings as its settings (their paths moved under a

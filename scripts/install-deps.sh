@@ -31,6 +31,12 @@ install_missing \
   strace \
   groff-base
 
+# The 32-bit Windows program (Windows XP SP3 and later) is built with
+# mingw-w64's i686 compiler in its win32 thread model, whose runtime needs
+# nothing beyond kernel32 and msvcrt. Never wine32: these kernels cannot run
+# 32-bit code, and it breaks the wine launcher for 64-bit programs.
+install_missing g++-mingw-w64-i686-win32
+
 # The sanitizer and fuzzer runtimes belong to the clang that is installed,
 # whichever version the distribution calls clang.
 clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
