@@ -174,6 +174,24 @@ TEST_F(E2eCommandLine, AUtf8TerminalSeesCyrillicTextAsUtf8) {
   EXPECT_NE(run.out.find("   Added description for area RU.\xAD\xAE\xA2\xAE\r\n"), std::string::npos);
 }
 
+// The listing writes no log, so it needs none: no LOGFILE, a log in a
+// missing directory or one that names another file stop the run and the
+// preview, not the listing.
+TEST_F(E2eCommandLine, TheListingNeedsNoLog) {
+  const std::string listing = inst_.Run({"-l"}).out.substr(UpToProcessing().size());
+  ASSERT_NE(listing.find("  5 areas\r\n"), std::string::npos) << listing;
+  for (const std::string log : {"", "LOGFILE nodir/blsm.log\r\n", "LOGFILE fastecho.cfg\r\n"}) {
+    SCOPED_TRACE(log);
+    inst_.WriteSettings("FASTECHOCFG fastecho.cfg\r\n" + log);
+    const RunResult r = inst_.Run({"-l"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, UpToProcessing() + listing);
+    EXPECT_EQ(inst_.Run({"-n"}).exitCode, 255);
+  }
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+  EXPECT_FALSE(fs::exists(inst_.WorkPath("nodir")));
+}
+
 TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {
   for (const std::string option : {"-n", "-l"}) {
     SCOPED_TRACE(option);

@@ -1,6 +1,7 @@
 // End-to-end: complete runs of the real program on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "e2e/harness.h"
@@ -126,6 +127,36 @@ TEST_F(E2eRun, ForceDescRewritesListedAndKeepsUnlisted) {
   EXPECT_EQ(Current(), expected);
 }
 
+// A field that already holds the list's bytes (after the first letter is
+// made a capital) changes nothing: no write, no line, no count. A run that
+// changes no byte keeps the undo point of the last real change.
+TEST_F(E2eRun, ForceDescLeavesEqualDescriptionsAlone) {
+  FastEchoImage f;
+  f.areas = {{"ALPHA.CHAT", "General chat about alpha", 0x00}, {"BETA.TALK", "Beta discussions", 0x00}};
+  Install(f, kSettings + "FORCEDESC YES\r\n");
+  WriteFileText(inst_.ProgPath("$FE_CFG$.QZ$"), "the undo point of the last real change");
+  RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" + ShutdownLines(0));
+  EXPECT_EQ(Current(), original_);
+  EXPECT_EQ(ReadFileText(inst_.ProgPath("$FE_CFG$.QZ$")), "the undo point of the last real change");
+  const RunResult preview = inst_.Run({"-n"});
+  EXPECT_NE(preview.out.find("  Description would be added to 0 areas\r\n"), std::string::npos) << preview.out;
+
+  // One description differs: only that one is written, counted and logged.
+  WriteFileText(inst_.WorkPath("echos.lst"), "Hold,beta.talk,Beta talk, renamed\r\n" + kEchoList);
+  r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
+                       "   Added description for area BETA.TALK\r\n" + ShutdownLines(1));
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 1, "Beta talk");
+  EXPECT_EQ(Current(), expected);
+  EXPECT_EQ(ReserveCopy(), original_);
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& line) { return line[0] == '+'; }), 1);
+}
+
 TEST_F(E2eRun, FirstCharacterUpCasingAndFullWidthDescriptions) {
   const std::string full52(52, 'z');
   FastEchoImage f;
@@ -202,6 +233,56 @@ TEST_F(E2eRun, TheReserveCopyHoldsTheFileBeforeTheLastRunThatChangedIt) {
   WriteFileText(inst_.WorkPath("echos.lst"), kEchoList + ",NOT.LISTED,Listed at last\r\n");
   ASSERT_EQ(inst_.Run().exitCode, 0);
   EXPECT_EQ(ReserveCopy(), afterFirst);
+}
+
+// A run killed between putting its copy in place and its first write on the
+// disk leaves the previous copy under $FE_CFG$.QZ-. The next run keeps the
+// copy that holds the file as it was before the last change: the previous
+// one when the killed run changed nothing, its own when it did.
+TEST_F(E2eRun, WhatAKilledRunLeftIsSettledByTheNextRun) {
+  FastEchoImage f;
+  f.areas = {{"ALPHA.CHAT", ""}, {"NOT.LISTED", ""}};
+  Install(f);
+  const std::string reserve = inst_.ProgPath("$FE_CFG$.QZ$"), previous = inst_.ProgPath("$FE_CFG$.QZ-");
+  const std::string older = "the reserve copy before the killed run";
+  struct Case {
+    const char* name;
+    bool killedRunWrote;
+    bool reserveThere;  // killed between the two renames: no reserve copy at all
+  };
+  for (const Case& c : {Case{"killed before its first write", false, true},
+                        Case{"killed after its first write", true, true},
+                        Case{"killed between the two renames", false, false}}) {
+    SCOPED_TRACE(c.name);
+    Bytes killedRunSaw = original_;  // what the killed run copied
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    WriteFileText(previous, older);
+    if (c.reserveThere) WriteFileBytes(reserve, killedRunSaw);
+    else fs::remove(reserve);
+    Bytes before = original_;
+    if (c.killedRunWrote) {
+      PutDescription(before, layout_, 1, "Written by the killed run");
+      WriteFileBytes(inst_.WorkPath("fastecho.cfg"), before);
+    }
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_FALSE(fs::exists(previous));
+    // This run wrote ALPHA.CHAT: its own copy is now the reserve copy.
+    EXPECT_EQ(ReserveCopy(), before);
+
+    // The same leftovers, and a run that writes nothing: the settled copy stays.
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), before);
+    WriteFileText(previous, older);
+    if (c.reserveThere) WriteFileBytes(reserve, killedRunSaw);
+    else fs::remove(reserve);
+    WriteFileText(inst_.WorkPath("echos.lst"), "; nothing listed\r\n,OTHER,x\r\n");
+    const RunResult idle = inst_.Run();
+    EXPECT_EQ(idle.exitCode, 0) << idle.out;
+    EXPECT_FALSE(fs::exists(previous));
+    if (c.killedRunWrote) EXPECT_EQ(ReserveCopy(), killedRunSaw);
+    else EXPECT_EQ(ReadFileText(reserve), older);
+    WriteFileText(inst_.WorkPath("echos.lst"), kEchoList);
+  }
 }
 
 TEST_F(E2eRun, WalkStopsQuietlyWhenTheHeaderPutsRecordsBeyondTheFile) {

@@ -229,6 +229,27 @@ TEST_F(FilesTest, ProbeReplaceAcceptsWhatIsMissingOrAWritableDiskFile) {
       << "a lookup that failed is no missing file";
 }
 
+// An open that created a file and then refused it (the check of what it
+// opened failed) leaves nothing behind, on both builds; one that emptied an
+// existing file leaves that file.
+TEST_F(FilesTest, AnOpenThatCreatedAFileAndFailedRemovesIt) {
+  const std::string created = dir.File("new.copy");
+  const std::string existing = dir.File("old.copy");
+  WriteFileText(existing, "old");
+  for (const std::string& path : {created, existing}) {
+    SCOPED_TRACE(path);
+    platform::FileHandle handle;
+    faults::Arm(faults::Op::OpenCheck, 1);
+    EXPECT_EQ(platform::OpenFile(path.c_str(), platform::Access::ReadWrite, platform::Sharing::None,
+                                 platform::Creation::CreateAlways, platform::Target::DiskFile, &handle),
+              platform::kInjectedErrorCode);
+    faults::Disarm();
+    EXPECT_EQ(handle, platform::kInvalidHandle);
+  }
+  EXPECT_FALSE(fs::exists(created));
+  EXPECT_TRUE(fs::exists(existing));
+}
+
 TEST_F(FilesTest, CopyFileOntoItselfFailsAndKeepsTheFile) {
   const std::string file = dir.File("self.cfg");
   WriteFileText(file, "keep me");

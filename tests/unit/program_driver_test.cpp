@@ -10,6 +10,7 @@
 
 #include "driver/area_pass.h"
 #include "log/log_stamp.h"
+#include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/process_trap.h"
 #include "support/scratch_dir.h"
@@ -100,28 +101,41 @@ TEST(ProgramDriverTest, StartUp) {
     const char* name;
     std::string settings;  // "{log}" stands for a log path in a scratch directory
     std::string consoleEnd;
+    bool lookupFails = false;  // the first identity lookup of the same-file check fails
   };
   const std::vector<FailCase> failures = {
       {"no LOGFILE", "FASTECHOCFG fastecho.cfg\r\nECHOLIST echo.lst\r\n",
        "Error: Log filename not defined\r\n\r\n"},
       {"two errors", "LOGFILE {log}\r\nFORCEDESC maybe\r\nUPCASEFIRSTDESCCHAR perhaps\r\n",
        "2 errors were found in " + settingsShown + "\r\n"},
+      // Not knowing whether the log is another of the program's files is
+      // no "different": the log is not opened on a guess.
+      {"a lookup of the same-file check fails", "FASTECHOCFG fastecho.cfg\r\nLOGFILE {log}\r\n",
+       "Error: Can't tell whether log file \"{log}\" is the same file as the FastEcho configuration file \"" +
+           UpCasePath("fastecho.cfg").str() + "\" ({shown log}: input/output error)\r\n\r\n",
+       true},
   };
   for (const FailCase& c : failures) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
     const std::string logPath = dir.File("blurbsmith.log");
-    std::string settings = c.settings;
-    if (const auto at = settings.find("{log}"); at != std::string::npos)
-      settings.replace(at, 5, logPath);
-    settingsFile.Write(settings);
+    const auto withLog = [&](std::string text) {
+      for (auto at = text.find("{shown log}"); at != std::string::npos; at = text.find("{shown log}"))
+        text.replace(at, 11, UpCasePath(logPath).str());
+      for (auto at = text.find("{log}"); at != std::string::npos; at = text.find("{log}"))
+        text.replace(at, 5, logPath);
+      return text;
+    };
+    settingsFile.Write(withLog(c.settings));
 
     RunState run;
     ProcessTrap trap;
+    if (c.lookupFails) platform::faults::Arm(platform::faults::Op::Identify, 1);
     EXPECT_EQ(trap.Run([&] { StartUp(run); }), 255);
+    platform::faults::Disarm();
     const std::string console = trap.Console();
     EXPECT_EQ(console.rfind(readingLine, 0), 0u) << console;
-    EXPECT_TRUE(EndsWith(console, c.consoleEnd)) << console;
+    EXPECT_TRUE(EndsWith(console, withLog(c.consoleEnd))) << console;
     EXPECT_EQ(run.log, nullptr);
     EXPECT_FALSE(std::filesystem::exists(logPath)) << "no log before the settings are good";
   }
