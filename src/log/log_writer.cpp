@@ -1,8 +1,31 @@
 #include "log/log_writer.h"
 
 #include "log/console.h"
+#include "platform/fault_injection.h"
 #include "util/file_error.h"
 #include "util/files.h"
+
+namespace {
+
+// Only a missing log is created: an existing one that cannot be appended
+// to is shared with other programs and must not be emptied, nor one that
+// another program (a second run) created a moment ago. 0, or why not.
+std::uint32_t OpenOrCreateLog(TextFile& file, const ShortString& name) {
+  std::uint32_t error = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    platform::faults::Reached(platform::faults::Moment::LogAppending);
+    if (OpenTextAppend(file, name, &error)) return 0;
+    const std::uint32_t status = FileStatus(name);
+    if (status == 0) continue;  // there after all: append to it
+    if (!platform::IsNotFound(status)) return status;
+    platform::faults::Reached(platform::faults::Moment::LogCreating);
+    if (OpenTextCreate(file, name, &error)) return 0;
+    if (error != platform::kAlreadyExists) return error;
+  }
+  return error;
+}
+
+}  // namespace
 
 std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool enabled,
                                            Clock clock) {
@@ -11,14 +34,7 @@ std::unique_ptr<LogWriter> LogWriter::Init(const ShortString& fileName, bool ena
   writer->fileName_ = fileName;
   writer->enabled_ = enabled;
   if (enabled) {
-    // Only a missing log is created: an existing one that cannot be
-    // appended to is shared with other programs and must not be emptied.
-    std::uint32_t error = 0;
-    if (!OpenTextAppend(writer->logFile_, fileName, &error)) {
-      const std::uint32_t status = FileStatus(fileName);
-      if (platform::IsNotFound(status)) OpenTextRewrite(writer->logFile_, fileName, &error);
-      else if (status != 0) error = status;
-    }
+    const std::uint32_t error = OpenOrCreateLog(writer->logFile_, fileName);
     if (error != 0) {
       writer->enabled_ = false;
       writer->Error("", ShortString("Can't create file \"") + fileName + "\"" + Because({fileName, error}));

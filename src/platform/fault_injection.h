@@ -27,6 +27,8 @@ enum class Kind {
 enum class Moment {
   ReserveCopyMade,   // the reserve copy is made; the FastEcho file is not open yet
   DescriptionFound,  // a description was found; it is not written yet
+  LogAppending,      // the log is about to be opened for appending
+  LogCreating,       // the log was not there; it is about to be created
   kCount,
 };
 

@@ -19,7 +19,8 @@ inline constexpr FileHandle kInvalidHandle = -1;
 // shared with other writers needs.
 enum class Access { Read, Write, ReadWrite, ReadAppend };
 enum class Sharing { None, Read, Write, ReadWrite };
-enum class Creation { OpenExisting, CreateAlways };
+// CreateNew: only a file that does not exist yet (kAlreadyExists else).
+enum class Creation { OpenExisting, CreateAlways, CreateNew };
 enum class SeekFrom { Begin, Current, End };
 
 // Conventions of the build: Windows paths are case-insensitive and are
@@ -63,6 +64,8 @@ extern const std::uint32_t kDiskFull;
 extern const std::uint32_t kNotOpen;
 // The code of a read or write the device failed.
 extern const std::uint32_t kIoError;
+// The code of a CreateNew open of a name that exists.
+extern const std::uint32_t kAlreadyExists;
 
 // What an error code says, in the words the messages of both builds use.
 enum class ErrorKind {

@@ -25,6 +25,7 @@ const std::uint32_t kNotADiskFile = ENODEV;
 const std::uint32_t kDiskFull = ENOSPC;
 const std::uint32_t kNotOpen = EBADF;
 const std::uint32_t kIoError = EIO;
+const std::uint32_t kAlreadyExists = EEXIST;
 
 ErrorKind KindOfError(std::uint32_t code) {
   if (code == kSharingViolation) return ErrorKind::InUse;  // our own code for a lock conflict
@@ -77,13 +78,13 @@ int OpenOrCreate(const char* path, int flags, Creation creation, mode_t mode, bo
   *created = false;
   for (;;) {
     int fd;
-    if (creation == Creation::CreateAlways) {
+    if (creation != Creation::OpenExisting) {
       fd = ::open(path, flags | O_CREAT | O_EXCL, mode);
       if (fd >= 0) {
         *created = true;
         return fd;
       }
-      if (errno == EEXIST) {
+      if (errno == EEXIST && creation == Creation::CreateAlways) {
         fd = ::open(path, flags);
         if (fd < 0 && errno == ENOENT) continue;  // removed meanwhile: create it after all
       }

@@ -14,6 +14,7 @@ const std::uint32_t kNotADiskFile = ERROR_BAD_FILE_TYPE;
 const std::uint32_t kDiskFull = ERROR_DISK_FULL;
 const std::uint32_t kNotOpen = ERROR_INVALID_HANDLE;
 const std::uint32_t kIoError = ERROR_IO_DEVICE;
+const std::uint32_t kAlreadyExists = ERROR_FILE_EXISTS;
 static_assert(kSharingViolation == ERROR_SHARING_VIOLATION);
 
 ErrorKind KindOfError(std::uint32_t code) {
@@ -117,7 +118,9 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   security.nLength = sizeof security;
   security.lpSecurityDescriptor = nullptr;
   security.bInheritHandle = TRUE;
-  const DWORD disposition = creation == Creation::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
+  const DWORD disposition = creation == Creation::OpenExisting ? OPEN_EXISTING
+                            : creation == Creation::CreateAlways ? CREATE_ALWAYS
+                                                                 : CREATE_NEW;
   HANDLE h = ::CreateFileA(path, DesiredAccess(access), ShareMode(sharing), &security,
                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -125,7 +128,7 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
     // Windows refuses a directory as access denied: say what it is, as POSIX does.
     return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? ERROR_DIRECTORY : error;
   }
-  const bool created = creation == Creation::CreateAlways && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  const bool created = creation != Creation::OpenExisting && ::GetLastError() != ERROR_ALREADY_EXISTS;
   // A console, a serial port or a pipe would wait for input for ever.
   std::uint32_t error = 0;
   if (faults::Trip(faults::Op::OpenCheck)) {

@@ -61,6 +61,10 @@ bool OpenTextRewrite(TextFile& file, const ShortString& name, std::uint32_t* err
   return OpenText(file, name, error, [](TextFile& f) { f.Rewrite(); });
 }
 
+bool OpenTextCreate(TextFile& file, const ShortString& name, std::uint32_t* error) {
+  return OpenText(file, name, error, [](TextFile& f) { f.Create(); });
+}
+
 FileError CopyIntoNewFile(const ShortString& source, const ShortString& destination,
                           platform::Sharing sharing, platform::FileHandle* handle) {
   *handle = platform::kInvalidHandle;

@@ -19,6 +19,8 @@ bool FileExists(const ShortString& name);
 bool OpenTextRead(TextFile& file, const ShortString& name, std::uint32_t* error = nullptr);
 bool OpenTextAppend(TextFile& file, const ShortString& name, std::uint32_t* error = nullptr);
 bool OpenTextRewrite(TextFile& file, const ShortString& name, std::uint32_t* error = nullptr);
+// A text file that does not exist yet, for appending (the log).
+bool OpenTextCreate(TextFile& file, const ShortString& name, std::uint32_t* error = nullptr);
 
 inline constexpr std::uint32_t kCopyBufferSize = 262144;
 // Byte-for-byte copy with the source's attribute bits, except those that

@@ -57,6 +57,12 @@ void TextFile::Rewrite() {
        Mode::Writing);
 }
 
+void TextFile::Create() {
+  Open(platform::Access::ReadAppend, platform::Creation::CreateNew, platform::Target::AnyFile,
+       Mode::Writing);
+  appending_ = true;
+}
+
 void TextFile::Append() {
   Open(platform::Access::ReadAppend, platform::Creation::OpenExisting, platform::Target::AnyFile,
        Mode::Writing);

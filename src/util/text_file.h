@@ -48,6 +48,8 @@ class TextFile {
   // I/O error.
   void Reset();    // existing disk file, reading from the start
   void Rewrite();  // new empty file (or a device), writing
+  // A file that does not exist yet, writing at its end as Append does.
+  void Create();
   // Existing file (or a device), writing after the Ctrl-Z cut. Every write
   // lands at the end of the file as it is then, so that lines other
   // programs append meanwhile are kept.

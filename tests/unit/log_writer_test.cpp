@@ -24,6 +24,17 @@ platform::LocalDateTime TestClock() { return g_now; }
 
 constexpr const char* kStamp = "07 Dec 26 22:14:05";
 
+// Moments of the log's opening for the tests below.
+int g_refusals = 0;
+// The append about to be tried fails, as long as refusals are left.
+void RefuseTheOpens() {
+  if (g_refusals-- <= 0) return;
+  platform::faults::Arm(platform::faults::Op::Open, 1);
+  platform::faults::AtMoment(platform::faults::Moment::LogAppending, 1, RefuseTheOpens);
+}
+std::string g_createdMeanwhile;
+void CreateTheLogMeanwhile() { WriteFileText(g_createdMeanwhile, "the other run's line\r\n"); }
+
 class LogWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -349,10 +360,32 @@ TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
               earlier + "\r\n> " + kStamp + " BLSM started\r\n");
   }
 
-  WriteFileText(logName, earlier);
-  platform::faults::Arm(Op::Open, 1);  // the append is refused
-  EXPECT_EQ(trap.Run([&] { Open(logName); }), 255);
-  platform::faults::Disarm();
-  EXPECT_EQ(ReadFileText(logName), earlier);
-  EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\" (input/output error)\r\n\r\n");
+  // An append refused once is tried again, never replaced by a new file;
+  // refused again, it stops the run.
+  for (const bool refusedTwice : {false, true}) {
+    SCOPED_TRACE(refusedTwice ? "refused twice" : "refused once");
+    WriteFileText(logName, earlier);
+    trap.Clear();
+    g_refusals = refusedTwice ? 2 : 1;
+    platform::faults::AtMoment(platform::faults::Moment::LogAppending, 1, RefuseTheOpens);
+    const int code = trap.Run([&] { Open(logName)->Done(); });
+    platform::faults::Disarm();
+    platform::faults::ClearMoments();
+    EXPECT_EQ(code, refusedTwice ? 255 : -1);
+    EXPECT_EQ(ReadFileText(logName), refusedTwice ? earlier : earlier + "\r\n");
+    if (refusedTwice)
+      EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\" (input/output error)\r\n\r\n");
+  }
+}
+
+// A log that another program (a second run) creates between our failed
+// append and our own creation is appended to, never emptied.
+TEST_F(LogWriterTest, ALogCreatedMeanwhileIsAppendedTo) {
+  std::filesystem::remove(logName);
+  g_createdMeanwhile = logName;
+  platform::faults::AtMoment(platform::faults::Moment::LogCreating, 1, CreateTheLogMeanwhile);
+  auto log = Open(logName);
+  platform::faults::ClearMoments();
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), "the other run's line\r\n\r\n");
 }
