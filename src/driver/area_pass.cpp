@@ -151,10 +151,12 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   stream.Write(description, kDescriptionWidth);
   stream.Flush();  // the bytes reach the file before Status is tested
   if (stream.Status() != kStreamOk) StopForTheStream(pass, "Can't write to ");
-  SecureFirstWrite(pass);
+  // The file holds the description now: the log says so before anything
+  // else can stop the run.
   log.Log('+', kProgramTag, ShortString("   Added description for area ") + tag);
   log.Flush();  // a run killed now leaves no description untold
   ++run.addedCount;
+  SecureFirstWrite(pass);
 }
 
 // Before the run reports its result, what it wrote is on the disk and the

@@ -146,6 +146,12 @@ class Bench {
   }
 
   Installation& Inst() { return inst_; }
+  // The FastEcho file readable and writable by its owner alone.
+  void SetOwnerOnly() { ownerOnly_ = true; }
+  // Removals are failed: the previous reserve copy may stay, for the next
+  // run to settle.
+  void LetThePreviousCopyStay() { previousMayStay_ = true; }
+  bool PreviousCopyLeft() const { return fs::exists(Prog(kPreviousCopy)); }
   std::string Work(const std::string& name) const { return inst_.WorkPath(name); }
   std::string Prog(const std::string& name) const { return inst_.ProgPath(name); }
   void SetOldLog(std::string text) { oldLog_ = std::move(text); }
@@ -158,6 +164,7 @@ class Bench {
     fs::remove(Prog(kTemporaryCopy));
     fs::remove(Prog(kPreviousCopy));
     WriteFileText(Work(kLogFile), oldLog_);
+    if (ownerOnly_) fs::permissions(Work(kFastEchoFile), kOwnerOnly);
   }
 
   // A clean run writes exactly what this fixture expects, or the sweeps
@@ -192,6 +199,9 @@ class Bench {
   Bytes original_;
   Bytes complete_;  // what a complete run leaves
   std::string oldLog_ = kOldLog;
+  bool ownerOnly_ = false;
+  bool previousMayStay_ = false;
+  static constexpr fs::perms kOwnerOnly = fs::perms::owner_read | fs::perms::owner_write;
 
   Bytes Field(const Bytes& image, std::size_t area) const {
     const auto at = image.begin() + static_cast<std::ptrdiff_t>(layout_.DescriptionOffset(area));
@@ -235,6 +245,9 @@ bool Bench::KnownError(const std::string& reasoned) const {
   for (const AreaSpec& area : kAreas)
     known.push_back(cfg + " was changed by another program during the run (area " + area.tag + ")");
   if (std::find(known.begin(), known.end(), text) != known.end()) return true;
+  // The same-file check whose lookup failed: the log is not opened on a guess.
+  if (StartsWith(text, std::string("Can't tell whether log file \"") + kLogFile + "\" is the same file as "))
+    return true;
 
   // The settings file's own errors, with or without the line they met.
   const std::string settings = inst_.SettingsPathSeen();
@@ -348,7 +361,16 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   }
   if (!killed && fs::exists(Prog(kTemporaryCopy)))
     broken.push_back("the temporary reserve copy was left behind");
-  if (!killed && previousExists) broken.push_back("the previous reserve copy was left behind");
+  // Every copy of the FastEcho file is readable by no more users than it is.
+  for (const char* name : {kTemporaryCopy, kReserveCopy, kPreviousCopy}) {
+    const std::string path = Prog(name);
+    if (!ownerOnly_ || !fs::exists(path) || ReadFileText(path) == kOldReserveCopy) continue;
+    if ((fs::status(path).permissions() & fs::perms::all) != kOwnerOnly)
+      broken.push_back(std::string(name) + ", a copy of the FastEcho file, is readable by others");
+  }
+  // Only a failed removal may leave it (the next run settles it).
+  if (!killed && previousExists && !previousMayStay_)
+    broken.push_back("the previous reserve copy was left behind");
 
   // The log is only appended to.
   const std::string logText = ReadFileText(Work(kLogFile));
@@ -446,6 +468,12 @@ struct FaultCase {
   // Whether a clean run must make such calls at all (a run that makes
   // none has nothing to fail).
   bool required = true;
+  // The FastEcho file readable by its owner alone (it holds the node's
+  // passwords): so must every copy of it be, at every moment.
+  bool ownerOnly = false;
+  // Which failed calls must stop the run (exit code 255): a failure that
+  // may lose what was written can never end as a complete run.
+  enum class MustStop { Free, Every, Last } mustStop = MustStop::Free;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -469,10 +497,20 @@ const FaultCase kFaultCases[] = {
     {"SeekEioReserveCopy", "lseek", "error=EIO", Aim::ReserveCopy},
     {"SeekEioLog", "lseek", "error=EIO", Aim::Log},
     {"WriteEnospcLog", kWrites, "error=ENOSPC", Aim::Log},
+    {"WriteEioLog", kWrites, "error=EIO", Aim::Log},
+    {"FsyncEio", "fsync,fdatasync", "error=EIO", Aim::WholeRun, false, true, false,
+     FaultCase::MustStop::Every},
+    // Its last close is the one of the written file; the copy's read went before.
+    {"CloseEioFastEchoFile", "close", "error=EIO", Aim::FastEchoFile, false, true, false,
+     FaultCase::MustStop::Last},
+    {"CloseEioReserveCopy", "close", "error=EIO", Aim::ReserveCopy},
+    {"StatEio", "stat,lstat,newfstatat,statx", "error=EIO", Aim::WholeRun},
     {"WriteEioFastEchoFile", kWrites, "error=EIO", Aim::FastEchoFile},
     {"WriteEnospcReserveCopy", kWrites, "error=ENOSPC", Aim::ReserveCopy},
     {"RenameEio", "rename,renameat,renameat2", "error=EIO", Aim::WholeRun, false, false},
+    {"UnlinkEio", "unlink,unlinkat", "error=EIO", Aim::WholeRun, false, false},
     {"KilledAtEveryWrite", kWrites, "signal=KILL", Aim::WholeRun},
+    {"KilledAtEveryWriteOwnerOnly", kWrites, "signal=KILL", Aim::WholeRun, false, true, true},
 };
 
 class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
@@ -483,6 +521,8 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
     GTEST_SKIP() << "the sanitizer runtime makes reads and writes of its own";
 #endif
     ASSERT_TRUE(StraceWorks()) << "strace cannot trace here (scripts/install-deps.sh installs it)";
+    if (GetParam().ownerOnly) bench_.SetOwnerOnly();
+    if (std::string(GetParam().calls).find("unlink") != std::string::npos) bench_.LetThePreviousCopyStay();
     if (GetParam().fastEchoOnTmpfs) {
       if (!RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
       if (!mounts_.Tmpfs(bench_.Work("fe"), 1 << 20))
@@ -580,8 +620,12 @@ TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
       EXPECT_NE(trace.find(kills ? "+++ killed by SIGKILL +++" : "(INJECTED)"), std::string::npos)
           << "the fault never reached the program:\n"
           << trace;
-      Report(run, r, bench_.BrokenPromises(r, kills));
-      if (kills) {
+      std::vector<std::string> broken = bench_.BrokenPromises(r, kills);
+      const bool mustStop = c.mustStop == FaultCase::MustStop::Every ||
+                            (c.mustStop == FaultCase::MustStop::Last && n == count);
+      if (mustStop && r.exitCode != 255) broken.push_back("the failure did not stop the run");
+      Report(run, r, broken);
+      if (kills || bench_.PreviousCopyLeft()) {
         bench_.ExpectNextRunCompletes();
         ++runs;
       }
@@ -595,6 +639,109 @@ TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
 
 INSTANTIATE_TEST_SUITE_P(, E2eInjectedFault, testing::ValuesIn(kFaultCases),
                          [](const testing::TestParamInfo<FaultCase>& info) {
+                           return info.param.name;
+                         });
+
+// ---------------------------------------------------------------------------
+// The same-file guard fails closed: a LOGFILE or FASTECHOCFG that names
+// another of the program's files by another spelling is refused, and so is
+// it when any lookup of the check fails. Each lookup of the run is failed
+// in turn; nothing may be written, emptied or cut.
+
+struct SameFileCase {
+  const char* name;
+  const char* logFile;    // relative to the work directory, or "{prog}/..."
+  const char* fastEcho;   // likewise
+};
+
+void PrintTo(const SameFileCase& c, std::ostream* os) { *os << c.name; }
+
+const SameFileCase kSameFileCases[] = {
+    {"LogIsTheFastEchoFile", "fe/../fe/fastecho.cfg", kFastEchoFile},
+    {"LogIsTheSettingsFile", "{prog}/./blurbsmith.cfg", kFastEchoFile},
+    {"LogIsTheEchoList", "./echos.lst", kFastEchoFile},
+    {"LogIsTheReserveCopy", "{prog}/./$FE_CFG$.QZ$", kFastEchoFile},
+    {"LogIsTheTemporaryCopy", "{prog}/./$FE_CFG$.QZ~", kFastEchoFile},
+    {"FastEchoFileIsTheReserveCopy", kLogFile, "{prog}/./$FE_CFG$.QZ$"},
+    {"FastEchoFileIsTheTemporaryCopy", kLogFile, "{prog}/$FE_CFG$.QZ~"},
+};
+
+class E2eInjectedSameFile : public testing::TestWithParam<SameFileCase> {
+ protected:
+  void SetUp() override {
+    if (inst_.UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+    GTEST_SKIP() << "the sanitizer runtime makes calls of its own";
+#endif
+    ASSERT_TRUE(StraceWorks());
+    fs::create_directories(inst_.WorkPath("fe"));
+    fs::create_directories(inst_.WorkPath("logs"));
+    FastEchoImage layout;
+    layout.areas = {{"FIDONEWS", "", 0x00}};
+    fastEcho_ = layout.Build();
+  }
+
+  std::string Named(const char* path) const {
+    const std::string text = path;
+    return text.rfind("{prog}", 0) == 0 ? inst_.ProgDirPath() + text.substr(6) : text;
+  }
+
+  // Every file the run may touch, with its bytes, put in place anew.
+  std::map<std::string, std::string> PutInPlace() {
+    const std::string settings = "FASTECHOCFG " + Named(GetParam().fastEcho) + "\r\nLOGFILE " +
+                                 Named(GetParam().logFile) + "\r\nECHOLIST echos.lst\r\n";
+    inst_.WriteSettings(settings);
+    std::map<std::string, std::string> files = {
+        {inst_.WorkPath(kFastEchoFile), std::string(fastEcho_.begin(), fastEcho_.end())},
+        {inst_.WorkPath(kEchoListFile), ",FIDONEWS,FidoNews\r\n\x1a"},
+        {inst_.ProgPath(kReserveCopy), std::string(fastEcho_.begin(), fastEcho_.end()) + "\x1a"},
+        {inst_.ProgPath("blurbsmith.cfg"), settings},
+    };
+    fs::remove(inst_.ProgPath(kTemporaryCopy));
+    for (const auto& [path, bytes] : files) WriteFileText(path, bytes);
+    // A temporary copy named as the FastEcho file is one to protect too.
+    if (Named(GetParam().fastEcho).find(kTemporaryCopy) != std::string::npos) {
+      WriteFileText(inst_.ProgPath(kTemporaryCopy), "the FastEcho file by another name");
+      files[inst_.ProgPath(kTemporaryCopy)] = "the FastEcho file by another name";
+    }
+    return files;
+  }
+
+  Installation inst_;
+  Bytes fastEcho_;
+  ScratchDir trace_;
+};
+
+TEST_P(E2eInjectedSameFile, EveryLookupFailedInTurnStopsTheRunAndTouchesNothing) {
+  const std::string stats = "stat,lstat,newfstatat,statx";
+  PutInPlace();
+  inst_.RunUnder({"strace", "-o", trace_.File("count.trace"), "-e", "trace=" + stats});
+  RunResult r = inst_.Run();
+  ASSERT_EQ(r.exitCode, 255) << "the clash itself stops the run\n" << r.out;
+  int calls = 0;
+  std::istringstream lines(ReadFileText(trace_.File("count.trace")));
+  for (std::string line; std::getline(lines, line);) calls += line.find("stat") != std::string::npos;
+  ASSERT_GT(calls, 0);
+  for (int n = 1; n <= calls; ++n) {
+    SCOPED_TRACE("lookup " + std::to_string(n) + " of " + std::to_string(calls) + " fails");
+    const auto files = PutInPlace();
+    inst_.RunUnder({"strace", "-o", trace_.File("run.trace"), "-e", "trace=" + stats, "-e",
+                    "inject=" + stats + ":error=EIO:when=" + std::to_string(n)});
+    r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 255) << r.out;
+    const std::vector<std::string> out = SplitCrLf(r.out);
+    const std::string error = out.size() >= 2 ? out[out.size() - 2] : "";
+    EXPECT_TRUE(StartsWith(error, "Error: Log file \"") || StartsWith(error, "Error: Can't tell whether log file ") ||
+                StartsWith(error, "Error: Can't make reserve copy (") ||
+                StartsWith(error, "Error: Can't read ") || StartsWith(error, "Error: Can't open "))
+        << r.out;
+    for (const auto& [path, bytes] : files) EXPECT_EQ(ReadFileText(path), bytes) << path;
+  }
+  std::printf("%s: %d lookups, each failed in turn\n", GetParam().name, calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(, E2eInjectedSameFile, testing::ValuesIn(kSameFileCases),
+                         [](const testing::TestParamInfo<SameFileCase>& info) {
                            return info.param.name;
                          });
 
