@@ -136,4 +136,48 @@ TEST_F(E2eFailure, ALogThatCannotBeWrittenStopsTheRunBeforeAnyChange) {
   EXPECT_FALSE(fs::exists(inst_.ProgPath("$FE_CFG$.QZ~")));
 }
 
+// Every error about a file says why, in the same words on both builds,
+// after the full path the program resolved a relative name to.
+TEST_F(E2eFailure, EveryFileErrorSaysWhy) {
+  fs::create_directories(inst_.WorkPath("fe"));
+  fs::create_directories(inst_.WorkPath("logdir"));
+  struct Case {
+    const char* name;
+    std::string settings;
+    std::string error;
+    bool asUnprivileged = false;  // permissions count
+  };
+  const std::vector<Case> cases = {
+      {"a missing directory", "FASTECHOCFG nodir/fastecho.cfg\r\nLOGFILE blsm.log\r\n",
+       inst_.CasedPath("nodir/fastecho.cfg") + " not found" +
+           inst_.BecauseRelative("nodir/fastecho.cfg", "no such directory")},
+      {"a directory as the FastEcho file", "FASTECHOCFG fe\r\nLOGFILE blsm.log\r\n",
+       "Can't make reserve copy (" + inst_.WorkPathSeen("fe") + ": is a directory)"},
+      {"a directory as the log", "FASTECHOCFG fastecho.cfg\r\nLOGFILE logdir\r\n",
+       "Can't create file \"logdir\"" + inst_.BecauseRelative("logdir", "is a directory")},
+      // Windows must open a file to learn its identity: the same-file check
+      // meets the refusal first, and does not guess.
+      {"an unreadable FastEcho file", kSettings,
+       inst_.UnderWine()
+           ? "Can't tell whether log file \"blsm.log\" is the same file as the FastEcho configuration file \"" +
+                 inst_.CasedPath("fastecho.cfg") + "\" (" + inst_.WorkPathSeen("fastecho.cfg") + ": access denied)"
+           : "Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") + ": access denied)",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.asUnprivileged) {
+      if (!RunningAsRoot()) continue;
+      inst_.RunUnprivileged();
+      fs::permissions(inst_.WorkPath("fastecho.cfg"), fs::perms::none);
+    }
+    inst_.WriteSettings(c.settings);
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_TRUE(r.out.ends_with("Error: " + c.error + "\r\n\r\n")) << r.out;
+    if (c.asUnprivileged) fs::permissions(inst_.WorkPath("fastecho.cfg"), fs::perms::owner_all);
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+  }
+}
+
 }  // namespace
