@@ -10,10 +10,13 @@
 namespace platform::faults {
 
 // Identify: the lookup of a file's identity or attributes (the same-file
-// check, existence; on Windows the identity takes an open). OpenCheck: what an open asks of the file it opened
-// (POSIX fstat and locks, Windows GetFileType). Flush: to the disk.
+// check, existence; on Windows the identity takes an open). OpenCheck: what
+// an open asks of the file it opened (POSIX fstat and locks, Windows
+// GetFileType). Flush: to the disk. Lock (POSIX): a tripped one is no
+// failure but a file system that takes no locks, so the open shares
+// without one.
 enum class Op {
-  Open, Read, Write, Seek, SetAttributes, Close, Truncate, Rename, Remove, Identify, OpenCheck, Flush,
+  Open, Read, Write, Seek, SetAttributes, Close, Truncate, Rename, Remove, Identify, OpenCheck, Flush, Lock,
   kCount
 };
 

@@ -15,6 +15,7 @@ namespace {
 
 const std::string kSettings =
     "FASTECHOCFG fastecho.cfg\r\nLOGFILE blsm.log\r\nECHOLIST echos.lst\r\n";
+constexpr std::size_t kReserveCopyNameLength = 12;  // $FE_CFG$.QZ$
 
 // Every file of a tree with its bytes: what must not change.
 std::map<std::string, Bytes> Snapshot(const fs::path& root) {
@@ -190,6 +191,57 @@ TEST_F(E2eCommandLine, TheListingNeedsNoLog) {
   }
   EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
   EXPECT_FALSE(fs::exists(inst_.WorkPath("nodir")));
+}
+
+// FASTECHOCFG that names one of the reserve copy's own files: the preview
+// refuses it with the run's own words.
+TEST_F(E2eCommandLine, ThePreviewRefusesTheReserveCopysOwnFiles) {
+  const struct {
+    const char* name;
+    const char* what;
+  } places[] = {{"$FE_CFG$.QZ$", "the reserve copy itself"},
+                {"$FE_CFG$.QZ~", "the reserve copy's temporary copy"},
+                {"$FE_CFG$.QZ-", "the previous reserve copy"}};
+  for (const auto& place : places) {
+    SCOPED_TRACE(place.name);
+    fs::copy_file(inst_.WorkPath("fastecho.cfg"), inst_.ProgPath(place.name), fs::copy_options::overwrite_existing);
+    const std::string named = inst_.ProgDirSeen() + place.name;
+    inst_.WriteSettings("FASTECHOCFG " + named + "\r\nLOGFILE blsm.log\r\nECHOLIST echos.lst\r\n");
+    const std::string error = "Error: Can't make reserve copy (" + inst_.CasedPath(named) +
+                              ": FASTECHOCFG names " + place.what + ")\r\n\r\n";
+    const RunResult preview = inst_.Run({"-n"});
+    EXPECT_EQ(preview.exitCode, 255);
+    EXPECT_TRUE(preview.out.ends_with(error)) << preview.out;
+    const RunResult run = inst_.Run();
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_TRUE(run.out.ends_with(error)) << run.out;
+    EXPECT_EQ(ReadFileBytes(inst_.ProgPath(place.name)), original_);
+    fs::remove(inst_.ProgPath(place.name));
+  }
+}
+
+// A settings file's directory may be as long as leaves room for the reserve
+// copy's name within 255 characters, and not one character longer.
+TEST_F(E2eCommandLine, ASettingsDirectoryAsLongAsTheReserveCopyAllows) {
+  // Windows's own limit (MAX_PATH, 260 with the drive) comes first there.
+  if (inst_.UnderWine()) GTEST_SKIP() << "paths that long pass MAX_PATH on Windows";
+  for (const std::size_t length : {255 - kReserveCopyNameLength, 256 - kReserveCopyNameLength}) {
+    SCOPED_TRACE(length);
+    // A relative directory of exactly `length` characters, separator included.
+    std::string dir;
+    while (dir.size() + 51 < length) dir += std::string(50, 'd') + "/";
+    dir += std::string(length - dir.size() - 1, 'e') + "/";
+    ASSERT_EQ(dir.size(), length);
+    fs::create_directories(inst_.WorkPath(dir));
+    WriteFileText(inst_.WorkPath(dir + "b.cfg"), kSettings);
+    const RunResult r = inst_.Run({"-c", dir + "b.cfg", "-l"});
+    if (length + kReserveCopyNameLength <= 255) {
+      EXPECT_EQ(r.exitCode, 0) << r.out;
+    } else {
+      EXPECT_EQ(r.exitCode, 255);
+      EXPECT_NE(r.out.find("Error: The settings file's directory is too long"), std::string::npos) << r.out;
+    }
+  }
 }
 
 TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {

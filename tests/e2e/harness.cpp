@@ -223,11 +223,11 @@ pid_t Installation::StartHolder(const std::string& holder, const std::string& fi
   return -1;
 }
 
-RunResult Installation::RunWhileHeld(const std::string& holder, const std::string& file,
-                                     const std::string& how) const {
+RunResult Installation::RunWhileHeld(const std::string& holder, const std::string& file, const std::string& how,
+                                     const std::vector<std::string>& args) const {
   const pid_t pid = StartHolder(holder, file, how);
   EXPECT_NE(pid, -1) << "the holder did not take " << file << " (" << how << ")";
-  const RunResult result = Run();
+  const RunResult result = Run(args);
   if (pid != -1) {
     WriteFileText((work_ / "release.flag").string(), "go");
     EXPECT_EQ(WaitFor(pid), 0) << "the holder of " << file;

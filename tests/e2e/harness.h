@@ -58,8 +58,8 @@ class Installation {
   // Runs the program while a holder (file_holder.exe or lock_holder) keeps
   // `file` in the work directory taken as `how` says. A holder that never
   // takes it, or does not end with 0 once released, fails the test.
-  RunResult RunWhileHeld(const std::string& holder, const std::string& file,
-                         const std::string& how) const;
+  RunResult RunWhileHeld(const std::string& holder, const std::string& file, const std::string& how,
+                         const std::vector<std::string>& args = {}) const;
 
   // The program's directory and paths as the program itself shows them.
   std::string ProgDirSeen() const;

@@ -372,6 +372,10 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   if (!killed && previousExists && !previousMayStay_)
     broken.push_back("the previous reserve copy was left behind");
 
+  // The console tells every run that was not killed, from its banner on.
+  if (!killed && r.out.find("Blurbsmith ver ") == std::string::npos)
+    broken.push_back("the console stayed silent");
+
   // The log is only appended to.
   const std::string logText = ReadFileText(Work(kLogFile));
   if (!StartsWith(logText, oldLog_)) broken.push_back("the log lost what it held before the run");
@@ -503,7 +507,10 @@ const FaultCase kFaultCases[] = {
     // Its last close is the one of the written file; the copy's read went before.
     {"CloseEioFastEchoFile", "close", "error=EIO", Aim::FastEchoFile, false, true, false,
      FaultCase::MustStop::Last},
-    {"CloseEioReserveCopy", "close", "error=EIO", Aim::ReserveCopy},
+    // The close of the copy made is the last; the probe of the old one that
+    // goes before wrote nothing.
+    {"CloseEioReserveCopy", "close", "error=EIO", Aim::ReserveCopy, false, true, false,
+     FaultCase::MustStop::Last},
     {"StatEio", "stat,lstat,newfstatat,statx", "error=EIO", Aim::WholeRun},
     {"WriteEioFastEchoFile", kWrites, "error=EIO", Aim::FastEchoFile},
     {"WriteEnospcReserveCopy", kWrites, "error=ENOSPC", Aim::ReserveCopy},
@@ -718,6 +725,10 @@ TEST_P(E2eInjectedSameFile, EveryLookupFailedInTurnStopsTheRunAndTouchesNothing)
   inst_.RunUnder({"strace", "-o", trace_.File("count.trace"), "-e", "trace=" + stats});
   RunResult r = inst_.Run();
   ASSERT_EQ(r.exitCode, 255) << "the clash itself stops the run\n" << r.out;
+  const bool logClash = StartsWith(GetParam().name, "Log");
+  EXPECT_NE(r.out.find(logClash ? "\r\nError: Log file \"" : ": FASTECHOCFG names the reserve copy"),
+            std::string::npos)
+      << r.out;
   int calls = 0;
   std::istringstream lines(ReadFileText(trace_.File("count.trace")));
   for (std::string line; std::getline(lines, line);) calls += line.find("stat") != std::string::npos;

@@ -279,8 +279,11 @@ TEST_F(E2eRun, WhatAKilledRunLeftIsSettledByTheNextRun) {
     const RunResult idle = inst_.Run();
     EXPECT_EQ(idle.exitCode, 0) << idle.out;
     EXPECT_FALSE(fs::exists(previous));
-    if (c.killedRunWrote) EXPECT_EQ(ReserveCopy(), killedRunSaw);
-    else EXPECT_EQ(ReadFileText(reserve), older);
+    if (c.killedRunWrote) {
+      EXPECT_EQ(ReserveCopy(), killedRunSaw);
+    } else {
+      EXPECT_EQ(ReadFileText(reserve), older);
+    }
     WriteFileText(inst_.WorkPath("echos.lst"), kEchoList);
   }
 }

@@ -27,8 +27,9 @@ class E2eSharedFile : public testing::Test {
   }
 
   // Runs the program while file_holder keeps `name` open with `sharing`.
-  RunResult RunWhileHeld(const std::string& name, const std::string& sharing) {
-    return inst_.RunWhileHeld(holder_, name, sharing);
+  RunResult RunWhileHeld(const std::string& name, const std::string& sharing,
+                         const std::vector<std::string>& args = {}) {
+    return inst_.RunWhileHeld(holder_, name, sharing, args);
   }
 
   std::string ReserveLine() const {
@@ -53,6 +54,12 @@ TEST_F(E2eSharedFile, FastEchoFileHeldByAnotherProcessStopsAtTheReserveCopy) {
                          "Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +
                          ": in use by another program)\r\n\r\n");
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+    // The preview foresees it: it asks for the copy's exclusive read too.
+    const RunResult preview = RunWhileHeld("fastecho.cfg", sharing, {"-n"});
+    EXPECT_EQ(preview.exitCode, 255);
+    EXPECT_TRUE(preview.out.ends_with("Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +
+                                      ": in use by another program)\r\n\r\n"))
+        << preview.out;
   }
 }
 

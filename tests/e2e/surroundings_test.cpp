@@ -322,9 +322,16 @@ TEST_F(E2eSurroundings, AReadOnlyFastEchoFileAndAReadOnlyReserveCopy) {
 TEST_F(E2eSurroundings, LocksOfOtherProgramsAreRespected) {
   const char* holder = std::getenv("BLURBSMITH_LOCK_HOLDER");
   if (inst_.UnderWine() || !holder) GTEST_SKIP() << "POSIX locks: the native build";
-  // The reserve copy reads its source exclusively: any lock stops it.
+  // The reserve copy reads its source exclusively: any lock stops it, and
+  // the preview foresees that.
   for (const std::string kind : {"flock-sh", "flock-ex", "fcntl-rd", "fcntl-wr"}) {
     SCOPED_TRACE(kind);
+    const RunResult preview = inst_.RunWhileHeld(holder, "fastecho.cfg", kind, {"-n"});
+    EXPECT_EQ(preview.exitCode, 255);
+    EXPECT_NE(preview.out.find("Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +
+                               ": in use by another program)\r\n"),
+              std::string::npos)
+        << preview.out;
     const RunResult r = inst_.RunWhileHeld(holder, "fastecho.cfg", kind);
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.out.find("Error: Can't make reserve copy (" + inst_.WorkPathSeen("fastecho.cfg") +

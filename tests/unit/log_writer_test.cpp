@@ -373,8 +373,9 @@ TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
     platform::faults::ClearMoments();
     EXPECT_EQ(code, refusedTwice ? 255 : -1);
     EXPECT_EQ(ReadFileText(logName), refusedTwice ? earlier : earlier + "\r\n");
-    if (refusedTwice)
+    if (refusedTwice) {
       EXPECT_EQ(trap.Console(), "Error: Can't create file \"" + logName + "\" (input/output error)\r\n\r\n");
+    }
   }
 }
 
