@@ -53,6 +53,13 @@ void PutDescription(Bytes& image, const FastEchoImage& layout, std::size_t area,
   std::memcpy(image.data() + layout.DescriptionOffset(area), field.data(), field.size());
 }
 
+Bytes DescriptionFieldIn(const Bytes& image, const FastEchoImage& layout, std::size_t area) {
+  const auto at = image.begin() + static_cast<std::ptrdiff_t>(layout.DescriptionOffset(area));
+  return Bytes(at, at + fastecho::kDescriptionWidth);
+}
+
+bool Eligible(const AreaEntry& area) { return (area.kindByte >> 4) == 0 && area.description.empty(); }
+
 Bytes FastEchoImage::Build() const {
   Bytes b(RecordStart(areas.size()) + trailingBytes);
   FillNoise(b, seed);

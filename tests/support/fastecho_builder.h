@@ -39,6 +39,10 @@ Bytes DescriptionField(const std::string& text);
 // `image` with the description field of `area` replaced by `text`.
 void PutDescription(Bytes& image, const FastEchoImage& layout, std::size_t area,
                     const std::string& text);
+// The description field of `area` in `image`, all its bytes.
+Bytes DescriptionFieldIn(const Bytes& image, const FastEchoImage& layout, std::size_t area);
+// Whether a run fills the area: an echomail area (kind 0) without a description.
+bool Eligible(const AreaEntry& area);
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
