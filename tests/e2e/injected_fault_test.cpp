@@ -443,7 +443,9 @@ class Mounts {
 // ---------------------------------------------------------------------------
 // Every call of one kind, on one file or in the whole run, failed in turn.
 
-enum class Aim { WholeRun, FastEchoFile, EchoList, ReserveCopy, Log, Settings };
+// ProgramFiles: every file of the program's own (the loader of a program
+// linked dynamically looks up its libraries too).
+enum class Aim { WholeRun, FastEchoFile, EchoList, ReserveCopy, Log, Settings, ProgramFiles };
 
 struct FaultCase {
   const char* name;
@@ -495,7 +497,7 @@ const FaultCase kFaultCases[] = {
     // goes before wrote nothing.
     {"CloseEioReserveCopy", "close", "error=EIO", Aim::ReserveCopy, false, true, false,
      FaultCase::MustStop::Last},
-    {"StatEio", "stat,lstat,newfstatat,statx", "error=EIO", Aim::WholeRun},
+    {"StatEio", "stat,lstat,newfstatat,statx", "error=EIO", Aim::ProgramFiles},
     {"WriteEioFastEchoFile", kWrites, "error=EIO", Aim::FastEchoFile},
     {"WriteEnospcReserveCopy", kWrites, "error=ENOSPC", Aim::ReserveCopy},
     {"RenameEio", "rename,renameat,renameat2", "error=EIO", Aim::WholeRun, false, false},
@@ -543,6 +545,13 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
         break;
       case Aim::Settings:
         paths = {bench_.Prog("blurbsmith.cfg")};
+        break;
+      case Aim::ProgramFiles:
+        // Each as the program names it too: relative, as the settings write it.
+        paths = {bench_.Work(kFastEchoFile), bench_.Work(kEchoListFile), bench_.Work(kLogFile),
+                 kFastEchoFile,              kEchoListFile,              kLogFile,
+                 bench_.Prog(kReserveCopy),  bench_.Prog(kTemporaryCopy), bench_.Prog(kPreviousCopy),
+                 bench_.Prog("blurbsmith.cfg")};
         break;
     }
     std::vector<std::string> options;
@@ -705,8 +714,23 @@ class E2eInjectedSameFile : public testing::TestWithParam<SameFileCase> {
 
 TEST_P(E2eInjectedSameFile, EveryLookupFailedInTurnStopsTheRunAndTouchesNothing) {
   const std::string stats = "stat,lstat,newfstatat,statx";
+  // The lookups of the program's own files, each as the program names it
+  // (the loader of a program linked dynamically looks up its libraries too).
+  std::vector<std::string> paths;
+  for (const std::string& path :
+       {Named(GetParam().logFile), Named(GetParam().fastEcho), std::string(kFastEchoFile), std::string(kLogFile),
+        std::string(kEchoListFile), inst_.WorkPath(kFastEchoFile), inst_.WorkPath(kLogFile),
+        inst_.ProgPath("blurbsmith.cfg"), inst_.ProgPath(kReserveCopy), inst_.ProgPath(kTemporaryCopy),
+        inst_.ProgPath(kPreviousCopy)})
+    paths.insert(paths.end(), {"-P", path});
+  const auto strace = [&](const std::string& trace, const std::string& inject) {
+    std::vector<std::string> command = {"strace", "-o", trace_.File(trace), "-e", "trace=" + stats};
+    if (!inject.empty()) command.insert(command.end(), {"-e", "inject=" + inject});
+    command.insert(command.end(), paths.begin(), paths.end());
+    return command;
+  };
   PutInPlace();
-  inst_.RunUnder({"strace", "-o", trace_.File("count.trace"), "-e", "trace=" + stats});
+  inst_.RunUnder(strace("count.trace", ""));
   RunResult r = inst_.Run();
   ASSERT_EQ(r.exitCode, 255) << "the clash itself stops the run\n" << r.out;
   const bool logClash = StartsWith(GetParam().name, "Log");
@@ -720,8 +744,7 @@ TEST_P(E2eInjectedSameFile, EveryLookupFailedInTurnStopsTheRunAndTouchesNothing)
   for (int n = 1; n <= calls; ++n) {
     SCOPED_TRACE("lookup " + std::to_string(n) + " of " + std::to_string(calls) + " fails");
     const auto files = PutInPlace();
-    inst_.RunUnder({"strace", "-o", trace_.File("run.trace"), "-e", "trace=" + stats, "-e",
-                    "inject=" + stats + ":error=EIO:when=" + std::to_string(n)});
+    inst_.RunUnder(strace("run.trace", stats + ":error=EIO:when=" + std::to_string(n)));
     r = inst_.Run();
     EXPECT_EQ(r.exitCode, 255) << r.out;
     const std::vector<std::string> out = SplitCrLf(r.out);
