@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
@@ -456,6 +457,46 @@ TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
     EXPECT_EQ(ReadFileBytes(cfgPath), expected);
     EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
   }
+}
+
+// The write path of one description, counted through the seam on both
+// builds: the record read again and its 52 bytes written, each at its
+// offset with no seek, and the log's append. Each area also costs the
+// walk's read, and the lookup's rewind and read of the (short) list.
+TEST(DescribeAreasTest, EachWrittenDescriptionCostsOneReadAndTwoWrites) {
+  const auto countRun = [](std::size_t areas) {
+    ScratchDir dir;
+    FastEchoImage image;
+    std::string list;
+    for (std::size_t i = 0; i < areas; ++i) {
+      image.areas.push_back({"AREA." + std::to_string(i), "", 0x00});
+      list += ",AREA." + std::to_string(i) + ",text\r\n";
+    }
+    WriteFileBytes(dir.File("fastecho.cfg"), image.Build());
+    WriteFileText(dir.File("echo.lst"), list);
+    ProcessTrap trap;
+    RunState run;
+    run.programDir = run.installationDir = dir.Path().string() + platform::kDirSeparator;
+    run.settings.fastEchoCfgPath = dir.File("fastecho.cfg");
+    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    EXPECT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(dir.File("blsm.log")), true, FixedClock); }), -1);
+    faults::Disarm();
+    faults::ResetCounts();
+    EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), -1);
+    EXPECT_EQ(run.addedCount, areas);
+    std::array<std::uint64_t, 3> counts = {faults::Calls(faults::Op::Read), faults::Calls(faults::Op::Write),
+                                           faults::Calls(faults::Op::Seek)};
+    run.stream.reset();
+    run.log.reset();
+    return counts;
+  };
+  const auto few = countRun(4), more = countRun(12);
+  EXPECT_EQ((more[0] - few[0]) / 8, 3u) << "reads: the walk's, the list's, the record's again";
+  EXPECT_EQ((more[1] - few[1]) / 8, 2u) << "writes: the description and its log line";
+  EXPECT_EQ((more[2] - few[2]) / 8, 1u) << "seeks: the list's rewind alone";
+  EXPECT_EQ((more[0] - few[0]) % 8, 0u);
+  EXPECT_EQ((more[1] - few[1]) % 8, 0u);
+  EXPECT_EQ((more[2] - few[2]) % 8, 0u);
 }
 
 }  // namespace
