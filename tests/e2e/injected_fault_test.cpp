@@ -764,6 +764,51 @@ INSTANTIATE_TEST_SUITE_P(, E2eInjectedSameFile, testing::ValuesIn(kSameFileCases
                          });
 
 // ---------------------------------------------------------------------------
+// What reaches the disk, and when: the copy before it takes the old one's
+// place, the directory after the rename and before the first description,
+// the first description before the previous copy goes, and everything
+// before the run reports.
+
+TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
+  Bench bench;
+  if (bench.Inst().UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+  GTEST_SKIP() << "the sanitizer runtime makes calls of its own";
+#endif
+  ASSERT_TRUE(StraceWorks());
+  ScratchDir trace;
+  bench.PutInPlace();
+  bench.Inst().RunUnder({"strace", "-y", "-o", trace.File("run.trace"), "-e",
+                         "trace=rename,renameat,renameat2,fsync,fdatasync,pwrite64,unlink,unlinkat"});
+  const RunResult r = bench.Inst().Run();
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::vector<std::string> steps;
+  std::istringstream lines(ReadFileText(trace.File("run.trace")));
+  const std::string prog = bench.Inst().ProgDirPath();
+  for (std::string line; std::getline(lines, line);) {
+    if (StartsWith(line, "fsync(") && line.find(std::string(kTemporaryCopy) + ">") != std::string::npos)
+      steps.push_back("flush copy");
+    else if (StartsWith(line, "fsync(") && line.find("<" + prog + ">") != std::string::npos)
+      steps.push_back("flush directory");
+    else if (StartsWith(line, "fsync(") && line.find(std::string(kFastEchoFile) + ">") != std::string::npos)
+      steps.push_back("flush file");
+    else if (StartsWith(line, "rename") && line.find(std::string(kTemporaryCopy) + "\", ") != std::string::npos)
+      steps.push_back("copy in place");
+    else if (StartsWith(line, "rename") && line.find(std::string(kPreviousCopy) + "\")") != std::string::npos)
+      steps.push_back("old copy aside");
+    else if (StartsWith(line, "unlink") && line.find(kPreviousCopy) != std::string::npos)
+      steps.push_back("old copy gone");
+    else if (StartsWith(line, "pwrite64(") && line.find(std::string(kFastEchoFile) + ">") != std::string::npos &&
+             (steps.empty() || steps.back() != "description"))
+      steps.push_back("description");
+  }
+  const std::vector<std::string> expected = {"flush copy",  "old copy aside", "copy in place", "flush directory",
+                                             "description", "flush file",     "old copy gone", "description",
+                                             "flush file"};
+  EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
+}
+
+// ---------------------------------------------------------------------------
 // The program's files on read-only and full file systems (real mounts).
 
 // Fills the file system of `dir` to its last block.

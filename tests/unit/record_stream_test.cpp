@@ -198,6 +198,7 @@ TEST_F(RecordStreamTest, WrittenBytesAreReadBackAtTheirPlace) {
   std::copy(first.begin(), first.end(), expected.begin() + 300);
   std::copy(second.begin(), second.end(), expected.begin() + 303);
   stream->Flush();
+  EXPECT_EQ(Slice(ReadFileBytes(path), 300, 10), Slice(expected, 300, 10));
 
   // A write larger than the buffer.
   const Bytes big = Pattern(500, 99);
