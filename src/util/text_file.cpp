@@ -115,6 +115,9 @@ void TextFile::Close() {
 bool TextFile::Fill() {
   pos_ = end_ = 0;
   while (!textEnded_ && error_ == 0) {
+    // A fill that held a byte-order mark and nothing else leaves pos_ past
+    // it: the next one starts afresh.
+    pos_ = 0;
     std::uint32_t got = 0;
     const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
     if (error != 0) {

@@ -20,9 +20,10 @@ using Lines = std::vector<std::string>;
 namespace faults = platform::faults;
 
 // Buffer sizes that put line ends and long lines across buffer refills at
-// many different offsets, one that holds a few 64-byte blocks and a CR at
-// its end, plus the default size.
-const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, 200, TextFile::kDefaultBufferSize};
+// many different offsets (3: the first fill is a byte-order mark and
+// nothing else), one that holds a few 64-byte blocks and a CR at its end,
+// plus the default size.
+const std::vector<std::uint32_t> kBufferSizes = {1, 2, 3, 7, 16, 200, TextFile::kDefaultBufferSize};
 
 // `cuts`, when given, receives LineWasCut for each line.
 Lines ReadAll(TextFile& file, std::vector<bool>* cuts = nullptr) {
