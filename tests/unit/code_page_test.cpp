@@ -71,7 +71,8 @@ TEST(CodePageTest, EveryCharacterLeadsBackToItsByte) {
         EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), b);
       }
     }
-    for (char32_t lacking : {0x20ACu, 0x4E2Du, 0x1F600u, 0x0100u, 0xFFFDu})
+    // U+0080, the first code point past ASCII, is a control none of them holds.
+    for (char32_t lacking : {0x80u, 0x9Fu, 0x20ACu, 0x4E2Du, 0x1F600u, 0x0100u, 0xFFFDu})
       EXPECT_EQ(page.FromUnicode(lacking), '?') << std::hex << static_cast<unsigned>(lacking);
   }
 }
@@ -227,6 +228,9 @@ TEST(CodePageTest, Utf8CheckOfAWholeText) {
       {"overlong", {"\xC0\xAF"}, false, false},
       {"surrogate", {"\xED\xA0\x80"}, false, true},
       {"four bytes", {Utf8(0x1F600)}, true, true},
+      // Eight ASCII bytes and more, where a continuation byte was due.
+      {"a sequence broken by eight ASCII bytes", {"\xD0" "abcdefgh" "\xB6"}, false, true},
+      {"a sequence broken by sixteen ASCII bytes", {"x\xE2\x82" "abcdefghijklmnop" "\xAC"}, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
