@@ -34,10 +34,11 @@ class EchoListTest : public testing::Test {
   }
 
   // Writes the echo list and binds `list_` to it.
-  void WriteList(const std::string& content, EchoListFormat format = EchoListFormat::FastEcho) {
+  void WriteList(const std::string& content, EchoListFormat format = EchoListFormat::FastEcho,
+                 EchoListEncoding encoding = EchoListEncoding::Auto) {
     const std::string path = scratch_.File("echo.lst");
     WriteFileText(path, content);
-    list_.Bind(ShortString(path), format);
+    list_.Bind(ShortString(path), format, encoding);
   }
 
   // The 52 bytes a lookup writes; the buffer starts out full of noise so
@@ -455,6 +456,69 @@ TEST_F(EchoListTest, FidoConfigLines) {
   }
 }
 
+// A UTF-8 list is read in characters of the code page: a tag whose bytes
+// differ from the key only after its ASCII start, a line longer than 255
+// bytes but not than 255 characters, and the blanks a UTF-8 no-break space
+// becomes all count as they do once converted.
+TEST_F(EchoListTest, Utf8ListsAreReadInCodePageCharacters) {
+  const std::string nbsp = "\xC2\xA0";  // 0xFF in code page 866: a blank
+  const auto times = [](const std::string& text, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += text;
+    return out;
+  };
+  {
+    // RU.FIDO.CHAT.PLUS, then the Cyrillic letters Che, A, Te: a tag of 1 to
+    // 17 ASCII bytes before its first letter.
+    const std::string ascii = "RU.FIDO.CHAT.PLUS";
+    for (std::size_t k = 1; k <= ascii.size(); ++k) {
+      SCOPED_TRACE(std::to_string(k) + " ASCII bytes before the first letter");
+      WriteList(",x,y\r\n," + ascii.substr(0, k) + "\xD0\xA7\xD0\x90\xD0\xA2,Found\r\n");
+      EXPECT_EQ(Lookup(ascii.substr(0, k) + "\x97\x80\x92"), Field("Found"));
+    }
+  }
+  {
+    SCOPED_TRACE("the entry begins past byte 255, within 255 characters");
+    WriteList(times(nbsp, 130) + ",TAG,Found\r\n");
+    EXPECT_EQ(Lookup("TAG"), Field("Found"));
+  }
+  {
+    SCOPED_TRACE("the description's last letter is the line's 255th character");
+    const std::string description = times("\xD0\xB6", 52);  // zhe
+    WriteList(times(nbsp, 198) + ",TAG," + description + "x\r\n");
+    EXPECT_EQ(Lookup("TAG"), std::string(52, '\xA6'));
+  }
+  {
+    SCOPED_TRACE("a no-break space after a tag");
+    WriteList(",MU" + nbsp + "\r\n,MU,Later\r\n");
+    EXPECT_EQ(Lookup("MU"), kNothing) << "the first line lists MU without a description";
+  }
+  {
+    // The line is cut after its 255th character, which ends the tag: the
+    // tag stands alone and decides.
+    SCOPED_TRACE("a tag that ends at the line's 255th character");
+    WriteList(std::string(252, ',') + "TAG\xD0\xB6\xD0\xB6\r\n,TAG,Later\r\n");
+    EXPECT_EQ(Lookup("TAG"), kNothing);
+  }
+}
+
+// A read that fails says nothing about what the list holds.
+TEST_F(EchoListTest, AFailedReadIsNoListWithoutEntries) {
+  WriteList("A  Alpha\r\n");  // an NA list: as FASTECHO it would hold no entry
+  faults::Arm(faults::Op::Read, 2);  // the scan after the encoding was decided
+  bool readable = true;
+  EXPECT_EQ(Lookup("Z", &readable), kNothing);
+  faults::Disarm();
+  EXPECT_FALSE(readable);
+  EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
+}
+
+// A Husky area file may write its option in capitals.
+TEST_F(EchoListTest, FidoConfigTakesTheOptionInCapitals) {
+  WriteList("EchoArea A /p -D \"Upper case\"\n", EchoListFormat::FidoConfig);
+  EXPECT_EQ(Lookup("A"), Field("Upper case"));
+}
+
 // What the sysop learns of a list, once: that it is read as UTF-8 and why,
 // and that it holds no entry of its format, with the format that fits.
 TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
@@ -480,6 +544,11 @@ TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
       {"comma list as FIDOCONFIG", ",A,a\r\n", EchoListFormat::FidoConfig, EchoListEncoding::Auto, nullptr, true,
        EchoListFormat::FastEcho},
       {"comments only", "; A a\r\n", EchoListFormat::Na, EchoListEncoding::Auto, nullptr, true, {}},
+      {"an entry, then a comment last", ",A,a\r\n; the end\r\n", EchoListFormat::FastEcho, EchoListEncoding::Auto,
+       nullptr, false, {}},
+      // EchoAreaDefaults is another keyword: such a list is no Husky area file.
+      {"NA list with EchoAreaDefaults as FASTECHO", "EchoAreaDefaults -b Squish\r\nA  Alpha\r\n",
+       EchoListFormat::FastEcho, EchoListEncoding::Auto, nullptr, true, EchoListFormat::Na},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -501,3 +570,4 @@ TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
 }
 
 }  // namespace
+
