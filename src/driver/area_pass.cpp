@@ -69,12 +69,15 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 }
 
 // What the sysop should know about the echo list, told once a run, before
-// the line of the area whose lookup found it out.
-void TellAboutTheList(PassContext& pass, bool readable) {
+// the line of the area whose lookup found it out. A list that fails once
+// it is open stops the run: no area is said to lack a description on the
+// strength of a read that failed.
+void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
   LogWriter& log = *pass.run.log;
   EchoListFile& list = pass.run.echoList;
   const ShortString quoted = ShortString("\"") + list.Path() + "\"";
-  if (!readable && !pass.toldUnreadableList) {
+  if (lookup == EchoListFile::Lookup::ReadFailed) Stop(pass, "Can't read the echo list " + quoted);
+  if (lookup == EchoListFile::Lookup::CannotOpen && !pass.toldUnreadableList) {
     log.Warning(kProgramTag, "Can't read the echo list " + quoted + "; its areas get no description");
     pass.toldUnreadableList = true;
   }

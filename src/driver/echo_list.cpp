@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "driver/echo_list_formats.h"
-#include "util/files.h"
 
 using namespace echo_list;
 
@@ -74,12 +73,24 @@ void EchoListFile::Bind(const ShortString& path, EchoListFormat format, EchoList
   notices_ = {};
 }
 
-bool EchoListFile::StartAtFirstLine() {
-  if (!file_.IsOpen()) return OpenTextRead(file_, path_);
-  file_.Rewind();
-  if (file_.TakeIoError() == 0) return true;
+bool EchoListFile::StartAtFirstLine(Lookup* failure) {
+  if (file_.IsOpen()) {
+    file_.Rewind();
+    *failure = Lookup::ReadFailed;
+  } else {
+    file_.Assign(path_);
+    file_.Reset();
+    *failure = Lookup::CannotOpen;
+  }
+  return file_.IoError() == 0;
+}
+
+// The failure's code is kept for the message; a file that failed is opened
+// afresh by the next lookup.
+EchoListFile::Lookup EchoListFile::Failed(Lookup failure) {
+  lastError_ = file_.TakeIoError();
   Close();
-  return false;
+  return failure;
 }
 
 // Once a run, at the first lookup: whether the list is UTF-8. A
@@ -161,15 +172,12 @@ std::optional<EchoListFormat> EchoListFile::FormatThatFits() {
   return std::nullopt;
 }
 
-bool EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
+EchoListFile::Lookup EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
   std::memset(description, 0, sizeof description);
-  if (path_.empty()) return true;
-  if (!StartAtFirstLine()) return false;
-  if (!encodingDecided_ && !DecideEncoding()) {
-    file_.TakeIoError();
-    Close();
-    return false;
-  }
+  if (path_.empty()) return Lookup::Read;
+  Lookup failure;
+  if (!StartAtFirstLine(&failure)) return Failed(failure);
+  if (!encodingDecided_ && !DecideEncoding()) return Failed(Lookup::ReadFailed);
   ShortString key = tag;
   for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<char>(codePage_->UpCase(key[i]));
   std::string_view found;
@@ -184,9 +192,7 @@ bool EchoListFile::LookupDescription(const ShortString& tag, Description& descri
     notices_.holdsNoEntry = true;
     notices_.fits = FormatThatFits();
   }
-  if (file_.TakeIoError() == 0) return true;
-  Close();  // a file that failed is opened afresh next time
-  return false;
+  return file_.IoError() == 0 ? Lookup::Read : Failed(Lookup::ReadFailed);
 }
 
 EchoListNotices EchoListFile::TakeNotices() {

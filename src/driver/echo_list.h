@@ -48,13 +48,19 @@ class EchoListFile {
   const ShortString& Path() const { return path_; }
   EchoListFormat Format() const { return format_; }
 
+  enum class Lookup {
+    Read,        // the list was read (or none is named)
+    CannotOpen,  // the named list could not be opened
+    ReadFailed,  // a read or seek of the open list failed
+  };
   // Fills `description` with the listed description for `tag`, zero-padded
-  // to 52 bytes; all zero when the tag is not listed or the file cannot be
-  // read. The first lookup opens the file (and decides how it is encoded),
-  // later ones go back to its start; after a failure the next lookup opens
-  // it again. False when a list was named but could not be opened or read
-  // (an empty path is no failure).
-  bool LookupDescription(const ShortString& tag, Description& description);
+  // to 52 bytes; all zero when the tag is not listed or the file could not
+  // be read. The first lookup opens the file (and decides how it is
+  // encoded), later ones go back to its start; after a failure the next
+  // lookup opens it again.
+  Lookup LookupDescription(const ShortString& tag, Description& description);
+  // The operating system's code for the last failure to open or read.
+  std::uint32_t LastError() const { return lastError_; }
   // The notices gathered since the last call.
   EchoListNotices TakeNotices();
 
@@ -62,7 +68,8 @@ class EchoListFile {
   void Close();
 
  private:
-  bool StartAtFirstLine();
+  bool StartAtFirstLine(Lookup* failure);
+  Lookup Failed(Lookup failure);
   bool DecideEncoding();
   template <bool kUtf8>
   bool Scan(std::string_view key, std::string_view* found);
@@ -81,6 +88,7 @@ class EchoListFile {
   bool utf8_ = false;
   bool sawEntry_ = false;      // some line of the list is an entry of its format
   bool toldNoEntry_ = false;
+  std::uint32_t lastError_ = 0;
   EchoListNotices notices_;
   char converted_[ShortString::kCapacity];  // a UTF-8 line in the code page
 };

@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -212,6 +213,7 @@ bool Bench::KnownError(const std::string& text) const {
       "Can't check " + cfg + " against its reserve copy",
       cfg + " was changed by another program after its reserve copy was made; nothing was written",
       std::string("Can't create file \"") + kLogFile + "\"",
+      std::string("Can't read the echo list \"") + kEchoListFile + "\"",
   };
   for (const AreaSpec& area : kAreas)
     known.push_back(cfg + " was changed by another program during the run (area " + area.tag + ")");
@@ -345,6 +347,18 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   if (!StartsWith(logText, oldLog_)) broken.push_back("the log lost what it held before the run");
   const std::string runLog = StartsWith(logText, oldLog_) ? logText.substr(oldLog_.size()) : "";
 
+  // An area the list describes is never said to have no description,
+  // unless the list could not be opened at all: a read of the open list
+  // that fails stops the run instead.
+  if (r.out.find(std::string("Warning: Can't read the echo list \"") + kEchoListFile + "\"") == std::string::npos) {
+    const RunLog log = ParseRunLog(runLog);
+    for (const AreaSpec& area : kAreas) {
+      const auto found = log.marksByTag.find(area.tag);
+      if (area.written && found != log.marksByTag.end() && found->second.find('-') != std::string::npos)
+        broken.push_back(std::string("the log says area ") + area.tag + " has no description, which the list gives");
+    }
+  }
+
   if (killed) {
     if (r.exitCode != -1) broken.push_back("the injected SIGKILL did not end the run");
     const RunLog log = ParseRunLog(runLog);
@@ -423,6 +437,9 @@ struct FaultCase {
   // Whether a clean run must make such calls at all (a run that makes
   // none has nothing to fail).
   bool required = true;
+  // The error every run with the fault must stop with (null: any the
+  // promise allows, or none).
+  const char* stopsWith = nullptr;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -437,12 +454,13 @@ const FaultCase kFaultCases[] = {
     {"FcntlEioFastEchoFileOnTmpfs", "fcntl", "error=EIO", Aim::WholeRun, true},
     {"FcntlEbadfFastEchoFileOnTmpfs", "fcntl", "error=EBADF", Aim::WholeRun, true},
     {"ReadEioFastEchoFile", kReads, "error=EIO", Aim::FastEchoFile},
-    {"ReadEioEchoList", kReads, "error=EIO", Aim::EchoList},
+    // Once the list is open, any failed read of it stops the run.
+    {"ReadEioEchoList", kReads, "error=EIO", Aim::EchoList, false, true, "Can't read the echo list \"echos.lst\""},
     {"ReadEioReserveCopy", kReads, "error=EIO", Aim::ReserveCopy},
     {"ReadEioLog", kReads, "error=EIO", Aim::Log},
     {"ReadEioSettings", kReads, "error=EIO", Aim::Settings},
     {"SeekEioFastEchoFile", "lseek", "error=EIO", Aim::FastEchoFile},
-    {"SeekEioEchoList", "lseek", "error=EIO", Aim::EchoList},
+    {"SeekEioEchoList", "lseek", "error=EIO", Aim::EchoList, false, true, "Can't read the echo list \"echos.lst\""},
     {"SeekEioReserveCopy", "lseek", "error=EIO", Aim::ReserveCopy},
     {"SeekEioLog", "lseek", "error=EIO", Aim::Log},
     {"WriteEnospcLog", kWrites, "error=ENOSPC", Aim::Log},
@@ -558,6 +576,13 @@ TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
           << "the fault never reached the program:\n"
           << trace;
       Report(run, r, bench_.BrokenPromises(r, kills));
+      if (c.stopsWith) {
+        EXPECT_EQ(r.exitCode, 255) << r.out;
+        EXPECT_TRUE(r.out.size() >= std::strlen(c.stopsWith) + 11 &&
+                    r.out.compare(r.out.size() - std::strlen(c.stopsWith) - 11, std::string::npos,
+                                  std::string("Error: ") + c.stopsWith + "\r\n\r\n") == 0)
+            << r.out;
+      }
       if (kills) {
         bench_.ExpectNextRunCompletes();
         ++runs;

@@ -42,12 +42,12 @@ class EchoListTest : public testing::Test {
   }
 
   // The 52 bytes a lookup writes; the buffer starts out full of noise so
-  // that every byte must be written. `readable` gets the lookup's answer.
-  std::string Lookup(const std::string& tag, bool* readable = nullptr) {
+  // that every byte must be written. `result` gets the lookup's answer.
+  std::string Lookup(const std::string& tag, EchoListFile::Lookup* result = nullptr) {
     Description description;
     std::memset(description, 0xA5, sizeof description);
-    const bool read = list_.LookupDescription(ShortString(tag), description);
-    if (readable) *readable = read;
+    const EchoListFile::Lookup read = list_.LookupDescription(ShortString(tag), description);
+    if (result) *result = read;
     return std::string(reinterpret_cast<const char*>(description), sizeof description);
   }
 
@@ -245,44 +245,53 @@ TEST_F(EchoListTest, EmptyTagMatchesOnlyALineWithoutTagAndGetsNoDescription) {
   EXPECT_EQ(Lookup("DESC"), kNothing);
 }
 
-// A list that cannot be read gives nothing and says so, so that the pass
-// can tell the sysop; an empty path names no list and is no failure.
+// A list that cannot be opened or read gives nothing and says which, so
+// that the pass can tell the sysop or stop; an empty path names no list
+// and is no failure.
 TEST_F(EchoListTest, UnreadableListGivesNothingAndSaysSo) {
-  bool readable = true;
+  using enum EchoListFile::Lookup;
+  EchoListFile::Lookup result = Read;
   {
     SCOPED_TRACE("missing file");
-    list_.Bind(ShortString(scratch_.File("missing.lst")));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    const std::string missing = scratch_.File("missing.lst");
+    list_.Bind(ShortString(missing));
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, CannotOpen);
+    platform::FileHandle handle = platform::kInvalidHandle;
+    EXPECT_EQ(list_.LastError(), platform::OpenFile(missing.c_str(), platform::Access::Read,
+                                                    platform::Sharing::ReadWrite, platform::Creation::OpenExisting,
+                                                    platform::Target::DiskFile, &handle))
+        << "the operating system's code, for the message";
   }
   {
     SCOPED_TRACE("a directory");
     list_.Bind(ShortString(scratch_.Path().string()));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, CannotOpen);
   }
   {
     SCOPED_TRACE("empty path");
     list_.Bind(ShortString(""));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, Read);
     EXPECT_EQ(Lookup(""), kNothing);
   }
   {
     SCOPED_TRACE("empty file");
     WriteList("");
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, Read);
   }
   {
     SCOPED_TRACE("read failure");
     WriteList(",ALPHA,Alpha\r\n");
     faults::Arm(faults::Op::Read, 1);
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, ReadFailed);
+    EXPECT_NE(list_.LastError(), 0u);
     faults::Disarm();
-    EXPECT_EQ(Lookup("ALPHA", &readable), Field("Alpha"));  // the next lookup reads again
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), Field("Alpha"));  // the next lookup reads again
+    EXPECT_EQ(result, Read);
   }
 }
 
@@ -393,9 +402,9 @@ TEST_F(EchoListTest, AFailingCloseOfTheListLosesNothing) {
   faults::Arm(faults::Op::Close, 1);
   list_.Close();
   faults::Disarm();
-  bool readable = false;
-  EXPECT_EQ(Lookup("A", &readable), Field("Alpha"));
-  EXPECT_TRUE(readable);
+  EchoListFile::Lookup result = EchoListFile::Lookup::ReadFailed;
+  EXPECT_EQ(Lookup("A", &result), Field("Alpha"));
+  EXPECT_EQ(result, EchoListFile::Lookup::Read);
 }
 
 TEST_F(EchoListTest, LinesAcrossTheReadBufferBoundary) {
@@ -506,10 +515,10 @@ TEST_F(EchoListTest, Utf8ListsAreReadInCodePageCharacters) {
 TEST_F(EchoListTest, AFailedReadIsNoListWithoutEntries) {
   WriteList("A  Alpha\r\n");  // an NA list: as FASTECHO it would hold no entry
   faults::Arm(faults::Op::Read, 2);  // the scan after the encoding was decided
-  bool readable = true;
-  EXPECT_EQ(Lookup("Z", &readable), kNothing);
+  EchoListFile::Lookup result = EchoListFile::Lookup::Read;
+  EXPECT_EQ(Lookup("Z", &result), kNothing);
   faults::Disarm();
-  EXPECT_FALSE(readable);
+  EXPECT_EQ(result, EchoListFile::Lookup::ReadFailed);
   EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
 }
 
