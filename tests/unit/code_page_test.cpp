@@ -59,6 +59,19 @@ TEST(CodePageTest, OnlyTheThreeCodePagesExist) {
   EXPECT_EQ(&CodePage::Cp866(), CodePage::Find(866));
 }
 
+// A list may be written in the node's code pages and in three more.
+TEST(CodePageTest, TheCodePagesOfALists) {
+  const std::vector<std::pair<int, std::string>> pages = {{866, "866"},   {437, "437"},   {850, "850"},
+                                                          {1251, "1251"}, {1252, "1252"}, {20866, "KOI8-R"}};
+  for (const auto& [number, name] : pages) {
+    ASSERT_NE(CodePage::ForList(number), nullptr) << number;
+    EXPECT_EQ(CodePage::ForList(number)->Number(), number);
+    EXPECT_EQ(CodePage::ForList(number)->Name(), name);
+  }
+  EXPECT_EQ(CodePage::ForList(866), CodePage::Find(866));
+  for (int number : {0, 1250, 1253, 20878, 65001}) EXPECT_EQ(CodePage::ForList(number), nullptr) << number;
+}
+
 // One table serves both directions: every byte's character leads back to
 // it, ASCII stays ASCII, and what a code page lacks becomes '?'.
 TEST(CodePageTest, EveryCharacterLeadsBackToItsByte) {
@@ -77,7 +90,77 @@ TEST(CodePageTest, EveryCharacterLeadsBackToItsByte) {
   }
 }
 
+// The same for the code pages of a list, whose few bytes that stand for no
+// character (1251's 0x98, five of 1252's) lead nowhere.
+TEST(CodePageTest, EveryCharacterOfAListsCodePageLeadsBackToItsByte) {
+  for (int number : {1251, 1252, CodePage::kKoi8R}) {
+    SCOPED_TRACE(number);
+    const CodePage& page = *CodePage::ForList(number);
+    int none = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+      const char32_t code = page.ToUnicode(static_cast<unsigned char>(b));
+      if (code == CodePage::kNoCharacter) {
+        ++none;
+        continue;
+      }
+      EXPECT_EQ(page.FromUnicode(code), b) << b;
+    }
+    EXPECT_EQ(none, number == 1251 ? 1 : number == 1252 ? 5 : 0);
+    EXPECT_EQ(page.FromUnicode(CodePage::kNoCharacter), '?');
+  }
+}
+
 #ifndef _WIN32
+// Every code page of a list by its iconv name.
+const std::vector<std::pair<int, std::string>> kIconvNames = {
+    {866, "CP866"}, {437, "CP437"}, {850, "CP850"}, {1251, "CP1251"}, {1252, "CP1252"}, {20866, "KOI8-R"}};
+
+// One byte of `from` in `to` by iconv; empty when iconv has none for it.
+std::string IconvByte(const std::string& from, const std::string& to, unsigned char byte) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " to " << to;
+  char in[1] = {static_cast<char>(byte)};
+  char out[8];
+  char* inPtr = in;
+  char* outPtr = out;
+  std::size_t inLeft = 1, outLeft = sizeof out;
+  const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  return converted ? std::string(out, sizeof out - outLeft) : std::string();
+}
+
+// The list's code pages: each byte is glibc's character, and a byte glibc
+// gives none stands for no character.
+TEST(CodePageTest, ListTablesAgreeWithIconv) {
+  for (const auto& [number, name] : kIconvNames) {
+    SCOPED_TRACE(name);
+    const CodePage& page = *CodePage::ForList(number);
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+      const std::string utf8 = IconvByte(name, "UTF-8", static_cast<unsigned char>(b));
+      if (utf8.empty()) {
+        EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), CodePage::kNoCharacter) << b;
+      } else {
+        EXPECT_EQ(page.ToUtf8(std::string(1, static_cast<char>(b))), utf8) << b;
+      }
+    }
+  }
+}
+
+// A list in one code page reads in the node's as iconv converts it: every
+// byte its character's byte there, '?' where the node's lacks it.
+TEST(CodePageTest, ListTextTranslatesIntoTheNodesCodePageAsIconvConvertsIt) {
+  for (const auto& [number, name] : kIconvNames) {
+    for (int node : kNumbers) {
+      SCOPED_TRACE(name + " to " + std::to_string(node));
+      const std::array<unsigned char, 256> table = CodePage::ForList(number)->TranslationTo(*CodePage::Find(node));
+      for (unsigned b = 0; b < 0x100; ++b) {
+        const std::string byte = IconvByte(name, "CP" + std::to_string(node), static_cast<unsigned char>(b));
+        EXPECT_EQ(table[b], byte.empty() ? '?' : static_cast<unsigned char>(byte[0])) << b;
+      }
+    }
+  }
+}
+
 // The tables are glibc's CP866, CP437 and CP850, byte for byte, both ways.
 TEST(CodePageTest, TablesAgreeWithIconv) {
   for (int number : kNumbers) {
