@@ -104,7 +104,7 @@ bool EchoListFile::DecideEncoding() {
   if (encoding_ == EchoListEncoding::Utf8) {
     utf8_ = true;
     notices_.why = "ECHOLISTENCODING UTF-8";
-  } else if (encoding_ == EchoListEncoding::Auto && file_.HadByteOrderMark()) {
+  } else if (encoding_ == EchoListEncoding::Auto && file_.ByteOrderMark() == TextFile::Mark::Utf8) {
     utf8_ = true;
     notices_.why = "it begins with a byte-order mark";
   } else if (encoding_ == EchoListEncoding::Auto) {
