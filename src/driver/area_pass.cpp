@@ -82,8 +82,16 @@ void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
     pass.toldUnreadableList = true;
   }
   const EchoListNotices notices = list.TakeNotices();
-  if (notices.readAsUtf8)
-    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as UTF-8 (" + notices.why + ")");
+  if (!notices.readAs.empty())
+    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as " + notices.readAs + " (" + notices.why + ")");
+  if (notices.looksLikeUtf16)
+    log.Warning(kProgramTag, "The echo list " + quoted +
+                                 " looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING UTF-16LE or "
+                                 "UTF-16BE)");
+  if (notices.isAReply)
+    log.Warning(kProgramTag, "The echo list " + quoted +
+                                 " is a hub's %LIST reply, not of the NA format; its areas get no description (try "
+                                 "ECHOLISTFORMAT AREAFIX)");
   if (notices.holdsNoEntry) {
     ShortString message = "The echo list " + quoted + " holds no entry of the " +
                           EchoListFormatName(list.Format()) + " format; its areas get no description";

@@ -1,21 +1,27 @@
 // The echo list: a text file pairing area tags with descriptions, in one of
-// three formats:
+// four formats:
 //   [HOLD|DOWN],TAG,Description[,more fields]   (FastEcho's lists)
 //   TAG  Description                            (the backbone's .NA files)
 //   EchoArea TAG path [options] -d "Description" (a Husky-style tosser's areas)
-// kept in the FastEcho file's code page or in UTF-8, which is converted into
-// that code page before anything else reads it. Every lookup reads it from
-// its first line; the first line that gives the tag decides. The file stays
-// open from the first lookup until Close: opening a file for every area
-// costs more than reading it on Windows.
+//   [flags] TAG ...... "Description"            (a hub's answer to %LIST)
+// kept in the FastEcho file's code page, in UTF-8, in UTF-16 or in another
+// code page, which is converted into the FastEcho file's before anything
+// else reads it. Every lookup reads it from its first line; the first line
+// that gives the tag decides. The file stays open from the first lookup
+// until Close: opening a file for every area costs more than reading it on
+// Windows.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 
+#include "driver/echo_list_formats.h"
 #include "driver/fastecho_layout.h"
 #include "settings/program_settings.h"
+#include "util/char_set.h"
 #include "util/code_page.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
@@ -25,9 +31,15 @@ using Description = std::uint8_t[fastecho::kDescriptionWidth];
 // What the sysop should learn about the list, each at most once a run, from
 // the lookup that found it out.
 struct EchoListNotices {
-  // The list is read as UTF-8; `why` says what decided it.
-  bool readAsUtf8 = false;
-  const char* why = "";
+  // The list is read in another encoding than the node's code page:
+  // `readAs` names it ("UTF-8", "UTF-16LE", "code page 1251", "KOI8-R"),
+  // `why` says what decided it. Empty when it is read as it is.
+  std::string readAs;
+  std::string why;
+  // AUTO found no byte-order mark, but most lines hold a NUL byte.
+  bool looksLikeUtf16 = false;
+  // Read as NA, the list is a hub's %LIST reply: it gives no description.
+  bool isAReply = false;
   // A lookup read the whole list and it holds no entry of its format;
   // `fits` names another format that finds entries in it, if one does.
   bool holdsNoEntry = false;
@@ -68,10 +80,19 @@ class EchoListFile {
   void Close();
 
  private:
+  // How the text of the list reaches the rules: as it is, converted from
+  // UTF-8 (UTF-16 is read as UTF-8), or translated byte for byte from
+  // another code page.
+  enum class Reading { AsIs, Utf8, Translated };
+
   bool StartAtFirstLine(Lookup* failure);
   Lookup Failed(Lookup failure);
   bool DecideEncoding();
-  template <bool kUtf8>
+  bool DecideWithoutMark();
+  void ReadAs(Reading reading, std::string name, std::string why);
+  void Translate(const CodePage& from, std::string why);
+  bool FindOutWhetherAReply();
+  template <Reading kReading>
   bool Scan(std::string_view key, std::string_view* found);
   std::optional<EchoListFormat> FormatThatFits();
   std::string_view Converted(std::string_view raw);
@@ -80,15 +101,25 @@ class EchoListFile {
   EchoListFormat format_ = EchoListFormat::FastEcho;
   EchoListEncoding encoding_ = EchoListEncoding::Auto;
   const CodePage* codePage_ = &CodePage::Cp866();
-  // For each upper-case byte k, the bits in which every byte that folds to
-  // k agrees with it: the quick look at each line compares under them.
-  std::array<std::uint8_t, 256> foldMasks_{};
   TextFile file_;
   bool encodingDecided_ = false;
-  bool utf8_ = false;
-  bool sawEntry_ = false;      // some line of the list is an entry of its format
+  Reading reading_ = Reading::AsIs;
+  // NA, FIDOCONFIG and AREAFIX lines are read whole (a hub's EchoArea line
+  // lists hundreds of links); FASTECHO ones to their 255th character.
+  bool wholeLines_ = false;
+  bool isAReply_ = false;
+  bool sawEntry_ = false;  // some line of the list is an entry of its format
   bool toldNoEntry_ = false;
   std::uint32_t lastError_ = 0;
   EchoListNotices notices_;
-  char converted_[ShortString::kCapacity];  // a UTF-8 line in the code page
+  // The quick look reads the list's own bytes: for each one, its upper case
+  // once converted and whether it is a blank then; and for each upper-case
+  // byte k, the bits in which every byte that folds to k agrees with it.
+  echo_list::FoldTable rawFold_{};
+  CharSet rawBlanks_;
+  std::array<std::uint8_t, 256> foldMasks_{};
+  std::array<unsigned char, 256> translation_{};  // the list's code page into the node's
+  echo_list::AreafixWrap wrap_;
+  std::unique_ptr<char[]> converted_;  // a line in the node's code page
+  std::size_t convertedCapacity_ = 0;
 };

@@ -1,22 +1,30 @@
 // The line formats of the echo list: which lines are entries, and which
 // entry gives a tag its description. Lines arrive in the FastEcho file's
-// code page (a UTF-8 list is converted first); `fold` is that code page's
-// upper-case table and `key` the tag folded with it.
+// code page (a list in UTF-8, UTF-16 or another code page is converted
+// first); `fold` is that code page's upper-case table and `key` the tag
+// folded with it.
 //
 // Each format also has a quick look (May...) for the scan of a long list:
 // false when a line surely gives no description for the key, true when it
-// may; the full rule (Match...) then decides. With kUtf8 the quick look
-// sees a line before its conversion: its answer stands only when every
-// byte it looked at is ASCII and within the first 255, which read the same
-// converted or not; otherwise it answers "may".
+// may; the full rule (Match...) then decides. The quick look sees a line
+// before its conversion. A list in another code page converts byte for
+// byte, so the quick look reads its bytes through the KeyProbe: folded and
+// tested for blanks as their conversion is. With kUtf8 its answer stands
+// only when every byte it looked at is ASCII and within the first 255,
+// which read the same converted or not; otherwise it answers "may".
+//
+// AREAFIX is the one format whose lines are not read alone: a quoted
+// description may go on over the lines after its own (AreafixWrap).
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "util/byte_scan.h"
 #include "util/char_set.h"
 #include "util/short_string.h"
 #include "util/strings.h"
@@ -46,10 +54,14 @@ inline std::array<std::uint8_t, 256> FoldMasks(const FoldTable& fold) {
 // tag of eight bytes or more is first compared as two 64-bit words, its
 // first and its last eight bytes, under the fold masks: one compare turns
 // away nearly every other tag. Only what passes is compared byte by byte.
+// `fold` and `blanks` read the line's bytes as they are before conversion:
+// for a list in another code page, each byte folded and tested as the byte
+// it becomes.
 class KeyProbe {
  public:
-  KeyProbe(std::string_view upperKey, const std::array<std::uint8_t, 256>& masks, const FoldTable& fold)
-      : key_(upperKey), fold_(fold) {
+  KeyProbe(std::string_view upperKey, const std::array<std::uint8_t, 256>& masks, const FoldTable& fold,
+           const CharSet& blanks = kBlankSet)
+      : key_(upperKey), fold_(fold), blanks_(blanks) {
     if (key_.size() >= 8) {
       MakeWord(key_.data(), masks, &headMask_, &headValue_);
       MakeWord(key_.data() + key_.size() - 8, masks, &tailMask_, &tailValue_);
@@ -57,6 +69,8 @@ class KeyProbe {
   }
 
   std::size_t size() const { return key_.size(); }
+  // Whether a byte of the line is a blank once converted.
+  bool IsBlank(char c) const { return blanks_.Contains(c); }
 
   // True when the size() bytes at `p` fold to the tag.
   bool Matches(const char* p) const {
@@ -88,6 +102,7 @@ class KeyProbe {
 
   std::string_view key_;
   const FoldTable& fold_;
+  const CharSet& blanks_;
   std::uint64_t headMask_ = 0, headValue_ = 0, tailMask_ = 0, tailValue_ = 0;
 };
 
@@ -192,8 +207,8 @@ inline bool MatchFastEcho(std::string_view line, std::string_view key, const Fol
 // Where the fields of a line begin when it does not begin with a comma:
 // past the blanks at its start and a HOLD or DOWN word. Null when the line
 // cannot list a tag. *seen: past the last byte looked at.
-inline const char* FirstCommaAfterLead(const char* p, const char* end, const char** seen) {
-  while (p != end && kBlankSet.Contains(*p)) ++p;
+inline const char* FirstCommaAfterLead(const char* p, const char* end, const KeyProbe& key, const char** seen) {
+  while (p != end && key.IsBlank(*p)) ++p;
   *seen = p + (p != end);
   if (p == end || *p == ';') return nullptr;
   if (*p == ',') return p;
@@ -214,7 +229,7 @@ bool MayGiveFastEcho(std::string_view line, const KeyProbe& key) {
     const char* const end = p + line.size();
     if (p == end) return false;
     *seen = p + 1;
-    if (*p != ',' && (p = FirstCommaAfterLead(p, end, seen)) == nullptr) return false;
+    if (*p != ',' && (p = FirstCommaAfterLead(p, end, key, seen)) == nullptr) return false;
     do ++p;
     while (p != end && *p == ',');
     *seen = p + (p != end);
@@ -228,7 +243,7 @@ bool MayGiveFastEcho(std::string_view line, const KeyProbe& key) {
       return p + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
     }
     *seen = p + n + (p + n != end);
-    if (p + n != end && p[n] != ',' && !kBlankSet.Contains(p[n])) return false;
+    if (p + n != end && p[n] != ',' && !key.IsBlank(p[n])) return false;
     return key.Matches(p);
   });
 }
@@ -271,7 +286,7 @@ bool MayGiveNa(std::string_view line, const KeyProbe& key) {
   return Quick<kUtf8>(line, [&](const char** seen) {
     const char* p = line.data();
     const char* const end = p + line.size();
-    while (p != end && kBlankSet.Contains(*p)) ++p;
+    while (p != end && key.IsBlank(*p)) ++p;
     *seen = p + (p != end);
     if (p == end || *p == ';') return false;
     // The tag, then a blank or tab before the description: a line that ends
@@ -307,11 +322,13 @@ inline bool IsFidoConfigEntry(std::string_view line) {
 }
 
 // The next word of `text`, a quoted string counting as one word with its
-// quotes; `text` moves past it and the blanks after it.
-inline std::string_view NextWord(std::string_view* text) {
+// quotes; `text` moves past it and the blanks after it. A quote that is
+// never closed takes the word to the end of the text, and sets *unclosed.
+inline std::string_view NextWord(std::string_view* text, bool* unclosed = nullptr) {
   std::size_t end = 0;
   if (!text->empty() && text->front() == '"') {
     end = text->find('"', 1);
+    if (end == std::string_view::npos && unclosed) *unclosed = true;
     end = end == std::string_view::npos ? text->size() : end + 1;
   } else {
     while (end < text->size() && !IsBlankOrTab((*text)[end])) ++end;
@@ -322,27 +339,39 @@ inline std::string_view NextWord(std::string_view* text) {
   return word;
 }
 
-// The description of an EchoArea line for `key`: the argument of its -d
-// option, a quoted string without its quotes or else the next word. A line
-// without -d, or with an empty one, does not decide.
+// A quoted word without its quotes.
+inline std::string_view Unquoted(std::string_view word) {
+  if (word.size() >= 2 && word.front() == '"' && word.back() == '"') return word.substr(1, word.size() - 2);
+  return word;
+}
+
+inline bool IsDescriptionOption(std::string_view word) {
+  return word.size() == 2 && word[0] == '-' && (word[1] == 'd' || word[1] == 'D');
+}
+
+// The description of an EchoArea line for `key` (its tag may be quoted):
+// the argument of its -d or -D option, which may stand anywhere after the
+// tag (areas under EchoAreaDefaults have no path), a quoted string without
+// its quotes or else the next word. A line without one, or with an empty
+// one, does not decide; nor does a line with a quote left open, which may
+// have been cut.
 inline bool MatchFidoConfig(std::string_view line, std::string_view key, const FoldTable& fold,
                             std::string_view* description) {
   std::string_view rest;
-  if (!EchoAreaRest(line, &rest) || !EqualsFolded(NextWord(&rest), key, fold)) return false;
-  NextWord(&rest);  // the path
+  bool unclosed = false;
+  if (!EchoAreaRest(line, &rest) || !EqualsFolded(Unquoted(NextWord(&rest, &unclosed)), key, fold) || unclosed)
+    return false;
+  std::string_view text;
+  bool found = false;
   while (!rest.empty()) {
-    const std::string_view option = NextWord(&rest);
-    if (option.size() != 2 || option[0] != '-' || (option[1] != 'd' && option[1] != 'D')) continue;
-    std::string_view text = NextWord(&rest);
-    if (!text.empty() && text.front() == '"') {
-      text.remove_prefix(1);
-      if (!text.empty() && text.back() == '"') text.remove_suffix(1);
-    }
-    if (text.empty()) return false;
-    *description = text;
-    return true;
+    const std::string_view word = NextWord(&rest, &unclosed);
+    if (found || !IsDescriptionOption(word)) continue;
+    text = Unquoted(NextWord(&rest, &unclosed));
+    found = true;
   }
-  return false;
+  if (!found || unclosed || text.empty()) return false;
+  *description = text;
+  return true;
 }
 
 template <bool kUtf8>
@@ -350,7 +379,7 @@ bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
   return Quick<kUtf8>(line, [&](const char** seen) {
     const char* p = line.data();
     const char* const end = p + line.size();
-    while (p != end && kBlankSet.Contains(*p)) ++p;
+    while (p != end && key.IsBlank(*p)) ++p;
     *seen = p + (end - p < 9 ? end - p : 9);
     if (end - p < 9 || (*p | 0x20) != 'e' || !IsEchoAreaKeyword(p) || !IsBlankOrTab(p[8])) return false;
     p += 9;
@@ -361,6 +390,218 @@ bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
     *seen = p + (p != end);
     if (p != end && *p == '"') return true;
     return MayBeTagThenBlank<kUtf8>(line, p, key, seen);
+  });
+}
+
+// ---- AREAFIX: a hub's answer to %LIST ----
+//   [flags] TAG [.......] [(2:5020/9999)] "Description" | Description
+// Flags are single characters in the first columns (*, +, &, -, S, R, ...);
+// a quoted description may go on over the lines after its own, up to its
+// closing quote, and is joined with one blank. Headings, legends, rules,
+// totals and tear lines have no tag where it would stand: no entries.
+
+// What a reply marks its areas with, which plain lists never have.
+inline bool IsFlagMark(char c) {
+  return c == '*' || c == '+' || c == '&' || c == '-' || c == '!' || c == '@' || c == '#' || c == '%' ||
+         c == '~' || c == '^';
+}
+
+// A flag column's word: one mark or flag letter (read-only, write-only,
+// subscribed, mandatory, passive, unsubscribed), or two different of them
+// of which one is a mark ("*S").
+inline bool IsFlagWord(std::string_view word) {
+  const auto flag = [](char c) { return IsFlagMark(c) || (c != '\0' && std::string_view("RWSMPU").find(c) != std::string_view::npos); };
+  if (word.size() == 1) return flag(word[0]);
+  return word.size() == 2 && word[0] != word[1] && flag(word[0]) && flag(word[1]) &&
+         (IsFlagMark(word[0]) || IsFlagMark(word[1]));
+}
+
+// A tag begins with a letter (of any code page) or a digit.
+inline bool StartsATag(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
+}
+
+// Where the tag of a reply's line begins: past the flag column's words and
+// at most two marks written against the tag ("+EXAMPLE.ECHO"); null when
+// no tag can follow. *flags says whether there were any.
+inline const char* AreafixTagStart(const char* p, const char* end, bool* flags) {
+  *flags = false;
+  for (int words = 0; words < 4; ++words) {
+    const char* wordEnd = p;
+    while (wordEnd != end && !IsBlankOrTab(*wordEnd)) ++wordEnd;
+    if (wordEnd == end || !IsFlagWord(std::string_view(p, static_cast<std::size_t>(wordEnd - p)))) break;
+    *flags = true;
+    p = wordEnd;
+    while (p != end && IsBlankOrTab(*p)) ++p;
+  }
+  for (int marks = 0; marks < 2 && end - p >= 2 && IsFlagMark(*p) && p[1] != *p; ++marks) {
+    if (StartsATag(p[1]) || (IsFlagMark(p[1]) && end - p >= 3 && StartsATag(p[2]))) {
+      *flags = true;
+      ++p;
+    } else {
+      break;
+    }
+  }
+  return p != end && StartsATag(*p) ? p : nullptr;
+}
+
+// A FidoNet address in parentheses: "(2:5020/9999)", "(2:5020/9999.1@fidonet)".
+inline std::size_t AddressLength(std::string_view text) {
+  if (text.empty() || text.front() != '(') return 0;
+  const std::size_t close = text.find(')');
+  if (close == std::string_view::npos) return 0;
+  bool digit = false, separator = false;
+  for (const char c : text.substr(1, close - 1)) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    digit = digit || (c >= '0' && c <= '9');
+    separator = separator || c == ':' || c == '/';
+    if (!letter && !(c >= '0' && c <= '9') && c != ':' && c != '/' && c != '.' && c != '@' && c != '-') return 0;
+  }
+  return digit && separator ? close + 1 : 0;
+}
+
+// Skips a dot leader, with the blanks around it; true when there was one.
+inline bool SkipLeader(std::string_view* text) {
+  if (text->size() < 2 || (*text)[0] != '.' || (*text)[1] != '.') return false;
+  while (!text->empty() && (text->front() == '.' || IsBlankOrTab(text->front()))) text->remove_prefix(1);
+  return true;
+}
+
+// One line of a reply read alone.
+struct AreafixLine {
+  std::string_view tag;
+  std::string_view description;  // without its quotes; the first line's part of a wrapped one
+  bool marked = false;  // flags, a leader, an address or a quoted description
+  bool open = false;    // the quoted description goes on over the next lines
+};
+
+// False for lines that are no entry: empty ones, headings (ending in ':'),
+// rules and legends, whose first word after the flags is no tag.
+inline bool AreafixFields(std::string_view line, AreafixLine* fields) {
+  line = TrimView(line);
+  if (line.empty() || line.back() == ':') return false;
+  const char* const end = line.data() + line.size();
+  bool flags = false;
+  const char* const start = AreafixTagStart(line.data(), end, &flags);
+  if (!start) return false;
+  std::string_view rest(start, static_cast<std::size_t>(end - start));
+  std::size_t tagEnd = 0;
+  while (tagEnd < rest.size() && !IsBlankOrTab(rest[tagEnd])) ++tagEnd;
+  std::string_view tag = rest.substr(0, tagEnd);
+  rest.remove_prefix(tagEnd);
+  // A leader written against the tag: no tag ends in two dots.
+  bool leader = false;
+  if (const std::size_t dots = tag.find(".."); dots != std::string_view::npos) {
+    if (tag.find_first_not_of('.', dots) != std::string_view::npos) return false;
+    tag = tag.substr(0, dots);
+    leader = true;
+  }
+  if (tag.empty() || tag.find_first_of("\"():,") != std::string_view::npos) return false;
+  while (!rest.empty() && IsBlankOrTab(rest.front())) rest.remove_prefix(1);
+  leader = SkipLeader(&rest) || leader;
+  bool address = false;
+  if (const std::size_t length = AddressLength(rest)) {
+    rest.remove_prefix(length);
+    while (!rest.empty() && IsBlankOrTab(rest.front())) rest.remove_prefix(1);
+    leader = SkipLeader(&rest) || leader;
+    address = true;
+  }
+  fields->tag = tag;
+  fields->open = false;
+  const bool quoted = !rest.empty() && rest.front() == '"';
+  if (quoted) {
+    const std::size_t close = rest.find('"', 1);
+    fields->open = close == std::string_view::npos;
+    fields->description = fields->open ? TrimView(rest.substr(1)) : rest.substr(1, close - 1);
+  } else {
+    fields->description = rest;
+  }
+  fields->marked = flags || leader || address || quoted;
+  return true;
+}
+
+inline bool IsAreafixEntry(std::string_view line) {
+  AreafixLine fields;
+  return AreafixFields(line, &fields);
+}
+
+// A quoted description that goes on over the lines after its own: until
+// the line that holds its closing quote; an empty line ends it with no
+// description. Its text is kept only when it is the key's.
+struct AreafixWrap {
+  bool open = false;
+  bool ours = false;
+  std::string text;
+};
+
+// The description of a reply's line for `key`, the line read in the wrap
+// the lines before it left. The first entry that gives the tag a
+// description decides; a tag without one does not.
+inline bool MatchAreafix(std::string_view line, std::string_view key, const FoldTable& fold, AreafixWrap* wrap,
+                         std::string_view* description) {
+  if (wrap->open) {
+    line = TrimView(line);
+    const std::size_t close = line.find('"');
+    if (line.empty() || close == std::string_view::npos) {
+      wrap->open = !line.empty();
+      if (wrap->open && wrap->ours) wrap->text.append(wrap->text.empty() ? "" : " ").append(line);
+      return false;
+    }
+    wrap->open = false;
+    if (!wrap->ours) return false;
+    const std::string_view last = TrimView(line.substr(0, close));
+    wrap->text.append(wrap->text.empty() || last.empty() ? "" : " ").append(last);
+    *description = wrap->text;
+    return !wrap->text.empty();
+  }
+  AreafixLine fields;
+  if (!AreafixFields(line, &fields)) return false;
+  const bool ours = EqualsFolded(fields.tag, key, fold);
+  if (fields.open) {
+    wrap->open = true;
+    wrap->ours = ours;
+    if (ours) wrap->text.assign(fields.description);
+    return false;
+  }
+  if (!ours || fields.description.empty()) return false;
+  *description = fields.description;
+  return true;
+}
+
+// The quick look: a line with exactly one quote may open or close a wrap,
+// and while one is open every line counts, so those go to the full rule;
+// any other line may give the key only with the key's length of tag where
+// its tag begins, then a blank, a tab or a leader's dot.
+template <bool kUtf8>
+bool MayGiveAreafix(std::string_view line, const KeyProbe& key, const AreafixWrap& wrap) {
+  if (wrap.open) return true;
+  const char* const end = line.data() + line.size();
+  const char* quote = FindByte(line.data(), end, '"');
+  if (quote != end && FindByte(quote + 1, end, '"') == end) return true;
+  return Quick<kUtf8>(line, [&](const char** seen) {
+    const char* p = line.data();
+    while (p != end && key.IsBlank(*p)) ++p;
+    bool flags = false;
+    // The flag column reads the same converted or not unless it holds a
+    // byte beyond ASCII, which Quick then sees.
+    const char* const start = AreafixTagStart(p, end, &flags);
+    if (!start) {
+      *seen = end;
+      return false;
+    }
+    const std::size_t n = key.size();
+    if (static_cast<std::size_t>(end - start) <= n) {
+      *seen = end;
+      return false;
+    }
+    if (kUtf8 && NonAsciiAt(start + n, end, false)) {
+      *seen = start + n;  // the tag goes on, converted or not, unless the line is cut there
+      return start + n - line.data() >= static_cast<std::ptrdiff_t>(ShortString::kCapacity);
+    }
+    *seen = start + n + 1;
+    if (!IsBlankOrTab(start[n]) && start[n] != '.') return false;
+    return key.Matches(start);
   });
 }
 
