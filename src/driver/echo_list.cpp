@@ -119,9 +119,7 @@ void EchoListFile::Bind(const ShortString& path, EchoListFormat format, EchoList
   format_ = format;
   encoding_ = encoding;
   codePage_ = &codePage;
-  rawFold_ = codePage.UpCaseTable();
-  rawBlanks_ = kBlankSet;
-  foldMasks_ = FoldMasks(rawFold_);
+  raw_ = RawBytes::Of(codePage.UpCaseTable());
   file_.SetDecoding(TextFile::Decoding::Bytes);
   reading_ = Reading::AsIs;
   wholeLines_ = format != EchoListFormat::FastEcho;
@@ -160,12 +158,7 @@ void EchoListFile::ReadAs(Reading reading, std::string name, std::string why) {
 void EchoListFile::Translate(const CodePage& from, std::string why) {
   if (&from == codePage_) return;  // the node's own: as it is
   translation_ = from.TranslationTo(*codePage_);
-  rawBlanks_ = CharSet();
-  for (unsigned b = 0; b < 256; ++b) {
-    rawFold_[b] = codePage_->UpCase(translation_[b]);
-    if (kBlankSet.Contains(translation_[b])) rawBlanks_.Add(static_cast<unsigned char>(b));
-  }
-  foldMasks_ = FoldMasks(rawFold_);
+  raw_ = RawBytes::Of(codePage_->UpCaseTable(), &translation_);
   ReadAs(Reading::Translated, CodePageName(from), std::move(why));
 }
 
@@ -264,7 +257,7 @@ template <EchoListFile::Reading kReading>
 bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
   constexpr bool kUtf8 = kReading == Reading::Utf8;
   const FoldTable& fold = codePage_->UpCaseTable();
-  const KeyProbe probe(key, foldMasks_, rawFold_, rawBlanks_);
+  const KeyProbe probe(key, raw_);
   wrap_.open = false;
   const auto text = [&](std::string_view raw) { return kReading == Reading::AsIs ? raw : Converted(raw); };
   const auto scan = [&]<EchoListFormat kFormat>() {

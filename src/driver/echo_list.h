@@ -21,7 +21,6 @@
 #include "driver/echo_list_formats.h"
 #include "driver/fastecho_layout.h"
 #include "settings/program_settings.h"
-#include "util/char_set.h"
 #include "util/code_page.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
@@ -112,12 +111,8 @@ class EchoListFile {
   bool toldNoEntry_ = false;
   std::uint32_t lastError_ = 0;
   EchoListNotices notices_;
-  // The quick look reads the list's own bytes: for each one, its upper case
-  // once converted and whether it is a blank then; and for each upper-case
-  // byte k, the bits in which every byte that folds to k agrees with it.
-  echo_list::FoldTable rawFold_{};
-  CharSet rawBlanks_;
-  std::array<std::uint8_t, 256> foldMasks_{};
+  // The quick look reads the list's own bytes as they become.
+  echo_list::RawBytes raw_{};
   std::array<unsigned char, 256> translation_{};  // the list's code page into the node's
   echo_list::AreafixWrap wrap_;
   std::unique_ptr<char[]> converted_;  // a line in the node's code page

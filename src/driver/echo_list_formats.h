@@ -50,6 +50,33 @@ inline std::array<std::uint8_t, 256> FoldMasks(const FoldTable& fold) {
   return masks;
 }
 
+// How the quick look reads the bytes of a list before their conversion:
+// each folded, and taken for a blank or not, as the byte it becomes in the
+// node's code page; and for each upper-case byte k, the bits in which every
+// byte that folds to k agrees with it (for KeyProbe).
+struct RawBytes {
+  FoldTable fold;
+  CharSet blanks;
+  std::array<std::uint8_t, 256> masks;
+
+  // `translation` takes each byte of the list into the node's code page;
+  // null when the list's bytes are the node's (or UTF-8, whose quick look
+  // trusts ASCII bytes only).
+  static RawBytes Of(const FoldTable& nodeFold, const std::array<unsigned char, 256>* translation = nullptr) {
+    RawBytes raw{nodeFold, kBlankSet, {}};
+    if (translation) {
+      raw.blanks = CharSet();
+      for (unsigned b = 0; b < 256; ++b) {
+        const unsigned char to = (*translation)[b];
+        raw.fold[b] = nodeFold[to];
+        if (kBlankSet.Contains(to)) raw.blanks.Add(static_cast<unsigned char>(b));
+      }
+    }
+    raw.masks = FoldMasks(raw.fold);
+    return raw;
+  }
+};
+
 // The tag of one lookup, folded, ready for the quick look at each line. A
 // tag of eight bytes or more is first compared as two 64-bit words, its
 // first and its last eight bytes, under the fold masks: one compare turns
@@ -59,6 +86,7 @@ inline std::array<std::uint8_t, 256> FoldMasks(const FoldTable& fold) {
 // it becomes.
 class KeyProbe {
  public:
+  KeyProbe(std::string_view upperKey, const RawBytes& raw) : KeyProbe(upperKey, raw.masks, raw.fold, raw.blanks) {}
   KeyProbe(std::string_view upperKey, const std::array<std::uint8_t, 256>& masks, const FoldTable& fold,
            const CharSet& blanks = kBlankSet)
       : key_(upperKey), fold_(fold), blanks_(blanks) {

@@ -639,12 +639,14 @@ const std::vector<ReplyShape>& ReplyShapes() {
        " BETA.ECHO           (2:5020/9999) \"Beta conference\"\r\n"
        "&GAMMA               (2:5020/1@fidonet)   \"Gamma, linked from elsewhere\"\r\n"
        "-DELTA               (moderated) Delta news\r\n"
+       "+*EPSILON            (2:5020/9999) \"Two marks against the tag\"\r\n"
        "\r\n"
        "Total: 4 areas\r\n",
        {{"ALPHA.ECHO", "Alpha conference"},
         {"beta.echo", "Beta conference"},
         {"GAMMA", "Gamma, linked from elsewhere"},
         {"DELTA", "(moderated) Delta news"},
+        {"EPSILON", "Two marks against the tag"},
         {"TOTAL", ""},
         {"TOTAL:", ""}}},
       {"a table with a column of flags and rules",
