@@ -503,7 +503,7 @@ TEST_F(E2eEchoList, HuskyAreaLinesAsHuskyReadsThem) {
   ASSERT_GE(hubLine.size(), 600u);
   WriteFileText(inst_.WorkPath("areas.cfg"),
                 "EchoAreaDefaults passthrough\r\n" + hubLine + "\r\n" +
-                    "EchoArea RU.CROSSING /fido/echo/crossing" + std::string(220, ' ') +
+                    "EchoArea RU.CROSSING /fido/echo/crossing" + std::string(200, ' ') +
                     "-d \"A description across column 255\"\r\n"
                     "EchoArea RU.PASSTHRU -d \"Passed through\" -a 2:5020/1\r\n"
                     "EchoArea \"RU.QUOTED\" /fido/echo/quoted -d Quoted\r\n"
