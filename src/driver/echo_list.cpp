@@ -199,10 +199,10 @@ bool EchoListFile::DecideEncoding() {
   file_.SetLineLimit(wholeLines_ ? TextFile::kWholeLineLimit
                      : reading_ == Reading::Utf8 ? TextFile::kLongestLineLimit
                                                  : ShortString::kCapacity);
-  const std::size_t characters = wholeLines_ ? TextFile::kWholeLineLimit : ShortString::kCapacity;
-  if (reading_ != Reading::AsIs && convertedCapacity_ < characters) {
-    converted_.reset(new char[characters]);
-    convertedCapacity_ = characters;
+  convertedLimit_ = wholeLines_ ? TextFile::kWholeLineLimit : ShortString::kCapacity;
+  if (reading_ != Reading::AsIs && convertedCapacity_ < convertedLimit_) {
+    converted_.reset(new char[convertedLimit_]);
+    convertedCapacity_ = convertedLimit_;
   }
   if (format_ == EchoListFormat::Na && !FindOutWhetherAReply()) return false;
   encodingDecided_ = true;
@@ -250,7 +250,7 @@ std::string_view EchoListFile::Converted(std::string_view raw) {
     return std::string_view(out, raw.size());
   }
   bool cut = false;
-  return std::string_view(out, Utf8LineToCodePage(raw, *codePage_, out, convertedCapacity_, &cut));
+  return std::string_view(out, Utf8LineToCodePage(raw, *codePage_, out, convertedLimit_, &cut));
 }
 
 template <EchoListFile::Reading kReading>

@@ -117,4 +117,5 @@ class EchoListFile {
   echo_list::AreafixWrap wrap_;
   std::unique_ptr<char[]> converted_;  // a line in the node's code page
   std::size_t convertedCapacity_ = 0;
+  std::size_t convertedLimit_ = ShortString::kCapacity;  // characters of a line read
 };

@@ -530,6 +530,17 @@ TEST_F(EchoListTest, AFailedReadIsNoListWithoutEntries) {
   EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
 }
 
+// A list bound after another reads by its own format's rules: a FASTECHO
+// line in UTF-8 is cut at its 255th character even after a list whose
+// lines were read whole.
+TEST_F(EchoListTest, EachBindingReadsByItsOwnFormat) {
+  WriteList("EchoArea A /p -d Whole\r\n", EchoListFormat::FidoConfig, EchoListEncoding::Utf8);
+  EXPECT_EQ(Lookup("A"), Field("Whole"));
+  WriteList(",A" + std::string(253, ' ') + "B,Past the cut\r\n,A,Later\r\n", EchoListFormat::FastEcho,
+            EchoListEncoding::Utf8);
+  EXPECT_EQ(Lookup("A"), kNothing) << "the first line, cut, lists A without a description";
+}
+
 // A Husky area file may write its option in capitals.
 TEST_F(EchoListTest, FidoConfigTakesTheOptionInCapitals) {
   WriteList("EchoArea A /p -D \"Upper case\"\n", EchoListFormat::FidoConfig);
