@@ -205,6 +205,7 @@ bool EchoListFile::DecideEncoding() {
     convertedCapacity_ = convertedLimit_;
   }
   if (format_ == EchoListFormat::Na && !FindOutWhetherAReply()) return false;
+  if (format_ == EchoListFormat::Areafix && !FindOutWhetherItWraps()) return false;
   encodingDecided_ = true;
   return true;
 }
@@ -243,6 +244,20 @@ bool EchoListFile::FindOutWhetherAReply() {
   return file_.IoError() == 0;
 }
 
+// Most replies write each description on its own line. Learned once a
+// run, like the encoding: then no line needs searching for a quote that
+// would open a wrap.
+bool EchoListFile::FindOutWhetherItWraps() {
+  file_.Rewind();
+  wraps_ = file_.ScanLines([&](std::string_view raw) {
+    AreafixLine fields;
+    return AreafixFields(reading_ == Reading::AsIs ? raw : Converted(raw), &fields) && fields.open;
+  });
+  if (file_.IoError() != 0) return false;
+  file_.Rewind();
+  return file_.IoError() == 0;
+}
+
 std::string_view EchoListFile::Converted(std::string_view raw) {
   char* const out = converted_.get();
   if (reading_ == Reading::Translated) {
@@ -259,6 +274,7 @@ bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
   const FoldTable& fold = codePage_->UpCaseTable();
   const KeyProbe probe(key, raw_);
   wrap_.open = false;
+  wrap_.possible = wraps_;
   const auto text = [&](std::string_view raw) { return kReading == Reading::AsIs ? raw : Converted(raw); };
   const auto scan = [&]<EchoListFormat kFormat>() {
     using R = Rules<kFormat>;

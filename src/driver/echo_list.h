@@ -91,6 +91,7 @@ class EchoListFile {
   void ReadAs(Reading reading, std::string name, std::string why);
   void Translate(const CodePage& from, std::string why);
   bool FindOutWhetherAReply();
+  bool FindOutWhetherItWraps();
   template <Reading kReading>
   bool Scan(std::string_view key, std::string_view* found);
   std::optional<EchoListFormat> FormatThatFits();
@@ -107,6 +108,8 @@ class EchoListFile {
   // lists hundreds of links); FASTECHO ones to their 255th character.
   bool wholeLines_ = false;
   bool isAReply_ = false;
+  // An AREAFIX list has a quoted description that goes on over lines.
+  bool wraps_ = true;
   bool sawEntry_ = false;  // some line of the list is an entry of its format
   bool toldNoEntry_ = false;
   std::uint32_t lastError_ = 0;

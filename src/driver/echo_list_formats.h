@@ -18,6 +18,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -90,6 +91,10 @@ class KeyProbe {
   KeyProbe(std::string_view upperKey, const std::array<std::uint8_t, 256>& masks, const FoldTable& fold,
            const CharSet& blanks = kBlankSet)
       : key_(upperKey), fold_(fold), blanks_(blanks) {
+    if (!key_.empty()) {
+      std::memset(firstMask_, masks[static_cast<unsigned char>(key_[0])], sizeof firstMask_);
+      std::memset(firstValue_, key_[0] & firstMask_[0], sizeof firstValue_);
+    }
     if (key_.size() >= 8) {
       MakeWord(key_.data(), masks, &headMask_, &headValue_);
       MakeWord(key_.data() + key_.size() - 8, masks, &tailMask_, &tailValue_);
@@ -99,6 +104,13 @@ class KeyProbe {
   std::size_t size() const { return key_.size(); }
   // Whether a byte of the line is a blank once converted.
   bool IsBlank(char c) const { return blanks_.Contains(c); }
+  // A byte b may fold to the tag's first byte only if b & FirstMask()
+  // equals FirstValue() (the tag is not empty).
+  std::uint8_t FirstMask() const { return firstMask_[0]; }
+  std::uint8_t FirstValue() const { return firstValue_[0]; }
+  // The same, sixteen times over, for a compare of sixteen bytes at once.
+  const std::uint8_t* FirstMasks() const { return firstMask_; }
+  const std::uint8_t* FirstValues() const { return firstValue_; }
 
   // True when the size() bytes at `p` fold to the tag.
   bool Matches(const char* p) const {
@@ -132,6 +144,7 @@ class KeyProbe {
   const FoldTable& fold_;
   const CharSet& blanks_;
   std::uint64_t headMask_ = 0, headValue_ = 0, tailMask_ = 0, tailValue_ = 0;
+  std::uint8_t firstMask_[16] = {}, firstValue_[16] = {};
 };
 
 // Whether the bytes [first, last) of `line` might read otherwise once the
@@ -429,16 +442,15 @@ bool MayGiveFidoConfig(std::string_view line, const KeyProbe& key) {
 // totals and tear lines have no tag where it would stand: no entries.
 
 // What a reply marks its areas with, which plain lists never have.
-inline bool IsFlagMark(char c) {
-  return c == '*' || c == '+' || c == '&' || c == '-' || c == '!' || c == '@' || c == '#' || c == '%' ||
-         c == '~' || c == '^';
-}
+inline constexpr CharSet kFlagMarks{'*', '+', '&', '-', '!', '@', '#', '%', '~', '^'};
+inline bool IsFlagMark(char c) { return kFlagMarks.Contains(c); }
 
 // A flag column's word: one mark or flag letter (read-only, write-only,
 // subscribed, mandatory, passive, unsubscribed), or two different of them
 // of which one is a mark ("*S").
+inline constexpr CharSet kFlagCharacters{'*', '+', '&', '-', '!', '@', '#', '%', '~', '^', 'R', 'W', 'S', 'M', 'P', 'U'};
 inline bool IsFlagWord(std::string_view word) {
-  const auto flag = [](char c) { return IsFlagMark(c) || (c != '\0' && std::string_view("RWSMPU").find(c) != std::string_view::npos); };
+  const auto flag = [](char c) { return kFlagCharacters.Contains(c); };
   if (word.size() == 1) return flag(word[0]);
   return word.size() == 2 && word[0] != word[1] && flag(word[0]) && flag(word[1]) &&
          (IsFlagMark(word[0]) || IsFlagMark(word[1]));
@@ -455,12 +467,17 @@ inline bool StartsATag(char c) {
 // no tag can follow. *flags says whether there were any.
 inline const char* AreafixTagStart(const char* p, const char* end, bool* flags) {
   *flags = false;
-  for (int words = 0; words < 4; ++words) {
-    const char* wordEnd = p;
-    while (wordEnd != end && !IsBlankOrTab(*wordEnd)) ++wordEnd;
-    if (wordEnd == end || !IsFlagWord(std::string_view(p, static_cast<std::size_t>(wordEnd - p)))) break;
+  const auto flag = [](char c) { return kFlagCharacters.Contains(c); };
+  // Flag words are one or two characters with a blank after them; most
+  // lines begin with their tag, a longer word.
+  for (int words = 0; words < 4 && end - p >= 2 && flag(p[0]); ++words) {
+    std::ptrdiff_t length = 1;
+    if (!IsBlankOrTab(p[1])) {
+      if (end - p < 3 || !IsBlankOrTab(p[2]) || !IsFlagWord(std::string_view(p, 2))) break;
+      length = 2;
+    }
     *flags = true;
-    p = wordEnd;
+    p += length;
     while (p != end && IsBlankOrTab(*p)) ++p;
   }
   for (int marks = 0; marks < 2 && end - p >= 2 && IsFlagMark(*p) && p[1] != *p; ++marks) {
@@ -556,11 +573,14 @@ inline bool IsAreafixEntry(std::string_view line) {
 
 // A quoted description that goes on over the lines after its own: until
 // the line that holds its closing quote; an empty line ends it with no
-// description. Its text is kept only when it is the key's.
+// description. Its text is kept only when it is the key's. `possible`:
+// whether a line of the list opens one at all, which spares the quick
+// look its search for quotes in most replies.
 struct AreafixWrap {
   bool open = false;
   bool ours = false;
   std::string text;
+  bool possible = true;
 };
 
 // The description of a reply's line for `key`, the line read in the wrap
@@ -597,16 +617,72 @@ inline bool MatchAreafix(std::string_view line, std::string_view key, const Fold
   return true;
 }
 
-// The quick look: a line with exactly one quote may open or close a wrap,
-// and while one is open every line counts, so those go to the full rule;
-// any other line may give the key only with the key's length of tag where
-// its tag begins, then a blank, a tab or a leader's dot.
+// The first step of the AREAFIX quick look, sixteen bytes at once: true
+// when the key surely does not begin where the line's tag does. The tag
+// begins at the latest two marks into the line's first word of three
+// characters or more (the words before it can only be flags of one or two);
+// when that word begins within the first 14 bytes, after blanks and tabs
+// alone, the key must stand where one of the bytes up to there begins,
+// with a byte after it. False when it cannot tell so. UTF-8 read as bytes
+// keeps every blank and tab where it is and makes no word shorter than it
+// is converted, and a character beyond ASCII is never a flag: the tag
+// begins no later than said; where the key is compared with bytes beyond
+// ASCII, the answer is "may".
+template <bool kUtf8>
+bool KeyCannotBeginTheTag(std::string_view line, const KeyProbe& key) {
+#ifdef BLURBSMITH_HAS_SSE2
+  if (line.size() < 16 || key.size() == 0 || (kUtf8 && static_cast<unsigned char>(key.FirstValue()) >= 0x80))
+    return false;
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+  const unsigned blank = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t')))));
+  const unsigned word = ~blank & 0xFFFFu;
+  // The line may begin with other blanks (NUL, CR, LF, 0xFF and, in another
+  // code page, bytes that become 0xFF): those lines take the slow way.
+  const __m128i zero = _mm_setzero_si128();
+  const unsigned otherBlank = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')), _mm_cmplt_epi8(bytes, zero)))));
+  if (word == 0 || (word & (0u - word) & otherBlank) != 0) return false;
+  const int first = std::countr_zero(word);
+  const unsigned longWords = word & (blank << 1 | 1u) & word >> 1 & word >> 2 & 0x3FFFu;
+  if (longWords == 0) return false;
+  const unsigned upTo = (2u << (std::countr_zero(longWords) + 2)) - 1;  // the tag begins within these
+  const unsigned keyFirst = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+      _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.FirstMasks()))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.FirstValues())))));
+  // Where the key's first byte stands, the whole key is compared (its
+  // first and last eight bytes as words, most of the time).
+  for (unsigned at = keyFirst & upTo & ~((1u << first) - 1); at != 0; at &= at - 1) {
+    const auto start = static_cast<std::size_t>(std::countr_zero(at));
+    if (line.size() - start <= key.size()) continue;
+    const char* const tag = line.data() + start;
+    if (key.Matches(tag) || (kUtf8 && MayChangeInConversion(line, tag, tag + key.size()))) return false;
+  }
+  return true;
+#else
+  (void)line;
+  (void)key;
+  return false;
+#endif
+}
+
+// The quick look: while a quoted description wraps, every line goes to the
+// full rule; so does a line with exactly one quote, which may open a wrap
+// (in a list where wraps are possible). Any other line may give the key
+// only with the key's length of tag where its tag begins, then a blank, a
+// tab or a leader's dot.
 template <bool kUtf8>
 bool MayGiveAreafix(std::string_view line, const KeyProbe& key, const AreafixWrap& wrap) {
   if (wrap.open) return true;
   const char* const end = line.data() + line.size();
-  const char* quote = FindByte(line.data(), end, '"');
-  if (quote != end && FindByte(quote + 1, end, '"') == end) return true;
+  if (wrap.possible) {
+    // A quoted description mostly ends the line: then its first quote is
+    // not the last one, and no second search is needed.
+    const char* const quote = FindByte(line.data(), end, '"');
+    if (quote != end && (quote == end - 1 || (end[-1] != '"' && FindByte(quote + 1, end, '"') == end))) return true;
+  }
+  if (KeyCannotBeginTheTag<kUtf8>(line, key)) return false;
   return Quick<kUtf8>(line, [&](const char** seen) {
     const char* p = line.data();
     while (p != end && key.IsBlank(*p)) ++p;

@@ -43,7 +43,9 @@ const Reading kReadings[] = {
 // Tags of every kind: short and long (eight bytes and more are compared as
 // words first), with letters beyond ASCII at their start, middle and end.
 const std::u32string kTags[] = {U"A", U"MU", U"RU.FIDO", U"AREA.ONE.ECHO", U"RU.НОВОСТИ", U"RU.FIDO.ЧАТ",
-                                U"ESPAÑOL.ECHO", U"ÁREA", U"ЁЛКА", U"SU.GENERAL.TALKS.AND.MORE"};
+                                U"ESPAÑOL.ECHO", U"ÁREA", U"ЁЛКА", U"SU.GENERAL.TALKS.AND.MORE",
+                                // the byte a character the code page lacks becomes
+                                U"?"};
 
 char32_t OtherCase(char32_t c) {
   if ((c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z')) return c ^ 0x20;
@@ -86,7 +88,8 @@ class Generator {
       case 8: return Encode(tag + U"X");
       case 9: return Encode(U"X" + tag);
       case 10:
-        variant[Next(static_cast<std::uint32_t>(variant.size()))] = U"BЖé._"[Next(5)];
+        // A letter, a dot, and the euro sign, three bytes in UTF-8 and one '?' in the code pages.
+        variant[Next(static_cast<std::uint32_t>(variant.size()))] = U"BЖé._€"[Next(6)];
         return Encode(variant);
       case 11: return std::string(1 + Next(3), ',');
       case 12: return std::string(1 + Next(3), ' ');
@@ -304,37 +307,57 @@ TEST_P(QuickLookTest, EveryQuickLookSaysMayWhereItsFullRuleDecides) {
 
 // AREAFIX reads a line in what the lines before it left: a line the quick
 // look turns away must neither decide nor open or close a wrapped
-// description, nor add to the key's.
+// description, nor add to the key's. In a list where no line opens a wrap
+// the quick look searches no line for quotes: it must still say "may"
+// wherever the full rule decides.
 TEST_P(QuickLookTest, TheAreafixQuickLookSaysMayWhereTheFullRuleDecidesOrWraps) {
   const Reading& reading = GetParam();
   const FoldTable& fold = node_->UpCaseTable();
   const bool utf8 = reading.listPage == -1;
+  const auto may = [&](std::string_view line, const KeyProbe& probe, const AreafixWrap& wrap) {
+    return utf8 ? MayGiveAreafix<true>(line, probe, wrap) : MayGiveAreafix<false>(line, probe, wrap);
+  };
   Generator generate(reading, 20261212);
-  int decided = 0, wrapped = 0, failures = 0;
+  int decided = 0, wrapped = 0, withoutWraps = 0, failures = 0;
   for (int list = 0; list < kLines / 6 && failures < 5; ++list) {
     const std::u32string& tag = kTags[generate.Next(static_cast<std::uint32_t>(std::size(kTags)))];
     const std::string key = Key(tag);
     const KeyProbe probe(key, raw_);
+    std::vector<ReadLine> lines;
+    for (int i = 0; i < 6; ++i) lines.push_back(Read(generate.Line(tag), true));
     AreafixWrap wrap;
-    for (int i = 0; i < 6; ++i) {
-      const ReadLine line = Read(generate.Line(tag), true);
-      const bool may = utf8 ? MayGiveAreafix<true>(line.raw, probe, wrap) : MayGiveAreafix<false>(line.raw, probe, wrap);
+    std::vector<bool> decides;
+    bool opened = false;
+    for (const ReadLine& line : lines) {
       AreafixWrap after = wrap;
       std::string_view description;
-      const bool decides = !line.cut && MatchAreafix(line.converted, key, fold, &after, &description);
+      decides.push_back(!line.cut && MatchAreafix(line.converted, key, fold, &after, &description));
       const bool wraps = after.open != wrap.open || after.text != wrap.text;
-      decided += decides;
+      opened = opened || after.open;
+      decided += decides.back();
       wrapped += wraps;
-      if ((decides || wraps) && !may) {
-        ADD_FAILURE() << "the quick look turns away a line that " << (decides ? "gives " : "wraps for ")
+      if ((decides.back() || wraps) && !may(line.raw, probe, wrap)) {
+        ADD_FAILURE() << "the quick look turns away a line that " << (decides.back() ? "gives " : "wraps for ")
                       << Escaped(key) << ": \"" << Escaped(line.raw) << "\"";
         ++failures;
       }
       wrap = line.cut ? AreafixWrap{} : after;
     }
+    if (opened) continue;
+    ++withoutWraps;
+    AreafixWrap none;
+    none.possible = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (decides[i] && !may(lines[i].raw, probe, none)) {
+        ADD_FAILURE() << "in a list without wraps, the quick look turns away a line that gives " << Escaped(key)
+                      << ": \"" << Escaped(lines[i].raw) << "\"";
+        ++failures;
+      }
+    }
   }
   EXPECT_GT(decided, kLines / 50) << "too few lines decide: the lines test little";
   EXPECT_GT(wrapped, kLines / 50) << "too few lines open or close a wrap";
+  EXPECT_GT(withoutWraps, kLines / 60) << "too few lists without wraps";
 }
 
 INSTANTIATE_TEST_SUITE_P(, QuickLookTest, testing::ValuesIn(kReadings),
