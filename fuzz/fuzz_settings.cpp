@@ -103,8 +103,9 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
       Choose<EchoListFormat>(e, s.echoListFormat, value,
                              {{"FASTECHO", EchoListFormat::FastEcho},
                               {"NA", EchoListFormat::Na},
-                              {"FIDOCONFIG", EchoListFormat::FidoConfig}},
-                             "Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)", fileName);
+                              {"FIDOCONFIG", EchoListFormat::FidoConfig},
+                              {"AREAFIX", EchoListFormat::Areafix}},
+                             "Wrong value of EchoListFormat (FASTECHO, NA, FIDOCONFIG or AREAFIX)", fileName);
     } else if (keyword == "CODEPAGE") {
       Choose<int>(e, s.codePage, value, {{"866", 866}, {"437", 437}, {"850", 850}},
                   "Wrong value of CodePage (866, 437 or 850)", fileName);
@@ -112,8 +113,18 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
       Choose<EchoListEncoding>(e, s.echoListEncoding, value,
                                {{"AUTO", EchoListEncoding::Auto},
                                 {"UTF-8", EchoListEncoding::Utf8},
-                                {"CODEPAGE", EchoListEncoding::CodePage}},
-                               "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)", fileName);
+                                {"CODEPAGE", EchoListEncoding::CodePage},
+                                {"UTF-16LE", EchoListEncoding::Utf16Le},
+                                {"UTF-16BE", EchoListEncoding::Utf16Be},
+                                {"866", EchoListEncoding::Cp866},
+                                {"437", EchoListEncoding::Cp437},
+                                {"850", EchoListEncoding::Cp850},
+                                {"1251", EchoListEncoding::Cp1251},
+                                {"1252", EchoListEncoding::Cp1252},
+                                {"KOI8-R", EchoListEncoding::Koi8R}},
+                               "Wrong value of EchoListEncoding (AUTO, UTF-8, UTF-16LE, UTF-16BE, CODEPAGE, 866, 437, "
+                               "850, 1251, 1252 or KOI8-R)",
+                               fileName);
     } else {
       ++e.errorCount;
       Warn(e, fileName, e.lineNumber, "Unknown keyword \"" + keyword + "\"");
