@@ -7,7 +7,8 @@
 // number and every warning line on the console. The reference reads the
 // text as every text file is read (fuzz_common.h: a byte-order mark first
 // is no part of the first line, CR LF, a lone CR and a lone LF each end a
-// line, Ctrl-Z ends the text, 255-character lines).
+// line, Ctrl-Z ends the text, 255-character lines) and shows the warnings
+// as the console does, a control byte as '?'.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -33,10 +34,17 @@ std::string Cut(std::string s) {
   return s;
 }
 
+// The console shows a control byte (below 0x20, and 0x7F) as '?'.
+std::string Shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
 void Warn(Expected& e, const std::string& fileName, std::int32_t line, const std::string& msg) {
   const std::string text =
       Cut("File " + fileName + " (line " + std::to_string(line) + ") - " + Cut(msg));
-  e.console += Cut("Warning: " + text) + "\r\n";
+  e.console += Shown(Cut("Warning: " + text)) + "\r\n";
 }
 
 // A setting that takes one of a few words, in any case: a value that is
