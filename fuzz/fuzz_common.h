@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "settings/program_settings.h"
+#include "support/text_bytes.h"
 #include "util/code_page.h"
 
 namespace fuzzref {
@@ -36,21 +37,7 @@ inline void Check(bool ok, const char* what) {
   if (!ok) Fail(what);
 }
 
-// Bytes as C escapes, for the report of a failed check.
-inline std::string Escaped(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F && c != '\\' && c != '"') {
-      out += c;
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", u);
-      out += hex;
-    }
-  }
-  return out;
-}
+using ::Escaped;  // support/text_bytes.h
 
 // One directory per process, in memory when /dev/shm exists, removed at exit.
 inline const std::filesystem::path& ScratchDir(const char* target) {

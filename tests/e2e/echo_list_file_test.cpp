@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "e2e/harness.h"
+#include "support/text_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -278,30 +279,7 @@ namespace {
 // The bytes of `text` (UTF-8) as UTF-16 of one byte order, with its
 // byte-order mark first when asked.
 std::string Utf16(const std::string& utf8, bool little, bool mark) {
-  std::u32string codes;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t code = n == 1 ? b : b & (0x3F >> (n - 1));
-    for (int k = 1; k < n; ++k) code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    codes += code;
-    i += static_cast<std::size_t>(n);
-  }
-  std::u16string units = mark ? u"\xFEFF" : u"";
-  for (const char32_t c : codes) {
-    if (c < 0x10000) {
-      units += static_cast<char16_t>(c);
-    } else {
-      units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
-  }
-  std::string bytes;
-  for (const char16_t u : units) {
-    bytes += static_cast<char>(little ? u & 0xFF : u >> 8);
-    bytes += static_cast<char>(little ? u >> 8 : u & 0xFF);
-  }
-  return bytes;
+  return Utf16Bytes((mark ? u"\xFEFF" : u"") + Utf16Of(utf8), little);
 }
 
 // Russian descriptions in 866, 1251 and KOI8-R: "Novosti seti Fido" and

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/text_bytes.h"
 #include "util/strings.h"
 
 #ifndef _WIN32
@@ -25,27 +26,6 @@ std::string Convert(const std::string& utf8, int codePage, std::size_t maxChars 
   const std::size_t n = Utf8LineToCodePage(utf8, *CodePage::Find(codePage), out, maxChars, &wasCut);
   if (cut) *cut = wasCut;
   return std::string(out, n);
-}
-
-// A code point as UTF-8.
-std::string Utf8(char32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  return out;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
+#include "support/text_bytes.h"
 #include "util/short_string.h"
 #include "util/strings.h"
 
@@ -554,14 +555,6 @@ TEST_F(EchoListTest, FidoConfigTakesTheOptionInCapitals) {
 TEST_F(EchoListTest, ListsInOtherEncodingsGiveTheNodesCodePage) {
   using enum EchoListEncoding;
   const std::string hello866 = "\x8F\xE0\xA8\xA2\xA5\xE2 \xAC\xA8\xE0";  // "Privet mir"
-  const auto utf16 = [](std::u16string_view text, bool little) {
-    std::string bytes;
-    for (const char16_t unit : text) {
-      bytes += static_cast<char>(little ? unit & 0xFF : unit >> 8);
-      bytes += static_cast<char>(little ? unit >> 8 : unit & 0xFF);
-    }
-    return bytes;
-  };
   struct Case {
     const char* name;
     std::string content;
@@ -572,11 +565,11 @@ TEST_F(EchoListTest, ListsInOtherEncodingsGiveTheNodesCodePage) {
     EchoListFormat format = EchoListFormat::FastEcho;
   };
   const std::vector<Case> cases = {
-      {"UTF-16LE with its mark", utf16(u"\xFEFF;x\r\n,ru.привет,Привет мир\r\n", true), Auto, 866,
+      {"UTF-16LE with its mark", Utf16Bytes(u"\xFEFF;x\r\n,ru.привет,Привет мир\r\n", true), Auto, 866,
        "RU.\x8F\x90\x88\x82\x85\x92", hello866},
-      {"UTF-16BE with its mark", utf16(u"\xFEFF,A,Привет мир\r\n", false), Auto, 866, "A", hello866},
-      {"UTF-16LE set", utf16(u",A,Привет мир", true), Utf16Le, 866, "A", hello866},
-      {"UTF-16 text as NA", utf16(u"\xFEFFRU.A   Привет мир\r\n", true), Auto, 866, "ru.a", hello866,
+      {"UTF-16BE with its mark", Utf16Bytes(u"\xFEFF,A,Привет мир\r\n", false), Auto, 866, "A", hello866},
+      {"UTF-16LE set", Utf16Bytes(u",A,Привет мир", true), Utf16Le, 866, "A", hello866},
+      {"UTF-16 text as NA", Utf16Bytes(u"\xFEFFRU.A   Привет мир\r\n", true), Auto, 866, "ru.a", hello866,
        EchoListFormat::Na},
       {"1251 set", ",ru.\xEF\xF0\xE8\xE2\xE5\xF2,\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0\r\n", Cp1251, 866,
        "RU.\x8F\x90\x88\x82\x85\x92", hello866},

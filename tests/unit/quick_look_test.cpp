@@ -12,13 +12,13 @@
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "driver/echo_list_formats.h"
+#include "support/text_bytes.h"
 #include "util/code_page.h"
 #include "util/text_file.h"
 
@@ -182,39 +182,9 @@ class Generator {
   }
 
  private:
-  static std::string Utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | c >> 12);
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-  }
-
   const Reading& reading_;
   std::mt19937 random_;
 };
-
-std::string Escaped(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F && c != '\\') {
-      out += c;
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", u);
-      out += hex;
-    }
-  }
-  return out;
-}
 
 // The line as the text file hands it and as the rules read it.
 struct ReadLine {

@@ -10,6 +10,7 @@
 #include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
+#include "support/text_bytes.h"
 #include "util/files.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
@@ -383,17 +384,6 @@ TEST_F(TextFileTest, ReadFailureSetsTheFilesError) {
 }  // namespace
 
 namespace {
-
-// UTF-16 text in the byte order asked, as a file holds it.
-std::string Utf16Bytes(std::u16string_view text, bool little) {
-  std::string bytes;
-  for (const char16_t unit : text) {
-    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-    bytes += little ? low : high;
-    bytes += little ? high : low;
-  }
-  return bytes;
-}
 
 Lines ReadDecoded(const std::string& path, std::uint32_t bufferSize, TextFile::Decoding decoding,
                   TextFile::Mark* mark = nullptr) {
