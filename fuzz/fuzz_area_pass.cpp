@@ -83,7 +83,7 @@ std::string ReferencePass(const std::string& original, const std::string& echoLi
   *added = 0;
   const Layout l = LayoutOf(original);
   if (!l.Walks()) return result;
-  const fuzzref::ListReading list = fuzzref::ReadList(echoList, encoding, codePage);
+  const fuzzref::ListReading list = fuzzref::ReadList(echoList, encoding, codePage, EchoListFormat::FastEcho);
   for (std::uint64_t start = l.firstArea; start + l.recordSize <= original.size();
        start += l.recordSize) {
     const char* record = original.data() + start;

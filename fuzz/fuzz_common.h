@@ -16,10 +16,12 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
 #include "settings/program_settings.h"
+#include "support/text_bytes.h"
 #include "util/code_page.h"
 
 namespace fuzzref {
@@ -35,21 +37,7 @@ inline void Check(bool ok, const char* what) {
   if (!ok) Fail(what);
 }
 
-// Bytes as C escapes, for the report of a failed check.
-inline std::string Escaped(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F && c != '\\' && c != '"') {
-      out += c;
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", u);
-      out += hex;
-    }
-  }
-  return out;
-}
+using ::Escaped;  // support/text_bytes.h
 
 // One directory per process, in memory when /dev/shm exists, removed at exit.
 inline const std::filesystem::path& ScratchDir(const char* target) {
@@ -280,40 +268,187 @@ inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePag
   return out;
 }
 
+// ---- UTF-16
+
+// The characters of a UTF-16 file: surrogate pairs joined; an unpaired
+// surrogate, and a lone byte at the end, are '?'. A byte-order mark
+// U+FEFF first is no character of the text.
+inline std::u32string Utf16Characters(std::string_view bytes, bool little) {
+  std::vector<std::uint32_t> units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(little ? (a | b << 8) : (a << 8 | b));
+  }
+  std::u32string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint32_t u = units[i];
+    if (i == 0 && u == 0xFEFF) continue;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      text += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      text += U'?';
+    } else {
+      text += static_cast<char32_t>(u);
+    }
+  }
+  if (bytes.size() % 2 == 1) text += U'?';
+  return text;
+}
+
 // ---- the echo list
 
 constexpr std::size_t kDescriptionWidth = 52;
+// A line of 255 characters of UTF-8 may take four bytes a character.
+constexpr std::size_t kUtf8LineBytes = 4 * kMaxLine;
 
-// The echo list as the lookups read it: its lines in the code page, each
-// cut to 255 characters (a UTF-8 list is converted line by line first).
+// What AUTO makes of a list without a byte-order mark that is not UTF-8:
+// the code page its letters are written in when it is not the node's, by
+// the bytes above 0x7F of its whole text: under 866, 1251 or KOI8-R when
+// the bytes of the six commonest Russian small letters (o, ye, a, i, en, te)
+// in that code page are a quarter of those bytes and four times those of
+// each other one (866 among them), with 16 such bytes at the least; under
+// 437 and 850, 1252 when of the bytes above 0x7F with an ASCII letter
+// beside them at least 8 are at 0xC0-0xFF (not 0xD7, 0xF7) and twice as
+// many as at 0x80-0xA5. Null otherwise.
+inline const CodePage* PlacedCodePage(std::string_view text, const CodePage& node) {
+  const auto letter = [&](std::size_t i) {
+    return i < text.size() && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'));
+  };
+  std::uint32_t high = 0, count[3] = {}, at1252 = 0, atOem = 0;
+  const unsigned char letters[3][6] = {{0xAE, 0xA5, 0xA0, 0xA8, 0xAD, 0xE2},
+                                       {0xEE, 0xE5, 0xE0, 0xE8, 0xED, 0xF2},
+                                       {0xCF, 0xC5, 0xC1, 0xC9, 0xCE, 0xD4}};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) continue;
+    ++high;
+    for (int page = 0; page < 3; ++page)
+      if (std::find(std::begin(letters[page]), std::end(letters[page]), b) != std::end(letters[page])) ++count[page];
+    if (!(letter(i + 1) || (i > 0 && letter(i - 1)))) continue;
+    if (b >= 0xC0 && b != 0xD7 && b != 0xF7) ++at1252;
+    if (b <= 0xA5) ++atOem;
+  }
+  if (node.Number() != 866) return at1252 >= 8 && at1252 >= 2 * atOem ? CodePage::ForList(1252) : nullptr;
+  if (high < 16) return nullptr;
+  const int numbers[3] = {866, 1251, CodePage::kKoi8R};
+  for (int page = 1; page < 3; ++page) {
+    const bool others = 4 * count[page] >= high && count[page] >= 4 * count[0] && count[page] >= 4 * count[3 - page];
+    if (others && count[page] > 0) return CodePage::ForList(numbers[page]);
+  }
+  return nullptr;
+}
+
+// UTF-16 read as bytes: more than half of its lines (those with a byte)
+// hold a NUL.
+inline bool LooksLikeUtf16(std::string_view text) {
+  std::size_t lines = 0, withNul = 0;
+  for (const std::string_view line : PhysicalLines(text)) {
+    if (line.empty()) continue;
+    ++lines;
+    withNul += line.find('\0') != std::string_view::npos;
+  }
+  return 2 * withNul > lines;
+}
+
+// The echo list as the lookups read it: its lines in the code page (a list
+// in another encoding is converted line by line first); FASTECHO lines cut
+// to 255 characters, the other formats' read whole (a fuzz input never
+// reaches their limit of 256 KB).
 struct ListReading {
-  bool utf8 = false;
-  const char* why = "";  // what made it UTF-8
+  std::string readAs;  // empty: read as it is
+  std::string why;     // what made it so
+  bool looksLikeUtf16 = false;
   std::vector<std::string> lines;
 };
 
-inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encoding, const CodePage& codePage) {
+inline std::string CodePageName(const CodePage& page) {
+  return page.Number() == CodePage::kKoi8R ? "KOI8-R" : "code page " + page.Name();
+}
+
+inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encoding, const CodePage& codePage,
+                            EchoListFormat format) {
   ListReading list;
+  const bool cutAt255 = format == EchoListFormat::FastEcho;
   const std::string_view text = TextOf(fileBytes);
   // The validator and the decoder, written apart, must agree.
   bool decodesWhole = true;
   for (std::size_t i = 0, length = 0; i < text.size() && decodesWhole; i += length)
     decodesWhole = DecodeUtf8At(text, i, &length) >= 0;
   Check(decodesWhole == IsWellFormedUtf8(text), "the reference's UTF-8 validator and decoder disagree");
-  if (encoding == EchoListEncoding::Utf8) {
-    list.utf8 = true;
-    list.why = "ECHOLISTENCODING UTF-8";
-  } else if (encoding == EchoListEncoding::Auto && StartsWithByteOrderMark(fileBytes)) {
-    list.utf8 = true;
-    list.why = "it begins with a byte-order mark";
-  } else if (encoding == EchoListEncoding::Auto) {
-    const bool beyondAscii =
-        std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    list.utf8 = beyondAscii && IsWellFormedUtf8(text);
-    list.why = "it is UTF-8 text";
+
+  enum class Way { AsIs, Utf8, Utf16Le, Utf16Be, Translated } way = Way::AsIs;
+  const CodePage* from = nullptr;
+  const std::string setting = std::string("ECHOLISTENCODING ") + EchoListEncodingName(encoding);
+  const auto translated = [&](const CodePage* page, std::string why) {
+    if (page == &codePage) return;
+    way = Way::Translated;
+    from = page;
+    list.readAs = CodePageName(*page);
+    list.why = std::move(why);
+  };
+  const auto read = [&](Way w, const char* name, std::string why) {
+    way = w;
+    list.readAs = name;
+    list.why = std::move(why);
+  };
+  const bool utf16leMark = fileBytes.substr(0, 2) == "\xFF\xFE", utf16beMark = fileBytes.substr(0, 2) == "\xFE\xFF";
+  switch (encoding) {
+    case EchoListEncoding::Utf8: read(Way::Utf8, "UTF-8", setting); break;
+    case EchoListEncoding::Utf16Le: read(Way::Utf16Le, "UTF-16LE", setting); break;
+    case EchoListEncoding::Utf16Be: read(Way::Utf16Be, "UTF-16BE", setting); break;
+    case EchoListEncoding::CodePage: break;
+    case EchoListEncoding::Auto:
+      if (StartsWithByteOrderMark(fileBytes)) {
+        read(Way::Utf8, "UTF-8", "it begins with a byte-order mark");
+      } else if (utf16leMark) {
+        read(Way::Utf16Le, "UTF-16LE", "it begins with a byte-order mark");
+      } else if (utf16beMark) {
+        read(Way::Utf16Be, "UTF-16BE", "it begins with a byte-order mark");
+      } else if (IsWellFormedUtf8(text) &&
+                 std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        read(Way::Utf8, "UTF-8", "it is UTF-8 text");
+      } else if (const CodePage* page = PlacedCodePage(text, codePage)) {
+        translated(page, "its letters are those of " + page->Name() + ", not " + codePage.Name());
+      } else {
+        list.looksLikeUtf16 = LooksLikeUtf16(text);
+      }
+      break;
+    default: translated(CodePage::ForList(EchoListCodePage(encoding)), setting); break;
   }
-  for (const std::string_view line : PhysicalLines(text))
-    list.lines.push_back(CutLine(list.utf8 ? Utf8ToCodePage(line, codePage) : std::string(line)).text);
+
+  if (way == Way::Utf16Le || way == Way::Utf16Be) {
+    std::u32string characters = Utf16Characters(fileBytes, way == Way::Utf16Le);
+    characters = characters.substr(0, characters.find(U'\x1A'));
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= characters.size(); ++i) {
+      const bool end = i == characters.size();
+      if (!end && characters[i] != U'\r' && characters[i] != U'\n') continue;
+      if (end && start == i) break;
+      std::string line;
+      for (std::size_t k = start; k < i; ++k) line += static_cast<char>(codePage.FromUnicode(characters[k]));
+      list.lines.push_back(cutAt255 ? CutLine(line).text : line);
+      if (!end && characters[i] == U'\r' && i + 1 < characters.size() && characters[i + 1] == U'\n') ++i;
+      start = i + 1;
+    }
+    return list;
+  }
+  for (const std::string_view line : PhysicalLines(text)) {
+    std::string converted;
+    switch (way) {
+      case Way::Utf8:
+        converted = Utf8ToCodePage(cutAt255 ? line.substr(0, kUtf8LineBytes) : line, codePage);
+        break;
+      case Way::Translated:
+        for (const char c : cutAt255 ? line.substr(0, kMaxLine) : line) {
+          const char32_t code = from->ToUnicode(static_cast<unsigned char>(c));
+          converted += code == CodePage::kNoCharacter ? '?' : static_cast<char>(codePage.FromUnicode(code));
+        }
+        break;
+      default: converted = std::string(line); break;
+    }
+    list.lines.push_back(cutAt255 ? CutLine(converted).text : converted);
+  }
   return list;
 }
 
@@ -321,7 +456,7 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
 // description that decides it (possibly empty).
 struct Verdict {
   bool decides = false;
-  std::string_view description;
+  std::string description;
 };
 
 // FASTECHO: [HOLD|DOWN],TAG,Description[,more fields]. An entry is a line
@@ -354,7 +489,7 @@ inline Verdict FastEchoVerdict(std::string_view line, std::string_view key, cons
   }
   const std::string_view tag = fields.size() > 0 ? fields[0] : std::string_view();
   if (Fold(tag, codePage) != key) return {};
-  return {true, fields.size() > 1 ? fields[1] : std::string_view()};
+  return {true, std::string(fields.size() > 1 ? fields[1] : std::string_view())};
 }
 
 // NA: the tag up to the first blank or tab, then the description after the
@@ -377,13 +512,13 @@ inline bool NaEntry(std::string_view line, std::string_view* tag, std::string_vi
 inline Verdict NaVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
   std::string_view tag, description;
   if (!NaEntry(line, &tag, &description) || description.empty() || Fold(tag, codePage) != key) return {};
-  return {true, description};
+  return {true, std::string(description)};
 }
 
 // FIDOCONFIG: the words of a trimmed line, split at blanks and tabs; a word
 // that begins with a quote runs to the next quote, that quote included (or
-// to the end of the line when none follows).
-inline std::vector<std::string_view> Words(std::string_view line) {
+// to the end of the line when none follows: *open then says so).
+inline std::vector<std::string_view> Words(std::string_view line, bool* open = nullptr) {
   std::vector<std::string_view> words;
   std::size_t i = 0;
   for (;;) {
@@ -392,7 +527,11 @@ inline std::vector<std::string_view> Words(std::string_view line) {
     std::size_t end = i + 1;
     if (line[i] == '"') {
       while (end < line.size() && line[end] != '"') ++end;
-      if (end < line.size()) ++end;  // the closing quote
+      if (end < line.size()) {
+        ++end;  // the closing quote
+      } else if (open) {
+        *open = true;
+      }
     } else {
       while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
     }
@@ -401,40 +540,198 @@ inline std::vector<std::string_view> Words(std::string_view line) {
   }
 }
 
+inline std::string_view WithoutQuotes(std::string_view word) {
+  return word.size() >= 2 && word.front() == '"' && word.back() == '"' ? word.substr(1, word.size() - 2) : word;
+}
+
 // An entry is a line whose first word is EchoArea ('#' lines are comments,
 // and no other line is an entry).
-inline bool FidoConfigEntry(std::string_view line, std::vector<std::string_view>* words) {
-  *words = Words(Trim(line));
+inline bool FidoConfigEntry(std::string_view line, std::vector<std::string_view>* words, bool* open = nullptr) {
+  *words = Words(Trim(line), open);
   return !words->empty() && SameAsciiWord(words->front(), "ECHOAREA");
 }
 
-// Word 2 is the tag, word 3 the path; the first -d after them gives the
-// description in the word that follows it: a quoted one without its quotes
-// (the closing one may be missing). No -d, or an empty description, does
-// not decide.
+// Word 2 is the tag, without its quotes; the first -d (or -D) after it
+// gives the description in the word that follows it, a quoted one without
+// its quotes. No -d, an empty description or a quote left open anywhere
+// in the line: the line does not decide.
 inline Verdict FidoConfigVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
   std::vector<std::string_view> words;
-  if (!FidoConfigEntry(line, &words) || words.size() < 2 || Fold(words[1], codePage) != key) return {};
-  for (std::size_t i = 3; i < words.size(); ++i) {
+  bool open = false;
+  if (!FidoConfigEntry(line, &words, &open) || open || words.size() < 2 ||
+      Fold(WithoutQuotes(words[1]), codePage) != key)
+    return {};
+  for (std::size_t i = 2; i < words.size(); ++i) {
     if (!SameAsciiWord(words[i], "-D")) continue;
-    std::string_view text = i + 1 < words.size() ? words[i + 1] : std::string_view();
-    if (!text.empty() && text.front() == '"') {
-      const bool closed = text.size() >= 2 && text.back() == '"';
-      text = text.substr(1, text.size() - (closed ? 2 : 1));
-    }
+    const std::string_view text = i + 1 < words.size() ? WithoutQuotes(words[i + 1]) : std::string_view();
     if (text.empty()) return {};
-    return {true, text};
+    return {true, std::string(text)};
   }
   return {};
+}
+
+// AREAFIX, a hub's answer to %LIST, one line read alone:
+//   [flags] [marks]TAG [..leader..] [(address)] [..leader..] "Description" | Description
+// Flags: up to four words before another, each one mark (* + & - ! @ # % ~
+// ^) or one of the letters R W S M P U, or two different of them with a
+// mark among them. Marks: up to two different marks written against the
+// tag. The tag begins with a letter, a digit or a byte above 0x7F, and
+// holds no quote, parenthesis, colon or comma; dots written against it
+// from two on are a leader. A line that is empty or ends in ':' is none.
+struct AreafixEntry {
+  std::string tag;
+  std::string description;
+  bool marked = false;
+  bool open = false;  // a quote opened and not closed on the line
+};
+
+inline bool IsReplyMark(char c) { return std::string_view("*+&-!@#%~^").find(c) != std::string_view::npos; }
+inline bool IsTagStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
+}
+
+inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
+  line = Trim(line);
+  if (line.empty() || line.back() == ':') return false;
+  bool marked = false;
+  // The flag column.
+  const auto isFlag = [](char c) { return IsReplyMark(c) || std::string_view("RWSMPU").find(c) != std::string_view::npos; };
+  for (int n = 0; n < 4; ++n) {
+    std::size_t end = 0;
+    while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+    const std::string_view word = line.substr(0, end);
+    const bool flag = (word.size() == 1 && isFlag(word[0])) ||
+                      (word.size() == 2 && word[0] != word[1] && isFlag(word[0]) && isFlag(word[1]) &&
+                       (IsReplyMark(word[0]) || IsReplyMark(word[1])));
+    if (!flag || end == line.size()) break;
+    marked = true;
+    line.remove_prefix(end);
+    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+  }
+  // Marks against the tag.
+  for (int n = 0; n < 2; ++n) {
+    if (line.size() < 2 || !IsReplyMark(line[0]) || line[1] == line[0]) break;
+    if (!IsTagStart(line[1]) && !(IsReplyMark(line[1]) && line.size() >= 3 && IsTagStart(line[2]))) break;
+    marked = true;
+    line.remove_prefix(1);
+  }
+  if (line.empty() || !IsTagStart(line[0])) return false;
+  std::size_t end = 0;
+  while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+  std::string_view tag = line.substr(0, end);
+  line.remove_prefix(end);
+  const std::size_t dots = tag.find("..");
+  if (dots != std::string_view::npos) {
+    if (tag.find_first_not_of('.', dots) != std::string_view::npos) return false;
+    tag = tag.substr(0, dots);
+    marked = true;
+  }
+  if (tag.empty() || tag.find_first_of("\"():,") != std::string_view::npos) return false;
+  const auto skipBlanks = [&] {
+    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+  };
+  const auto leader = [&] {
+    if (line.size() < 2 || line[0] != '.' || line[1] != '.') return;
+    while (!line.empty() && (line.front() == '.' || IsSpaceOrTab(line.front()))) line.remove_prefix(1);
+    marked = true;
+  };
+  skipBlanks();
+  leader();
+  // An address: digits, letters and ": / . @ -", with a digit and a ':' or '/'.
+  if (!line.empty() && line.front() == '(') {
+    const std::size_t close = line.find(')');
+    if (close != std::string_view::npos) {
+      const std::string_view inside = line.substr(1, close - 1);
+      const bool chars = inside.find_first_not_of("0123456789:/.@-abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+                         std::string_view::npos;
+      if (chars && inside.find_first_of("0123456789") != std::string_view::npos &&
+          inside.find_first_of(":/") != std::string_view::npos) {
+        line.remove_prefix(close + 1);
+        marked = true;
+        skipBlanks();
+        leader();
+      }
+    }
+  }
+  entry->tag = std::string(tag);
+  entry->open = false;
+  if (!line.empty() && line.front() == '"') {
+    marked = true;
+    const std::size_t close = line.find('"', 1);
+    entry->open = close == std::string_view::npos;
+    entry->description = std::string(entry->open ? Trim(line.substr(1)) : line.substr(1, close - 1));
+  } else {
+    entry->description = std::string(line);
+  }
+  entry->marked = marked;
+  return true;
+}
+
+// The lines of a reply in order: a quoted description left open goes on
+// over the lines after it, joined with one blank, up to the one that holds
+// its closing quote; an empty line ends it with no description. `visit`
+// (bool(const AreafixEntry&)) sees each entry once it is complete; true
+// stops the walk.
+template <typename Visit>
+void WalkReply(const std::vector<std::string>& lines, Visit visit) {
+  AreafixEntry open;
+  bool isOpen = false;
+  for (const std::string& raw : lines) {
+    if (isOpen) {
+      const std::string_view line = Trim(raw);
+      if (line.empty()) {
+        isOpen = false;
+        continue;
+      }
+      const std::size_t close = line.find('"');
+      const std::string_view part = close == std::string_view::npos ? line : Trim(line.substr(0, close));
+      if (!part.empty()) open.description += (open.description.empty() ? "" : " ") + std::string(part);
+      if (close == std::string_view::npos) continue;
+      isOpen = false;
+      open.open = false;
+      if (visit(open)) return;
+      continue;
+    }
+    AreafixEntry entry;
+    if (!ReadAreafixLine(raw, &entry)) continue;
+    if (entry.open) {
+      open = entry;
+      isOpen = true;
+      continue;
+    }
+    if (visit(entry)) return;
+  }
+}
+
+// A reply read as NA: most of its entries (read as a reply's) show its marks.
+inline bool IsAReply(const ListReading& list) {
+  std::size_t entries = 0, marked = 0;
+  AreafixEntry entry;
+  bool open = false;
+  for (const std::string& line : list.lines) {
+    if (open) {
+      const std::string_view trimmed = Trim(line);
+      open = !trimmed.empty() && trimmed.find('"') == std::string_view::npos;
+      continue;
+    }
+    if (!ReadAreafixLine(line, &entry)) continue;
+    ++entries;
+    marked += entry.marked;
+    open = entry.open;
+  }
+  return 2 * marked > entries;
 }
 
 inline bool IsEntry(EchoListFormat format, std::string_view line) {
   std::string_view a, b;
   std::vector<std::string_view> words;
+  AreafixEntry entry;
   switch (format) {
     case EchoListFormat::FastEcho: return FastEchoEntry(line, &a);
     case EchoListFormat::Na: return NaEntry(line, &a, &b);
     case EchoListFormat::FidoConfig: return FidoConfigEntry(line, &words);
+    case EchoListFormat::Areafix: return ReadAreafixLine(line, &entry);
   }
   Fail("an unknown echo list format");
 }
@@ -445,22 +742,32 @@ inline bool HoldsEntry(const ListReading& list, EchoListFormat format) {
 }
 
 // The 52-byte description for `tag` (all zero when no line decides it):
-// the first line that decides, its description cut to 52 bytes.
-inline std::string LookupDescription(const ListReading& list, EchoListFormat format,
-                                     const CodePage& codePage, std::string_view tag) {
+// the first line that decides, its description cut to 52 bytes. Read as
+// NA, a reply gives none.
+inline std::string LookupDescription(const ListReading& list, EchoListFormat format, const CodePage& codePage,
+                                     std::string_view tag) {
   std::string result(kDescriptionWidth, '\0');
   const std::string key = Fold(tag, codePage);
-  for (const std::string& line : list.lines) {
-    Verdict verdict;
-    switch (format) {
-      case EchoListFormat::FastEcho: verdict = FastEchoVerdict(line, key, codePage); break;
-      case EchoListFormat::Na: verdict = NaVerdict(line, key, codePage); break;
-      case EchoListFormat::FidoConfig: verdict = FidoConfigVerdict(line, key, codePage); break;
+  Verdict verdict;
+  if (format == EchoListFormat::Areafix) {
+    WalkReply(list.lines, [&](const AreafixEntry& entry) {
+      if (Fold(entry.tag, codePage) != key || entry.description.empty()) return false;
+      verdict = {true, entry.description};
+      return true;
+    });
+  } else if (format != EchoListFormat::Na || !IsAReply(list)) {
+    for (const std::string& line : list.lines) {
+      switch (format) {
+        case EchoListFormat::FastEcho: verdict = FastEchoVerdict(line, key, codePage); break;
+        case EchoListFormat::Na: verdict = NaVerdict(line, key, codePage); break;
+        default: verdict = FidoConfigVerdict(line, key, codePage); break;
+      }
+      if (verdict.decides) break;
     }
-    if (!verdict.decides) continue;
-    const std::string_view description = verdict.description.substr(0, kDescriptionWidth);
+  }
+  if (verdict.decides) {
+    const std::string description = verdict.description.substr(0, kDescriptionWidth);
     result.replace(0, description.size(), description);
-    break;
   }
   return result;
 }

@@ -7,7 +7,8 @@
 // number and every warning line on the console. The reference reads the
 // text as every text file is read (fuzz_common.h: a byte-order mark first
 // is no part of the first line, CR LF, a lone CR and a lone LF each end a
-// line, Ctrl-Z ends the text, 255-character lines).
+// line, Ctrl-Z ends the text, 255-character lines) and shows the warnings
+// as the console does, a control byte as '?'.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -33,10 +34,17 @@ std::string Cut(std::string s) {
   return s;
 }
 
+// The console shows a control byte (below 0x20, and 0x7F) as '?'.
+std::string Shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
 void Warn(Expected& e, const std::string& fileName, std::int32_t line, const std::string& msg) {
   const std::string text =
       Cut("File " + fileName + " (line " + std::to_string(line) + ") - " + Cut(msg));
-  e.console += Cut("Warning: " + text) + "\r\n";
+  e.console += Shown(Cut("Warning: " + text)) + "\r\n";
 }
 
 // A setting that takes one of a few words, in any case: a value that is
@@ -103,8 +111,9 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
       Choose<EchoListFormat>(e, s.echoListFormat, value,
                              {{"FASTECHO", EchoListFormat::FastEcho},
                               {"NA", EchoListFormat::Na},
-                              {"FIDOCONFIG", EchoListFormat::FidoConfig}},
-                             "Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)", fileName);
+                              {"FIDOCONFIG", EchoListFormat::FidoConfig},
+                              {"AREAFIX", EchoListFormat::Areafix}},
+                             "Wrong value of EchoListFormat (FASTECHO, NA, FIDOCONFIG or AREAFIX)", fileName);
     } else if (keyword == "CODEPAGE") {
       Choose<int>(e, s.codePage, value, {{"866", 866}, {"437", 437}, {"850", 850}},
                   "Wrong value of CodePage (866, 437 or 850)", fileName);
@@ -112,8 +121,18 @@ Expected ReadReference(std::string_view bytes, const std::string& fileName) {
       Choose<EchoListEncoding>(e, s.echoListEncoding, value,
                                {{"AUTO", EchoListEncoding::Auto},
                                 {"UTF-8", EchoListEncoding::Utf8},
-                                {"CODEPAGE", EchoListEncoding::CodePage}},
-                               "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)", fileName);
+                                {"CODEPAGE", EchoListEncoding::CodePage},
+                                {"UTF-16LE", EchoListEncoding::Utf16Le},
+                                {"UTF-16BE", EchoListEncoding::Utf16Be},
+                                {"866", EchoListEncoding::Cp866},
+                                {"437", EchoListEncoding::Cp437},
+                                {"850", EchoListEncoding::Cp850},
+                                {"1251", EchoListEncoding::Cp1251},
+                                {"1252", EchoListEncoding::Cp1252},
+                                {"KOI8-R", EchoListEncoding::Koi8R}},
+                               "Wrong value of EchoListEncoding (AUTO, UTF-8, UTF-16LE, UTF-16BE, CODEPAGE, 866, 437, "
+                               "850, 1251, 1252 or KOI8-R)",
+                               fileName);
     } else {
       ++e.errorCount;
       Warn(e, fileName, e.lineNumber, "Unknown keyword \"" + keyword + "\"");

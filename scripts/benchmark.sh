@@ -7,9 +7,12 @@
 # eligible and an echo list of 5000 lines (CR LF, with comment lines) that
 # lists only the even-numbered areas, in each list format: FASTECHO
 # (",TAG,Description", some with HOLD or DOWN, ASCII text), NA, FIDOCONFIG,
-# and FASTECHO lines with Russian descriptions in code page 866 and in
-# UTF-8. The FASTECHO case runs for 100, 1000 and 4096 areas (4096 is
-# FastEcho's maximum), the others for 4096. Every lookup reads the list from
+# AREAFIX (a hub's %LIST reply: flags, dot leaders, quoted descriptions),
+# FASTECHO lines with Russian descriptions in code page 866 and in UTF-8,
+# and NA lines with Russian descriptions in code page 1251 (AUTO places the
+# list by its letters and translates each line it reads). The FASTECHO
+# case runs for 100, 1000 and 4096 areas (4096 is FastEcho's maximum), the
+# others for 4096. Every lookup reads the list from
 # its first line: an unlisted tag reads it whole, a listed one up to its
 # line.
 #
@@ -43,7 +46,8 @@ cd "$(dirname "$0")/.."
 
 runs=${RUNS:-5}
 lines=5000
-cases=("100 fastecho" "1000 fastecho" "4096 fastecho" "4096 na" "4096 fidoconfig" "4096 cp866" "4096 utf8")
+cases=("100 fastecho" "1000 fastecho" "4096 fastecho" "4096 na" "4096 fidoconfig" "4096 areafix" "4096 cp866" "4096 utf8"
+  "4096 cp1251")
 open_areas=4096
 open_lines=10
 export LC_ALL=C WINEDEBUG=-all
@@ -88,8 +92,9 @@ setup_case() {
   mkdir -p "$dir/prog" "$dir/work" "$dir/fixture"
   cp build/bench/src/blurbsmith build/bench-windows/src/blurbsmith.exe "$dir/prog/"
   case $format in
-    na) setting=NA ;;
+    na | cp1251) setting=NA ;;
     fidoconfig) setting=FIDOCONFIG ;;
+    areafix) setting=AREAFIX ;;
     *) setting=FASTECHO ;;
   esac
   ((list_lines > 0)) && echolist="ECHOLIST echos.lst\r\nECHOLISTFORMAT $setting\r\n"
@@ -223,6 +228,15 @@ echo "Targets, 4096 areas, ratio to the reference:"
 target "FASTECHO list" "4096 fastecho" 1.2 1.5
 target "NA list" "4096 na" 1.5 2
 target "FIDOCONFIG list" "4096 fidoconfig" 1.5 2
+# per_byte LABEL CASE: a case against the NA list, per byte read.
+per_byte() {
+  awk -v label="$1" -v n="${native_ratio_of[$2]}" -v na="${native_ratio_of[4096 na]}" \
+      -v w="${wine_ratio_of[$2]}" -v wna="${wine_ratio_of[4096 na]}" 'BEGIN {
+    printf "  %s against the NA list, per byte read: native %+.0f%%, wine %+.0f%% (at most +10%%: %s)\n",
+      label, (n / na - 1) * 100, (w / wna - 1) * 100, (n <= na * 1.1 && w <= wna * 1.1 ? "met" : "MISSED") }'
+}
+per_byte "AREAFIX list" "4096 areafix"
+per_byte "NA list in code page 1251" "4096 cp1251"
 awk -v u="${native_ratio_of[4096 utf8]}" -v c="${native_ratio_of[4096 cp866]}" \
     -v uw="${wine_ratio_of[4096 utf8]}" -v cw="${wine_ratio_of[4096 cp866]}" 'BEGIN {
   printf "  UTF-8 list against the same list in code page 866, per byte read: native %+.0f%%, wine %+.0f%% (at most +10%%: %s)\n",

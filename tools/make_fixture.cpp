@@ -40,15 +40,30 @@ void WriteSample(const std::string& dir) {
 }
 
 // The text of one benchmark list line for `area`, in `format`: fastecho
-// (ASCII descriptions), na, fidoconfig, cp866 (fastecho lines with Russian
-// descriptions in code page 866) or utf8 (the same in UTF-8).
+// (ASCII descriptions), na, fidoconfig, areafix (a hub's %LIST reply:
+// flags, dot leaders, quoted descriptions), cp866 (fastecho lines with
+// Russian descriptions in code page 866), utf8 (the same in UTF-8) or
+// cp1251 (NA lines with Russian descriptions in code page 1251, which
+// AUTO places by their letters).
 std::string BenchLine(const std::string& format, int line, int area) {
   const std::string tag = "AREA." + std::to_string(area) + ".ECHO";
   const std::string text = "Discussion area number " + std::to_string(area) + " of the benchmark node";
-  // "Obsuzhdenie nomer N uzla" in Russian letters.
+  // "Obsuzhdenie nomer N uzla seti" in Russian letters.
   const std::string cyrillic866 = "\x8E\xA1\xE1\xE3\xA6\xA4\xA5\xAD\xA8\xA5 \xAD\xAE\xAC\xA5\xE0 " +
                                   std::to_string(area) + " \xE3\xA7\xAB\xA0 \xE1\xA5\xE2\xA8";
   if (format == "na") return tag + std::string(24 - tag.size() % 16, ' ') + text;
+  if (format == "cp1251") {
+    std::string cyrillic1251;
+    for (const char c : cyrillic866)
+      cyrillic1251 += static_cast<char>(
+          CodePage::ForList(1251)->FromUnicode(CodePage::Cp866().ToUnicode(static_cast<unsigned char>(c))));
+    // About as long as the NA line's description.
+    return tag + std::string(24 - tag.size() % 16, ' ') + cyrillic1251 + ", " + cyrillic1251.substr(0, 16);
+  }
+  if (format == "areafix") {
+    const char* const flags[] = {"*S   ", "     ", "*    ", "  R  "};
+    return flags[line % 4] + tag + " " + std::string(17 - tag.size() % 16, '.') + " \"" + text + "\"";
+  }
   if (format == "fidoconfig")
     return "EchoArea " + tag + " /fido/msgbase/" + tag + " -b Squish -d \"" + text + "\"";
   const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
@@ -71,7 +86,7 @@ void WriteBench(const std::string& dir, int areas, int lines, const std::string&
   for (int i = 0; i < areas; ++i) f.areas.push_back({"AREA." + std::to_string(i) + ".ECHO", ""});
   WriteFileBytes(dir + "/fastecho.cfg", f.Build());
 
-  const char* const comment = format == "fidoconfig" ? "# " : "; ";
+  const char* const comment = format == "fidoconfig" ? "# " : format == "areafix" ? "--- " : "; ";
   std::string list;
   std::vector<std::uint64_t> endOf;  // the list's length up to each listed area's line
   int area = 0;
@@ -132,7 +147,7 @@ int main(int argc, char** argv) {
     WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6 ? argv[5] : "fastecho");
   } else {
     std::fprintf(stderr,
-                 "usage: make_fixture sample DIR | bench DIR AREAS LINES [fastecho|na|fidoconfig|cp866|utf8]"
+                 "usage: make_fixture sample DIR | bench DIR AREAS LINES [fastecho|na|fidoconfig|areafix|cp866|utf8|cp1251]"
                  " | show FILE\n");
     return 2;
   }

@@ -78,18 +78,31 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 }
 
 // What the sysop should know about the echo list, told once a run, before
-// the line of the area whose lookup found it out.
-void TellAboutTheList(PassContext& pass, bool readable) {
+// the line of the area whose lookup found it out. A list that fails once
+// it is open stops the run: no area is said to lack a description on the
+// strength of a read that failed.
+void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
   LogWriter& log = *pass.run.log;
   EchoListFile& list = pass.run.echoList;
   const ShortString quoted = ShortString("\"") + list.Path() + "\"";
-  if (!readable && !pass.toldUnreadableList) {
-    log.Warning(kProgramTag, "Can't read the echo list " + quoted + "; its areas get no description");
+  const FileError failure{list.Path(), list.LastError()};
+  if (lookup == EchoListFile::Lookup::ReadFailed) Stop(pass, "Can't read the echo list " + quoted + Because(failure));
+  if (lookup == EchoListFile::Lookup::CannotOpen && !pass.toldUnreadableList) {
+    log.Warning(kProgramTag,
+                "Can't read the echo list " + quoted + "; its areas get no description" + Because(failure));
     pass.toldUnreadableList = true;
   }
   const EchoListNotices notices = list.TakeNotices();
-  if (notices.readAsUtf8)
-    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as UTF-8 (" + notices.why + ")");
+  if (!notices.readAs.empty())
+    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as " + notices.readAs + " (" + notices.why + ")");
+  if (notices.looksLikeUtf16)
+    log.Warning(kProgramTag, "The echo list " + quoted +
+                                 " looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING UTF-16LE or "
+                                 "UTF-16BE)");
+  if (notices.isAReply)
+    log.Warning(kProgramTag, "The echo list " + quoted +
+                                 " is a hub's %LIST reply, not of the NA format; its areas get no description (try "
+                                 "ECHOLISTFORMAT AREAFIX)");
   if (notices.holdsNoEntry) {
     ShortString message = "The echo list " + quoted + " holds no entry of the " +
                           EchoListFormatName(list.Format()) + " format; its areas get no description";

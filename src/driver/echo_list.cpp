@@ -3,62 +3,112 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/echo_list_formats.h"
-#include "util/files.h"
+#include "driver/echo_list_encoding.h"
 
 using namespace echo_list;
 
 namespace {
 
 // The rules of one format: which lines are entries, which gives a tag its
-// description, and the quick look that turns other lines away.
+// description, and the quick look that turns other lines away. Only
+// AREAFIX reads a line in what the lines before it left (`wrap`).
 template <EchoListFormat kFormat>
 struct Rules;
 
 template <>
 struct Rules<EchoListFormat::FastEcho> {
   static bool IsEntry(std::string_view line) { return IsFastEchoEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, std::string_view* d) {
+  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
     return MatchFastEcho(l, k, f, d);
   }
   template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key) { return MayGiveFastEcho<kUtf8>(line, key); }
+  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
+    return MayGiveFastEcho<kUtf8>(line, key);
+  }
 };
 
 template <>
 struct Rules<EchoListFormat::Na> {
   static bool IsEntry(std::string_view line) { return IsNaEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, std::string_view* d) {
+  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
     return MatchNa(l, k, f, d);
   }
   template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key) { return MayGiveNa<kUtf8>(line, key); }
+  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
+    return MayGiveNa<kUtf8>(line, key);
+  }
 };
 
 template <>
 struct Rules<EchoListFormat::FidoConfig> {
   static bool IsEntry(std::string_view line) { return IsFidoConfigEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, std::string_view* d) {
+  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
     return MatchFidoConfig(l, k, f, d);
   }
   template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key) { return MayGiveFidoConfig<kUtf8>(line, key); }
+  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
+    return MayGiveFidoConfig<kUtf8>(line, key);
+  }
+};
+
+template <>
+struct Rules<EchoListFormat::Areafix> {
+  static bool IsEntry(std::string_view line) { return IsAreafixEntry(line); }
+  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap* wrap,
+                    std::string_view* d) {
+    return MatchAreafix(l, k, f, wrap, d);
+  }
+  template <bool kUtf8>
+  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap& wrap) {
+    return MayGiveAreafix<kUtf8>(line, key, wrap);
+  }
 };
 
 bool IsEntry(EchoListFormat format, std::string_view line) {
   switch (format) {
     case EchoListFormat::FastEcho: return IsFastEchoEntry(line);
     case EchoListFormat::Na: return IsNaEntry(line);
-    case EchoListFormat::FidoConfig: break;
+    case EchoListFormat::FidoConfig: return IsFidoConfigEntry(line);
+    case EchoListFormat::Areafix: break;
   }
-  return IsFidoConfigEntry(line);
+  return IsAreafixEntry(line);
 }
 
 // The formats a list of no entries may have been meant for, most telling
-// first: an EchoArea line is surely FIDOCONFIG, a leading comma FASTECHO,
-// while almost any line is an NA entry.
-constexpr EchoListFormat kFormatsToSuggest[] = {EchoListFormat::FidoConfig, EchoListFormat::FastEcho,
-                                                EchoListFormat::Na};
+// first: an EchoArea line is surely FIDOCONFIG, a reply's marks AREAFIX, a
+// leading comma FASTECHO, while almost any line is an NA entry.
+constexpr EchoListFormat kFormatsToSuggest[] = {EchoListFormat::FidoConfig, EchoListFormat::Areafix,
+                                                EchoListFormat::FastEcho, EchoListFormat::Na};
+
+// Whether a list is a hub's reply: most of its entries, read as a reply's,
+// show its marks (flags, a dot leader, an address in parentheses, a quoted
+// description), which plain lists never have. The lines a wrapped
+// description goes on over are no entries of their own.
+class ReplyCount {
+ public:
+  void Feed(std::string_view line) {
+    if (open_) {
+      line = TrimView(line);
+      open_ = !line.empty() && line.find('"') == std::string_view::npos;
+      return;
+    }
+    AreafixLine fields;
+    if (!AreafixFields(line, &fields)) return;
+    ++entries_;
+    marked_ += fields.marked;
+    open_ = fields.open;
+  }
+  bool IsAReply() const { return 2 * marked_ > entries_; }
+
+ private:
+  std::uint32_t entries_ = 0, marked_ = 0;
+  bool open_ = false;
+};
+
+// How the log names a code page a list is read in.
+std::string CodePageName(const CodePage& page) {
+  return page.Number() == CodePage::kKoi8R ? page.Name() : "code page " + page.Name();
+}
 
 }  // namespace
 
@@ -69,69 +119,180 @@ void EchoListFile::Bind(const ShortString& path, EchoListFormat format, EchoList
   format_ = format;
   encoding_ = encoding;
   codePage_ = &codePage;
-  foldMasks_ = FoldMasks(codePage.UpCaseTable());
-  encodingDecided_ = utf8_ = sawEntry_ = toldNoEntry_ = false;
+  raw_ = RawBytes::Of(codePage.UpCaseTable());
+  file_.SetDecoding(TextFile::Decoding::Bytes);
+  reading_ = Reading::AsIs;
+  wholeLines_ = format != EchoListFormat::FastEcho;
+  encodingDecided_ = isAReply_ = sawEntry_ = toldNoEntry_ = false;
   notices_ = {};
 }
 
-bool EchoListFile::StartAtFirstLine() {
-  if (!file_.IsOpen()) return OpenTextRead(file_, path_);
-  file_.Rewind();
-  if (file_.TakeIoError() == 0) return true;
-  Close();
-  return false;
+bool EchoListFile::StartAtFirstLine(Lookup* failure) {
+  if (file_.IsOpen()) {
+    file_.Rewind();
+    *failure = Lookup::ReadFailed;
+  } else {
+    file_.Assign(path_);
+    file_.Reset();
+    *failure = Lookup::CannotOpen;
+  }
+  return file_.IoError() == 0;
 }
 
-// Once a run, at the first lookup: whether the list is UTF-8. A
-// byte-order mark says so (unless the setting says otherwise); without
-// one, AUTO reads the list once: UTF-8 when the whole of it is, with at
-// least one character beyond ASCII. False when the list cannot be read.
+// The failure's code is kept for the message; a file that failed is opened
+// afresh by the next lookup.
+EchoListFile::Lookup EchoListFile::Failed(Lookup failure) {
+  lastError_ = file_.TakeIoError();
+  Close();
+  return failure;
+}
+
+void EchoListFile::ReadAs(Reading reading, std::string name, std::string why) {
+  reading_ = reading;
+  notices_.readAs = std::move(name);
+  notices_.why = std::move(why);
+}
+
+// A list in another code page than the node's is translated byte for
+// byte; the quick look reads its bytes folded and tested as they become.
+void EchoListFile::Translate(const CodePage& from, std::string why) {
+  if (&from == codePage_) return;  // the node's own: as it is
+  translation_ = from.TranslationTo(*codePage_);
+  raw_ = RawBytes::Of(codePage_->UpCaseTable(), &translation_);
+  ReadAs(Reading::Translated, CodePageName(from), std::move(why));
+}
+
+// Once a run, at the first lookup: how the list is written. A byte-order
+// mark says so (unless the setting says otherwise); without one, AUTO
+// reads the list once and decides by its bytes. False when the list cannot
+// be read.
 bool EchoListFile::DecideEncoding() {
   file_.Eof();  // the first read shows whether a byte-order mark stands first
   if (file_.IoError() != 0) return false;
-  utf8_ = false;
-  if (encoding_ == EchoListEncoding::Utf8) {
-    utf8_ = true;
-    notices_.why = "ECHOLISTENCODING UTF-8";
-  } else if (encoding_ == EchoListEncoding::Auto && file_.HadByteOrderMark()) {
-    utf8_ = true;
-    notices_.why = "it begins with a byte-order mark";
-  } else if (encoding_ == EchoListEncoding::Auto) {
-    Utf8Check check;
-    file_.ScanText([&](std::string_view text) { check.Feed(text); });
-    check.Finish();
-    if (file_.IoError() != 0) return false;
-    utf8_ = check.Valid() && check.HasMultiByte();
-    notices_.why = "it is UTF-8 text";
+  const TextFile::Mark mark = file_.ByteOrderMark();
+  const auto utf16 = [&](TextFile::Decoding decoding, const char* name, std::string why) {
+    file_.SetDecoding(decoding);
     file_.Rewind();
-    if (file_.IoError() != 0) return false;
+    ReadAs(Reading::Utf8, name, std::move(why));  // its characters arrive as UTF-8
+  };
+  const std::string setting = std::string("ECHOLISTENCODING ") + EchoListEncodingName(encoding_);
+  switch (encoding_) {
+    case EchoListEncoding::Utf8: ReadAs(Reading::Utf8, "UTF-8", setting); break;
+    case EchoListEncoding::Utf16Le: utf16(TextFile::Decoding::Utf16Le, "UTF-16LE", setting); break;
+    case EchoListEncoding::Utf16Be: utf16(TextFile::Decoding::Utf16Be, "UTF-16BE", setting); break;
+    case EchoListEncoding::CodePage: break;
+    case EchoListEncoding::Auto:
+      if (mark == TextFile::Mark::Utf8) {
+        ReadAs(Reading::Utf8, "UTF-8", "it begins with a byte-order mark");
+      } else if (mark == TextFile::Mark::Utf16Le) {
+        utf16(TextFile::Decoding::Utf16Le, "UTF-16LE", "it begins with a byte-order mark");
+      } else if (mark == TextFile::Mark::Utf16Be) {
+        utf16(TextFile::Decoding::Utf16Be, "UTF-16BE", "it begins with a byte-order mark");
+      } else if (!DecideWithoutMark()) {
+        return false;
+      }
+      break;
+    default: Translate(*CodePage::ForList(EchoListCodePage(encoding_)), setting); break;
   }
-  notices_.readAsUtf8 = utf8_;
-  // A line of 255 characters may take up to four bytes a character.
-  file_.SetLineLimit(utf8_ ? TextFile::kLongestLineLimit : ShortString::kCapacity);
+  if (file_.IoError() != 0) return false;
+  // A line of 255 characters may take up to four bytes a character in UTF-8.
+  file_.SetLineLimit(wholeLines_ ? TextFile::kWholeLineLimit
+                     : reading_ == Reading::Utf8 ? TextFile::kLongestLineLimit
+                                                 : ShortString::kCapacity);
+  convertedLimit_ = wholeLines_ ? TextFile::kWholeLineLimit : ShortString::kCapacity;
+  if (reading_ != Reading::AsIs && convertedCapacity_ < convertedLimit_) {
+    converted_.reset(new char[convertedLimit_]);
+    convertedCapacity_ = convertedLimit_;
+  }
+  if (format_ == EchoListFormat::Na && !FindOutWhetherAReply()) return false;
+  if (format_ == EchoListFormat::Areafix && !FindOutWhetherItWraps()) return false;
   encodingDecided_ = true;
   return true;
 }
 
-std::string_view EchoListFile::Converted(std::string_view raw) {
-  bool cut = false;
-  const std::size_t n = Utf8LineToCodePage(raw, *codePage_, converted_, sizeof converted_, &cut);
-  return std::string_view(converted_, n);
+// AUTO without a byte-order mark: the whole list is read once. UTF-8 when
+// all of it is, with a character beyond ASCII; else the code page its
+// letters show, if not the node's own.
+bool EchoListFile::DecideWithoutMark() {
+  ListBytes bytes;
+  file_.ScanText([&](std::string_view text) { bytes.Feed(text); });
+  bytes.Finish();
+  if (file_.IoError() != 0) return false;
+  if (bytes.IsUtf8()) {
+    ReadAs(Reading::Utf8, "UTF-8", "it is UTF-8 text");
+  } else if (const CodePage* page = bytes.LettersCodePage(*codePage_)) {
+    Translate(*page, "its letters are those of " + page->Name() + ", not " + codePage_->Name());
+  } else {
+    notices_.looksLikeUtf16 = bytes.LooksLikeUtf16();
+  }
+  file_.Rewind();
+  return file_.IoError() == 0;
 }
 
-template <bool kUtf8>
+// An NA list that is a hub's reply would give dots and quotes for
+// descriptions: it gives none, and the sysop is told once.
+bool EchoListFile::FindOutWhetherAReply() {
+  file_.Rewind();
+  ReplyCount reply;
+  file_.ScanLines([&](std::string_view raw) {
+    reply.Feed(reading_ == Reading::AsIs ? raw : Converted(raw));
+    return false;
+  });
+  if (file_.IoError() != 0) return false;
+  isAReply_ = notices_.isAReply = reply.IsAReply();
+  file_.Rewind();
+  return file_.IoError() == 0;
+}
+
+// Most replies write each description on its own line. Learned once a
+// run, like the encoding: then no line needs searching for a quote that
+// would open a wrap.
+bool EchoListFile::FindOutWhetherItWraps() {
+  file_.Rewind();
+  wraps_ = file_.ScanLines([&](std::string_view raw) {
+    AreafixLine fields;
+    return AreafixFields(reading_ == Reading::AsIs ? raw : Converted(raw), &fields) && fields.open;
+  });
+  if (file_.IoError() != 0) return false;
+  file_.Rewind();
+  return file_.IoError() == 0;
+}
+
+std::string_view EchoListFile::Converted(std::string_view raw) {
+  char* const out = converted_.get();
+  if (reading_ == Reading::Translated) {
+    for (std::size_t i = 0; i < raw.size(); ++i) out[i] = static_cast<char>(translation_[static_cast<unsigned char>(raw[i])]);
+    return std::string_view(out, raw.size());
+  }
+  bool cut = false;
+  return std::string_view(out, Utf8LineToCodePage(raw, *codePage_, out, convertedLimit_, &cut));
+}
+
+template <EchoListFile::Reading kReading>
 bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
+  constexpr bool kUtf8 = kReading == Reading::Utf8;
   const FoldTable& fold = codePage_->UpCaseTable();
-  const KeyProbe probe(key, foldMasks_, fold);
+  const KeyProbe probe(key, raw_);
+  wrap_.open = false;
+  wrap_.possible = wraps_;
+  const auto text = [&](std::string_view raw) { return kReading == Reading::AsIs ? raw : Converted(raw); };
   const auto scan = [&]<EchoListFormat kFormat>() {
     using R = Rules<kFormat>;
-    const auto mayGive = [&](std::string_view raw) { return R::template MayGive<kUtf8>(raw, probe); };
-    const auto match = [&](std::string_view raw) { return R::Match(kUtf8 ? Converted(raw) : raw, key, fold, found); };
+    const auto mayGive = [&](std::string_view raw) { return R::template MayGive<kUtf8>(raw, probe, wrap_); };
+    // A line longer than what is read whole decides nothing: what gives
+    // its description may stand in the part that was not read.
+    const auto match = [&](std::string_view raw) {
+      if (wholeLines_ && file_.LineWasCut()) {
+        wrap_.open = false;
+        return false;
+      }
+      return R::Match(text(raw), key, fold, &wrap_, found);
+    };
     // Until the list has shown one entry (its first lines, as a rule), each
     // line is also asked whether it is one.
     if (!sawEntry_ && !toldNoEntry_) {
       return file_.ScanLines([&](std::string_view raw) {
-        if (!sawEntry_) sawEntry_ = R::IsEntry(kUtf8 ? Converted(raw) : raw);
+        if (!sawEntry_) sawEntry_ = R::IsEntry(text(raw));
         return mayGive(raw) && match(raw);
       });
     }
@@ -140,41 +301,48 @@ bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
   switch (format_) {
     case EchoListFormat::FastEcho: return scan.template operator()<EchoListFormat::FastEcho>();
     case EchoListFormat::Na: return scan.template operator()<EchoListFormat::Na>();
-    case EchoListFormat::FidoConfig: break;
+    case EchoListFormat::FidoConfig: return scan.template operator()<EchoListFormat::FidoConfig>();
+    case EchoListFormat::Areafix: break;
   }
-  return scan.template operator()<EchoListFormat::FidoConfig>();
+  return scan.template operator()<EchoListFormat::Areafix>();
 }
 
 // The list holds no entry of its format: one more read tells which other
 // format would find some.
 std::optional<EchoListFormat> EchoListFile::FormatThatFits() {
   bool entries[std::size(kFormatsToSuggest)] = {};
+  ReplyCount reply;
   file_.Rewind();
   file_.ScanLines([&](std::string_view raw) {
-    const std::string_view line = utf8_ ? Converted(raw) : raw;
+    const std::string_view line = reading_ == Reading::AsIs ? raw : Converted(raw);
     for (std::size_t i = 0; i < std::size(kFormatsToSuggest); ++i)
       entries[i] = entries[i] || IsEntry(kFormatsToSuggest[i], line);
+    reply.Feed(line);
     return false;
   });
-  for (std::size_t i = 0; i < std::size(kFormatsToSuggest); ++i)
-    if (entries[i] && kFormatsToSuggest[i] != format_) return kFormatsToSuggest[i];
+  for (std::size_t i = 0; i < std::size(kFormatsToSuggest); ++i) {
+    const EchoListFormat format = kFormatsToSuggest[i];
+    if (entries[i] && format != format_ && (format != EchoListFormat::Areafix || reply.IsAReply())) return format;
+  }
   return std::nullopt;
 }
 
-bool EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
+EchoListFile::Lookup EchoListFile::LookupDescription(const ShortString& tag, Description& description) {
   std::memset(description, 0, sizeof description);
-  if (path_.empty()) return true;
-  if (!StartAtFirstLine()) return false;
-  if (!encodingDecided_ && !DecideEncoding()) {
-    file_.TakeIoError();
-    Close();
-    return false;
-  }
+  if (path_.empty()) return Lookup::Read;
+  Lookup failure;
+  if (!StartAtFirstLine(&failure)) return Failed(failure);
+  if (!encodingDecided_ && !DecideEncoding()) return Failed(Lookup::ReadFailed);
+  if (isAReply_) return Lookup::Read;
   ShortString key = tag;
   for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<char>(codePage_->UpCase(key[i]));
   std::string_view found;
-  // A read failure ends the lookup like the end of the file.
-  const bool listed = utf8_ ? Scan<true>(key.view(), &found) : Scan<false>(key.view(), &found);
+  bool listed = false;
+  switch (reading_) {
+    case Reading::AsIs: listed = Scan<Reading::AsIs>(key.view(), &found); break;
+    case Reading::Utf8: listed = Scan<Reading::Utf8>(key.view(), &found); break;
+    case Reading::Translated: listed = Scan<Reading::Translated>(key.view(), &found); break;
+  }
   if (listed) {
     sawEntry_ = true;
     found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));
@@ -184,14 +352,13 @@ bool EchoListFile::LookupDescription(const ShortString& tag, Description& descri
     notices_.holdsNoEntry = true;
     notices_.fits = FormatThatFits();
   }
-  if (file_.TakeIoError() == 0) return true;
-  Close();  // a file that failed is opened afresh next time
-  return false;
+  return file_.IoError() == 0 ? Lookup::Read : Failed(Lookup::ReadFailed);
 }
 
 EchoListNotices EchoListFile::TakeNotices() {
   const EchoListNotices notices = notices_;
-  notices_.readAsUtf8 = notices_.holdsNoEntry = false;
+  notices_.readAs.clear();
+  notices_.looksLikeUtf16 = notices_.isAReply = notices_.holdsNoEntry = false;
   return notices;
 }
 

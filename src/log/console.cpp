@@ -9,12 +9,24 @@ namespace {
 
 bool g_quiet = false;
 
+// A line shows what it says and nothing else: a control byte that came
+// with a description or a path (ESC, say) could recolour or scramble the
+// screen, so the console shows '?' for every byte below 0x20 and for 0x7F.
+char Shown(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F ? '?' : c;
+}
+
+std::size_t CopyShown(std::string_view text, char* out) {
+  for (const char c : text) *out++ = Shown(c);
+  return text.size();
+}
+
 // One write per line, so that a line is never split between processes.
 void WriteLine(const ShortString& text, bool emptyLineAfter) {
   const std::size_t endLength = std::strlen(platform::kConsoleLineEnd);
   char line[ShortString::kCapacity + 4];
-  std::size_t n = text.size();
-  std::memcpy(line, text.data(), n);
+  std::size_t n = CopyShown(text, line);
   std::memcpy(line + n, platform::kConsoleLineEnd, endLength);
   n += endLength;
   if (emptyLineAfter) {
@@ -47,7 +59,9 @@ void ConsoleFatal(const ShortString& msg, std::uint8_t exitCode) {
 }
 
 void ConsoleResult(std::string_view text) {
-  const std::string line = std::string(text) + platform::kConsoleLineEnd;
+  std::string line(text.size(), '\0');
+  CopyShown(text, line.data());
+  line += platform::kConsoleLineEnd;
   platform::ConsoleWrite(line.data(), line.size());
 }
 

@@ -1,6 +1,8 @@
 // Console message operations: everything reaches standard output through
 // these, lines end as the platform's text does (CR LF on Windows, LF on
-// POSIX) and every write is flushed at once.
+// POSIX) and every write is flushed at once. A line shows '?' for each of
+// its control bytes (below 0x20, and 0x7F); only ConsoleWriteText, for text
+// that holds its own line ends, writes its bytes as they are.
 #pragma once
 
 #include <cstdint>

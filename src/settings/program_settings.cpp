@@ -1,5 +1,7 @@
 #include "settings/program_settings.h"
 
+#include <utility>
+
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -16,11 +18,19 @@ constexpr Choice<EchoListFormat> kFormats[] = {
     {"FASTECHO", EchoListFormat::FastEcho},
     {"NA", EchoListFormat::Na},
     {"FIDOCONFIG", EchoListFormat::FidoConfig},
+    {"AREAFIX", EchoListFormat::Areafix},
 };
 constexpr Choice<EchoListEncoding> kEncodings[] = {
-    {"AUTO", EchoListEncoding::Auto},
-    {"UTF-8", EchoListEncoding::Utf8},
-    {"CODEPAGE", EchoListEncoding::CodePage},
+    {"AUTO", EchoListEncoding::Auto},       {"UTF-8", EchoListEncoding::Utf8},
+    {"UTF-16LE", EchoListEncoding::Utf16Le}, {"UTF-16BE", EchoListEncoding::Utf16Be},
+    {"CODEPAGE", EchoListEncoding::CodePage}, {"866", EchoListEncoding::Cp866},
+    {"437", EchoListEncoding::Cp437},       {"850", EchoListEncoding::Cp850},
+    {"1251", EchoListEncoding::Cp1251},     {"1252", EchoListEncoding::Cp1252},
+    {"KOI8-R", EchoListEncoding::Koi8R},
+};
+constexpr std::pair<EchoListEncoding, int> kEncodingCodePages[] = {
+    {EchoListEncoding::Cp866, 866},   {EchoListEncoding::Cp437, 437},   {EchoListEncoding::Cp850, 850},
+    {EchoListEncoding::Cp1251, 1251}, {EchoListEncoding::Cp1252, 1252}, {EchoListEncoding::Koi8R, 20866},
 };
 constexpr Choice<int> kCodePages[] = {{"866", 866}, {"437", 437}, {"850", 850}};
 constexpr Choice<bool> kSwitch[] = {{"YES", true}, {"NO", false}};
@@ -58,13 +68,14 @@ const Keyword kKeywords[] = {
      "Wrong value of UpcaseFirstDescChar"},
     {"ECHOLISTFORMAT", nullptr,
      [](ProgramSettings& s, const ShortString& v) { return Choose(kFormats, v, s.echoListFormat); },
-     "Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)"},
+     "Wrong value of EchoListFormat (FASTECHO, NA, FIDOCONFIG or AREAFIX)"},
     {"CODEPAGE", nullptr,
      [](ProgramSettings& s, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
      "Wrong value of CodePage (866, 437 or 850)"},
     {"ECHOLISTENCODING", nullptr,
      [](ProgramSettings& s, const ShortString& v) { return Choose(kEncodings, v, s.echoListEncoding); },
-     "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)"},
+     "Wrong value of EchoListEncoding (AUTO, UTF-8, UTF-16LE, UTF-16BE, CODEPAGE, 866, 437, 850, 1251, 1252 or "
+     "KOI8-R)"},
 };
 
 const Keyword* Find(const ShortString& keyword) {
@@ -73,12 +84,23 @@ const Keyword* Find(const ShortString& keyword) {
   return nullptr;
 }
 
+// The word of a setting's value.
+template <typename Value, std::size_t N>
+const char* WordOf(const Choice<Value> (&choices)[N], Value value) {
+  for (const Choice<Value>& choice : choices)
+    if (choice.value == value) return choice.word;
+  return "";
+}
+
 }  // namespace
 
-const char* EchoListFormatName(EchoListFormat format) {
-  for (const Choice<EchoListFormat>& choice : kFormats)
-    if (choice.value == format) return choice.word;
-  return "";
+const char* EchoListFormatName(EchoListFormat format) { return WordOf(kFormats, format); }
+const char* EchoListEncodingName(EchoListEncoding encoding) { return WordOf(kEncodings, encoding); }
+
+int EchoListCodePage(EchoListEncoding encoding) {
+  for (const auto& [value, number] : kEncodingCodePages)
+    if (value == encoding) return number;
+  return 0;
 }
 
 ShortString SettingsPathFor(const ShortString& programDir) {

@@ -1,7 +1,9 @@
 // The code page of the texts in the FastEcho file: 866 (FidoNet's Russian
-// texts, the default), 437 or 850 (Western nodes). Each is one table of its
-// characters as Unicode, which serves both directions, and its case
-// mapping. No locale or operating-system table is consulted.
+// texts, the default), 437 or 850 (Western nodes); and the code pages an
+// echo list may be written in besides: 1251 and 1252 (Windows Cyrillic and
+// Western) and KOI8-R (Unix Russian). Each is one table of its characters
+// as Unicode, which serves both directions, and its case mapping. No
+// locale or operating-system table is consulted.
 #pragma once
 
 #include <array>
@@ -12,11 +14,21 @@
 
 class CodePage {
  public:
-  // 866, 437 or 850; null for any other number.
+  // KOI8-R by the number Windows gives it.
+  static constexpr int kKoi8R = 20866;
+  // A byte that stands for no character (1251's 0x98, say) in a table.
+  static constexpr char32_t kNoCharacter = 0xFFFD;
+
+  // A node's code page: 866, 437 or 850; null for any other number.
   static const CodePage* Find(int number);
   static const CodePage& Cp866();
+  // A code page an echo list may be written in: a node's, 1251, 1252 or
+  // KOI8-R; null for any other number.
+  static const CodePage* ForList(int number);
 
   int Number() const { return number_; }
+  // As the settings write it: "866", "1251", "KOI8-R".
+  std::string Name() const;
 
   // Upper-case mapping of every byte. Code page 866 knows ASCII and the
   // Russian letters (a-ya and yo) and nothing else; 437 and 850 give every
@@ -26,8 +38,12 @@ class CodePage {
   unsigned char UpCase(unsigned char ch) const { return upCase_[ch]; }
   char UpCase(char ch) const { return static_cast<char>(upCase_[static_cast<unsigned char>(ch)]); }
 
-  // The character a byte stands for; 0x00-0x7F are ASCII.
+  // The character a byte stands for (kNoCharacter for none); 0x00-0x7F are
+  // ASCII.
   char32_t ToUnicode(unsigned char byte) const { return byte < 0x80 ? byte : upperHalf_[byte - 0x80]; }
+  // For each byte of this code page, the byte of `node` that stands for the
+  // same character, or '?' where `node` lacks it.
+  std::array<unsigned char, 256> TranslationTo(const CodePage& node) const;
   // The byte that stands for `code`, or '?' when the code page lacks it.
   unsigned char FromUnicode(char32_t code) const;
   // Each byte of `text` as UTF-8.

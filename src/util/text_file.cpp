@@ -15,7 +15,33 @@ const std::uint32_t TextFile::kNotOpen = platform::kNotOpen;
 const std::uint32_t TextFile::kDiskFull = platform::kDiskFull;
 
 TextFile::TextFile(std::uint32_t bufferSize)
-    : capacity_(bufferSize), buffer_(new char[bufferSize]) {}
+    : capacity_(bufferSize), buffer_(new char[bufferSize]) {
+  SetLineLimit(kLongestLineLimit);
+  lineLimit_ = ShortString::kCapacity;
+}
+
+void TextFile::SetLineLimit(std::size_t bytes) {
+  lineLimit_ = std::min(bytes, kWholeLineLimit);
+  if (lineLimit_ <= lineCapacity_) return;
+  line_.reset(new char[lineLimit_]);
+  lineCapacity_ = lineLimit_;
+}
+
+void TextFile::SetDecoding(Decoding decoding) {
+  decoding_ = decoding;
+  pending_ = 0;
+  if (decoding == Decoding::Bytes || raw_) return;
+  // A character takes up to four bytes of UTF-8 (a surrogate pair, four of
+  // UTF-16): every fill decodes at least one.
+  if (capacity_ < 4) {
+    capacity_ = 4;
+    buffer_.reset(new char[capacity_]);
+    pos_ = end_ = 0;
+  }
+  // Two bytes of UTF-16 make at most three of UTF-8.
+  rawCapacity_ = std::max<std::uint32_t>(4, capacity_ / 3 * 2);
+  raw_.reset(new char[rawCapacity_]);
+}
 
 TextFile::~TextFile() {
   if (IsOpen()) Close();
@@ -31,10 +57,10 @@ void TextFile::Open(platform::Access access, platform::Creation creation,
                     platform::Target target, Mode mode) {
   if (IsOpen()) Close();
   error_ = 0;
-  pos_ = end_ = 0;
+  pos_ = end_ = pending_ = 0;
   textEnded_ = false;
   atStart_ = mode == Mode::Reading;
-  byteOrderMark_ = false;
+  byteOrderMark_ = Mark::None;
   appending_ = false;
   lineWasCut_ = false;
   const std::uint32_t error = platform::OpenFile(name_.CStr().c_str(), access,
@@ -100,12 +126,12 @@ void TextFile::Rewind() {
     Fail(kNotOpen);
     return;
   }
-  pos_ = end_ = 0;
+  pos_ = end_ = pending_ = 0;
   const std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::Begin, nullptr);
   // Where the file pointer stands after a failed seek is unknown: read nothing.
   textEnded_ = error != 0;
   atStart_ = true;
-  byteOrderMark_ = false;
+  byteOrderMark_ = Mark::None;
   if (error != 0) Fail(error);
 }
 
@@ -123,40 +149,138 @@ void TextFile::Close() {
 
 bool TextFile::Fill() {
   pos_ = end_ = 0;
-  while (!textEnded_ && error_ == 0) {
+  // A UTF-16 character cut by the last read still waits to be decoded.
+  while (error_ == 0 && (!textEnded_ || pending_ != 0)) {
+    // A fill that held a byte-order mark and nothing else leaves pos_ past
+    // it: the next one starts afresh.
+    pos_ = 0;
     std::uint32_t got = 0;
-    const std::uint32_t error = platform::ReadFile(handle_, buffer_.get(), capacity_, &got);
-    if (error != 0) {
-      Fail(error);
-      textEnded_ = true;
-      return false;
+    if (decoding_ == Decoding::Bytes) {
+      if (!ReadInto(buffer_.get(), capacity_, &got)) return false;
+    } else {
+      got = DecodeUtf16();
+      if (error_ != 0) return false;
     }
-    if (got == 0) {
-      textEnded_ = true;
-      return false;
-    }
-    // A disk file gives fewer bytes than asked only at its end: no read
-    // more to learn it.
-    if (got < capacity_) textEnded_ = true;
     // Ctrl-Z ends the text: nothing after it is ever handed out.
     const char* mark = FindByte(buffer_.get(), buffer_.get() + got, kEndOfText);
     if (mark != buffer_.get() + got) {
       got = static_cast<std::uint32_t>(mark - buffer_.get());
       textEnded_ = true;
+      pending_ = 0;
     }
     end_ = got;
-    if (atStart_) SkipByteOrderMark();
+    if (atStart_ && decoding_ == Decoding::Bytes) SkipByteOrderMark();
     if (pos_ != end_) return true;
   }
   return false;
 }
 
-// A byte-order mark says how the text is written; it is no part of it.
+// One read; a disk file gives fewer bytes than asked only at its end, so
+// no read more is needed to learn it. False when the read failed.
+bool TextFile::ReadInto(char* into, std::uint32_t size, std::uint32_t* got) {
+  *got = 0;
+  const std::uint32_t error = platform::ReadFile(handle_, into, size, got);
+  if (error != 0) {
+    Fail(error);
+    textEnded_ = true;
+    return false;
+  }
+  if (*got < size) textEnded_ = true;
+  return true;
+}
+
+namespace {
+
+std::uint32_t PutUtf8(char32_t code, char* out) {
+  if (code < 0x80) {
+    out[0] = static_cast<char>(code);
+    return 1;
+  }
+  if (code < 0x800) {
+    out[0] = static_cast<char>(0xC0 | code >> 6);
+    out[1] = static_cast<char>(0x80 | (code & 0x3F));
+    return 2;
+  }
+  if (code < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | code >> 12);
+    out[1] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out[2] = static_cast<char>(0x80 | (code & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | code >> 18);
+  out[1] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+  out[2] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+  out[3] = static_cast<char>(0x80 | (code & 0x3F));
+  return 4;
+}
+
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+// Reads on in a UTF-16 file and writes its characters into the buffer as
+// UTF-8; returns how many bytes that made. Surrogate pairs are decoded; an
+// unpaired surrogate, and a lone byte at the end of the file, become '?'.
+// The bytes of a character the read cut wait in raw_ for the next fill.
+std::uint32_t TextFile::DecodeUtf16() {
+  std::uint32_t got = 0;
+  if (!textEnded_ && !ReadInto(raw_.get() + pending_, rawCapacity_ - pending_, &got)) return 0;
+  const std::uint32_t n = pending_ + got;
+  const auto* in = reinterpret_cast<const unsigned char*>(raw_.get());
+  const bool little = decoding_ == Decoding::Utf16Le;
+  const auto unit = [&](std::uint32_t at) -> char32_t {
+    return little ? in[at] | in[at + 1] << 8 : in[at] << 8 | in[at + 1];
+  };
+  char* const out = buffer_.get();
+  std::uint32_t i = 0, written = 0;
+  if (atStart_ && (n >= 2 || textEnded_)) {
+    atStart_ = false;
+    if (n >= 2 && unit(0) == 0xFEFF) {  // the byte-order mark is no character of the text
+      i = 2;
+      byteOrderMark_ = little ? Mark::Utf16Le : Mark::Utf16Be;
+    }
+  }
+  while (n - i >= 2 && capacity_ - written >= 4) {
+    char32_t code = unit(i);
+    std::uint32_t size = 2;
+    if (IsHighSurrogate(code)) {
+      if (n - i < 4 && !textEnded_) break;  // its pair comes with the next read
+      const char32_t low = n - i >= 4 ? unit(i + 2) : 0;
+      if (IsLowSurrogate(low)) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        size = 4;
+      } else {
+        code = '?';
+      }
+    } else if (IsLowSurrogate(code)) {
+      code = '?';
+    }
+    written += PutUtf8(code, out + written);
+    i += size;
+  }
+  if (textEnded_ && n - i == 1 && capacity_ != written) {
+    out[written++] = '?';
+    ++i;
+  }
+  pending_ = n - i;
+  std::memmove(raw_.get(), raw_.get() + i, pending_);
+  return written;
+}
+
+// A byte-order mark says how the text is written. A UTF-8 one is no part
+// of it; one of UTF-16 is told, and read as bytes like the rest.
 void TextFile::SkipByteOrderMark() {
   atStart_ = false;
-  if (std::string_view(buffer_.get(), end_).substr(0, kByteOrderMark.size()) != kByteOrderMark) return;
-  pos_ = static_cast<std::uint32_t>(kByteOrderMark.size());
-  byteOrderMark_ = true;
+  const std::string_view first(buffer_.get(), end_);
+  if (first.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    pos_ = static_cast<std::uint32_t>(kByteOrderMark.size());
+    byteOrderMark_ = Mark::Utf8;
+  } else if (first.substr(0, 2) == "\xFF\xFE") {
+    byteOrderMark_ = Mark::Utf16Le;
+  } else if (first.substr(0, 2) == "\xFE\xFF") {
+    byteOrderMark_ = Mark::Utf16Be;
+  }
 }
 
 bool TextFile::EofSlow() {
@@ -190,7 +314,7 @@ std::string_view TextFile::ReadLineSlow() {
     } else {
       copying = true;
       const std::size_t take = std::min(chunk, lineLimit_ - length);
-      std::memcpy(line_ + length, start, take);
+      std::memcpy(line_.get() + length, start, take);
       length += take;
     }
     if (!cr) {
@@ -204,7 +328,7 @@ std::string_view TextFile::ReadLineSlow() {
       // The LF that belongs to this CR may start the next buffer; the line
       // view must survive the refill, so keep it in line_.
       if (!copying) {
-        std::memcpy(line_, direct.data(), direct.size());
+        std::memcpy(line_.get(), direct.data(), direct.size());
         length = direct.size();
         copying = true;
       }
@@ -214,7 +338,7 @@ std::string_view TextFile::ReadLineSlow() {
     break;
   }
   lineWasCut_ = fullLength > lineLimit_;
-  return copying ? std::string_view(line_, length) : direct;
+  return copying ? std::string_view(line_.get(), length) : direct;
 }
 
 void TextFile::Write(std::string_view text) {

@@ -6,7 +6,9 @@
 // UTF-8 byte-order mark (EF BB BF) at the very start of the file is not
 // part of the first line. Only the first 255 characters of a line are used
 // (or as many bytes as SetLineLimit says), the rest of that physical line
-// is skipped.
+// is skipped. A file of UTF-16 text (SetDecoding) is read as the UTF-8 of
+// its characters, and these rules hold for its characters: U+000D, U+000A
+// and U+001A, and a byte-order mark U+FEFF first.
 //
 // Failures never raise: each file keeps its own I/O error (IoError).
 #pragma once
@@ -67,12 +69,22 @@ class TextFile {
   // True when the line last read was longer than the limit.
   bool LineWasCut() const { return lineWasCut_; }
   // How many bytes of a line are handed out (255 unless set): a UTF-8 line
-  // of 255 characters can take up to four bytes a character.
+  // of 255 characters can take up to four bytes a character; a line read
+  // whole may take up to 256 KB.
   static constexpr std::size_t kLongestLineLimit = 4 * ShortString::kCapacity;
-  void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes < kLongestLineLimit ? bytes : kLongestLineLimit; }
-  // Whether the text read began with a UTF-8 byte-order mark (known once
-  // the first bytes were read).
-  bool HadByteOrderMark() const { return byteOrderMark_; }
+  static constexpr std::size_t kWholeLineLimit = 256 * 1024;
+  void SetLineLimit(std::size_t bytes);
+
+  // How the file's bytes become its text: as they are, or UTF-16 of either
+  // byte order handed out as UTF-8. It holds for the reads that follow a
+  // Rewind or an open, until it is set again.
+  enum class Decoding { Bytes, Utf16Le, Utf16Be };
+  void SetDecoding(Decoding decoding);
+  // The byte-order mark the file begins with, known once the first bytes
+  // were read. A UTF-8 one is never part of the text; a UTF-16 one only
+  // when the file is read as bytes.
+  enum class Mark { None, Utf8, Utf16Le, Utf16Be };
+  Mark ByteOrderMark() const { return byteOrderMark_; }
   // Hands the text (after a byte-order mark, up to a Ctrl-Z) to `visit`
   // (void(std::string_view)) in pieces as the reads bring it, without
   // splitting it into lines; IoError tells of a failed read.
@@ -83,7 +95,7 @@ class TextFile {
   // a read fails (IoError then says so, and the line that read interrupted
   // is not handed out). True when `visit` stopped it. For speed the I/O
   // error is tested at the start and at buffer fills only, so `visit` must
-  // not use this file itself.
+  // not read this file itself (LineWasCut tells of the line it holds).
   template <typename Visit>
   bool ScanLines(Visit visit);
 
@@ -102,6 +114,8 @@ class TextFile {
   bool LineInBuffer(std::string_view* line);
   std::string_view ReadLineSlow();
   bool Fill();
+  bool ReadInto(char* into, std::uint32_t size, std::uint32_t* got);
+  std::uint32_t DecodeUtf16();
   void SkipByteOrderMark();
   void CutAtEndOfFileMark();
   void Fail(std::uint32_t code) {
@@ -118,11 +132,18 @@ class TextFile {
   std::uint32_t end_ = 0;
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
   bool atStart_ = false;    // the next fill reads the first bytes of the file
-  bool byteOrderMark_ = false;
+  Mark byteOrderMark_ = Mark::None;
   bool appending_ = false;  // writes go to the end of the file as it is then
   bool lineWasCut_ = false;
   std::size_t lineLimit_ = ShortString::kCapacity;
-  char line_[kLongestLineLimit];
+  std::unique_ptr<char[]> line_;  // a line that spans fills, gathered
+  std::size_t lineCapacity_ = 0;
+  // UTF-16: the bytes read, whose characters become the buffer's UTF-8;
+  // the first `pending_` of them wait for the rest of their character.
+  Decoding decoding_ = Decoding::Bytes;
+  std::unique_ptr<char[]> raw_;
+  std::uint32_t rawCapacity_ = 0;
+  std::uint32_t pending_ = 0;
 };
 
 // Where a line may end in [first, last): its CR or LF.

@@ -244,6 +244,32 @@ TEST_F(E2eCommandLine, ASettingsDirectoryAsLongAsTheReserveCopyAllows) {
   }
 }
 
+// A list from outside may hold control bytes (ESC recolours a terminal):
+// the console shows '?' for each, on both builds and on a UTF-8 terminal
+// too; the FastEcho file and the log get the bytes as they are.
+TEST_F(E2eCommandLine, ControlBytesReachTheConsoleAsQuestionMarks) {
+  layout_.areas = {{"ESC.AREA", ""}, {"STORED", "Bell\a and \x1B[2J"}};
+  original_ = layout_.Build();
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+  WriteFileText(inst_.WorkPath("echos.lst"), ",ESC.AREA,Red \x1B[31mtext\x7F\r\n");
+  for (const char* locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    inst_.SetEnv(locale);
+    const RunResult preview = inst_.Run({"-n"});
+    EXPECT_NE(preview.out.find("   Would add description for area ESC.AREA: \"Red ?[31mtext?\"\r\n"),
+              std::string::npos) << preview.out;
+    const RunResult list = inst_.Run({"-l"});
+    EXPECT_NE(list.out.find("  2     0  STORED    Bell? and ?[2J\r\n"), std::string::npos) << list.out;
+  }
+  const RunResult run = inst_.Run();
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "Red \x1B[31mtext\x7F");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_NE(std::find(log.begin(), log.end(), "+ <stamp> BLSM    Added description for area ESC.AREA"), log.end());
+}
+
 TEST_F(E2eCommandLine, ThePreviewAndTheListingFailAsTheJobDoes) {
   for (const std::string option : {"-n", "-l"}) {
     SCOPED_TRACE(option);
@@ -363,7 +389,8 @@ TEST_F(E2eCommandLine, QuietRunsShowOnlyWarningsAndErrors) {
   inst_.WriteSettings(kSettings + "ECHOLIST missing.lst\r\n");
   RunResult r = inst_.Run({"-q"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "Warning: Can't read the echo list \"missing.lst\"; its areas get no description\r\n");
+  EXPECT_EQ(r.out, "Warning: Can't read the echo list \"missing.lst\"; its areas get no description" +
+                       inst_.BecauseRelative("missing.lst", "no such file") + "\r\n");
   inst_.WriteSettings(kSettings + "FORCEDESC sometimes\r\n");
   r = inst_.Run({"-q"});
   EXPECT_EQ(r.exitCode, 255);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "e2e/harness.h"
+#include "support/text_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -36,14 +37,15 @@ class E2eEchoList : public testing::Test {
 // the run goes on and ends with exit code 0.
 TEST_F(E2eEchoList, AListThatCannotBeReadIsToldOnce) {
   fs::create_directory(inst_.WorkPath("a directory"));
-  for (const std::string list : {"missing.lst", "a directory"}) {
+  for (const auto& [list, reason] : {std::pair<std::string, std::string>{"missing.lst", "no such file"},
+                                      {"a directory", "is a directory"}}) {
     SCOPED_TRACE(list);
     fs::remove(inst_.WorkPath("blsm.log"));
     inst_.WriteSettings(Settings("ECHOLIST " + list + "\r\n"));
     const RunResult r = inst_.Run();
     EXPECT_EQ(r.exitCode, 0);
-    const std::string warning =
-        "Warning: Can't read the echo list \"" + list + "\"; its areas get no description";
+    const std::string warning = "Warning: Can't read the echo list \"" + list +
+                                "\"; its areas get no description" + inst_.BecauseRelative(list, reason);
     const std::size_t at = r.out.find(warning + "\r\n   No description for areaFIDONEWS\r\n");
     EXPECT_NE(at, std::string::npos) << r.out;
     EXPECT_EQ(r.out.find(warning, at + 1), std::string::npos) << "told more than once";
@@ -268,6 +270,232 @@ TEST_F(E2eEchoList, AHuskyAreaFileAsTheList) {
   PutDescription(expected, layout_, 1, "Network development");
   PutDescription(expected, layout_, 3, "Single");
   PutDescription(expected, layout_, 4, "Given by a later line");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// The bytes of `text` (UTF-8) as UTF-16 of one byte order, with its
+// byte-order mark first when asked.
+std::string Utf16(const std::string& utf8, bool little, bool mark) {
+  return Utf16Bytes((mark ? u"\xFEFF" : u"") + Utf16Of(utf8), little);
+}
+
+// Russian descriptions in 866, 1251 and KOI8-R: "Novosti seti Fido" and
+// "Obsuzhdenie knig i avtorov", and the tag ru.knigi.
+const std::string kNews866 = "\x8D\xAE\xA2\xAE\xE1\xE2\xA8 \xE1\xA5\xE2\xA8 \x94\xA8\xA4\xAE";
+const std::string kBooks866 = "\x8E\xA1\xE1\xE3\xA6\xA4\xA5\xAD\xA8\xA5 \xAA\xAD\xA8\xA3 \xA8 \xA0\xA2\xE2\xAE\xE0\xAE\xA2";
+const std::string kBooksTag866 = "RU.\x8A\x8D\x88\x83\x88";  // upper case, as the FastEcho file holds it
+const std::string kRussian1251 =
+    ",FIDONEWS,\xCD\xEE\xE2\xEE\xF1\xF2\xE8 \xF1\xE5\xF2\xE8 \xD4\xE8\xE4\xEE\r\n"
+    ",ru.\xEA\xED\xE8\xE3\xE8,\xCE\xE1\xF1\xF3\xE6\xE4\xE5\xED\xE8\xE5 \xEA\xED\xE8\xE3 \xE8 \xE0\xE2\xF2\xEE\xF0\xEE\xE2\r\n";
+const std::string kRussianKoi8 =
+    ",FIDONEWS,\xEE\xCF\xD7\xCF\xD3\xD4\xC9 \xD3\xC5\xD4\xC9 \xE6\xC9\xC4\xCF\r\n"
+    ",ru.\xCB\xCE\xC9\xC7\xC9,\xEF\xC2\xD3\xD5\xD6\xC4\xC5\xCE\xC9\xC5 \xCB\xCE\xC9\xC7 \xC9 \xC1\xD7\xD4\xCF\xD2\xCF\xD7\r\n";
+const std::string kRussian866 = ",FIDONEWS," + kNews866 + "\r\n,ru.\xAA\xAD\xA8\xA3\xA8," + kBooks866 + "\r\n";
+const std::string kRussianUtf8 = ",FIDONEWS,Новости сети Фидо\r\n,ru.книги,Обсуждение книг и авторов\r\n";
+// Western: "Español y más", "Café, thé et crêpes", "Übersetzungen für Anfänger".
+const std::string kWestern1252 =
+    ",FIDONEWS,Espa\xF1ol y m\xE1s\r\n,NET_DEV,Caf\xE9, th\xE9 et cr\xEApes\r\n"
+    ",NOT.LISTED,\xDC" "bersetzungen f\xFCr Anf\xE4nger\r\n";
+const std::string kWesternUtf8 =
+    ",FIDONEWS,Español y más\r\n,NET_DEV,Café, thé et crêpes\r\n,NOT.LISTED,Übersetzungen für Anfänger\r\n";
+
+// A list in UTF-16, 1251, KOI8-R or 1252 gives exactly the bytes of the
+// node's code page, under AUTO and under the explicit value; the log says
+// how it was read and why. An 866 list stays as it is, said nothing of.
+TEST_F(E2eEchoList, ListsInOtherEncodingsGiveTheNodesCodePage) {
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string settings;
+    std::string told;  // after "as ", in the % line; empty: no % line
+    bool western;
+  };
+  const std::vector<Case> cases = {
+      {"UTF-16LE with its mark", Utf16(kRussianUtf8, true, true), "", "UTF-16LE (it begins with a byte-order mark)",
+       false},
+      {"UTF-16BE with its mark", Utf16(kRussianUtf8, false, true), "", "UTF-16BE (it begins with a byte-order mark)",
+       false},
+      {"UTF-16LE with its mark, Western", Utf16(kWesternUtf8, true, true), "CODEPAGE 850\r\n",
+       "UTF-16LE (it begins with a byte-order mark)", true},
+      {"UTF-16LE set", Utf16(kRussianUtf8, true, false), "ECHOLISTENCODING UTF-16LE\r\n",
+       "UTF-16LE (ECHOLISTENCODING UTF-16LE)", false},
+      {"UTF-16BE set", Utf16(kRussianUtf8, false, false), "ECHOLISTENCODING utf-16be\r\n",
+       "UTF-16BE (ECHOLISTENCODING UTF-16BE)", false},
+      {"1251 by its letters", kRussian1251, "", "code page 1251 (its letters are those of 1251, not 866)", false},
+      {"KOI8-R by its letters", kRussianKoi8, "", "KOI8-R (its letters are those of KOI8-R, not 866)", false},
+      {"1252 by its letters", kWestern1252, "CODEPAGE 850\r\n", "code page 1252 (its letters are those of 1252, not 850)",
+       true},
+      {"1251 set", kRussian1251, "ECHOLISTENCODING 1251\r\n", "code page 1251 (ECHOLISTENCODING 1251)", false},
+      {"KOI8-R set", kRussianKoi8, "ECHOLISTENCODING koi8-r\r\n", "KOI8-R (ECHOLISTENCODING KOI8-R)", false},
+      {"1252 set", kWestern1252, "CODEPAGE 850\r\nECHOLISTENCODING 1252\r\n", "code page 1252 (ECHOLISTENCODING 1252)",
+       true},
+      {"866 kept as it is", kRussian866, "", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FastEchoImage image;
+    Bytes original;
+    Bytes expected;
+    if (c.western) {
+      image.areas = {{"FIDONEWS", ""}, {"NET_DEV", ""}, {"NOT.LISTED", ""}};
+      original = expected = image.Build();
+      PutDescription(expected, image, 0, "Espa\xA4ol y m\xA0s");
+      PutDescription(expected, image, 1, "Caf\x82");
+      PutDescription(expected, image, 2, "\x9A" "bersetzungen f\x81r Anf\x84nger");
+    } else {
+      image.areas = {{"FIDONEWS", ""}, {kBooksTag866, ""}};
+      original = expected = image.Build();
+      PutDescription(expected, image, 0, kNews866);
+      PutDescription(expected, image, 1, kBooks866);
+    }
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original);
+    fs::remove(inst_.WorkPath("blsm.log"));
+    WriteFileText(inst_.WorkPath("echos.lst"), c.list);
+    inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\n" + c.settings));
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected) << r.out;
+    const std::vector<std::string> log = inst_.LogLines("blsm.log");
+    if (c.told.empty()) {
+      EXPECT_EQ(r.out.find("Reading the echo list"), std::string::npos) << r.out;
+    } else {
+      const std::string told = "  Reading the echo list \"echos.lst\" as " + c.told;
+      EXPECT_NE(r.out.find(told + "\r\n   Added description for area FIDONEWS\r\n"), std::string::npos) << r.out;
+      EXPECT_EQ(std::count(log.begin(), log.end(), "% <stamp> BLSM " + told), 1);
+    }
+    EXPECT_EQ(r.out.find("Warning"), std::string::npos) << r.out;
+  }
+}
+
+// A UTF-16 list saved without a byte-order mark cannot be told by AUTO:
+// the sysop is told what to set.
+TEST_F(E2eEchoList, AUtf16ListWithoutAMarkIsToldAbout) {
+  WriteFileText(inst_.WorkPath("echos.lst"), Utf16(kRussianUtf8, true, false));
+  inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\n"));
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  const std::string warning =
+      "Warning: The echo list \"echos.lst\" looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING "
+      "UTF-16LE or UTF-16BE)";
+  EXPECT_NE(r.out.find(warning + "\r\n"), std::string::npos) << r.out;
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "? <stamp> BLSM " + warning), 1);
+}
+
+// A hub's %LIST reply, saved as it came, with ECHOLISTFORMAT AREAFIX: the
+// shapes of the issue and of two area managers of our own making.
+TEST_F(E2eEchoList, AHubsListReplyWithEchoListFormatAreafix) {
+  layout_.areas = {{"RU.EXAMPLE", ""}, {"RU.LONGNAME", ""}, {"EXAMPLE.ECHO", ""}, {"EXAMPLE_TWO", ""},
+                   {"EXA_BBS", ""},    {"RU.SYSOP", ""},    {"GAMMA", ""},        {"FIDO.NEWS", ""},
+                   {"AVAILABLE", ""}};
+  original_ = layout_.Build();
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+  WriteFileText(inst_.WorkPath("reply.txt"),
+                "Available areas for 2:5020/9999:\r\n"
+                "\r\n"
+                "*S   RU.EXAMPLE ............................... \"example chat\"\r\n"
+                "     RU.LONGNAME .......................... \"A description long enough that\r\n"
+                "the reply wraps it onto a second line\"\r\n"
+                "+EXAMPLE.ECHO                   (2:5020/9999) \"An example conference\"\r\n"
+                "  EXAMPLE_TWO                              Second example, unquoted\r\n"
+                "Con  Message area              Description\r\n"
+                "---- ------------------------- ---------------------------------------------\r\n"
+                "     EXA_BBS                   BBS discussion\r\n"
+                "'*' = area is active\r\n"
+                "\r\n"
+                "Group R - Russian echoes\r\n"
+                " * RU.SYSOP ................................ \"Sysops' chat\"\r\n"
+                "&GAMMA               (2:5020/1@fidonet)   \"Gamma, linked from elsewhere\"\r\n"
+                " R\tFIDO.NEWS\t........\tNews, read-only\r\n"
+                "Total: 8 areas\r\n"
+                "--- hpt/lnx 1.9.0\r\n");
+  inst_.WriteSettings(Settings("ECHOLIST reply.txt\r\nECHOLISTFORMAT AREAFIX\r\n"));
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("   No description for areaAVAILABLE\r\n"), std::string::npos) << r.out;
+  Bytes expected = original_;
+  const char* const written[] = {"Example chat",
+                                 "A description long enough that the reply wraps it onto a second line",
+                                 "An example conference",
+                                 "Second example, unquoted",
+                                 "BBS discussion",
+                                 "Sysops' chat",
+                                 "Gamma, linked from elsewhere",
+                                 "News, read-only"};
+  for (std::size_t i = 0; i < std::size(written); ++i)
+    PutDescription(expected, layout_, i, std::string(written[i]).substr(0, 52));
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+  EXPECT_NE(r.out.find("  Description was added to 8 areas\r\n"), std::string::npos) << r.out;
+}
+
+// A reply read as NA gives nothing rather than dots and quotes, and says
+// which format reads it; read as FASTECHO, it is sent to AREAFIX too.
+TEST_F(E2eEchoList, AReplyReadAsAnotherFormatIsSentToAreafix) {
+  layout_.areas = {{"RU.EXAMPLE", ""}, {"RU.OTHER", ""}};
+  original_ = layout_.Build();
+  const std::string reply =
+      "Available areas for 2:5020/9999:\r\n"
+      "*    RU.EXAMPLE ....................... \"Example chat\"\r\n"
+      "     RU.OTHER ......................... \"Other chat\"\r\n"
+      "'*' = area is active\r\n";
+  struct Case {
+    const char* format;
+    std::string warning;
+  };
+  const std::vector<Case> cases = {
+      {"NA", "is a hub's %LIST reply, not of the NA format; its areas get no description (try ECHOLISTFORMAT AREAFIX)"},
+      {"FASTECHO",
+       "holds no entry of the FASTECHO format; its areas get no description (try ECHOLISTFORMAT AREAFIX)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    fs::remove(inst_.WorkPath("blsm.log"));
+    WriteFileText(inst_.WorkPath("reply.txt"), reply);
+    inst_.WriteSettings(Settings("ECHOLIST reply.txt\r\nECHOLISTFORMAT " + std::string(c.format) + "\r\n"));
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const std::string warning = "Warning: The echo list \"reply.txt\" " + c.warning;
+    EXPECT_NE(r.out.find(warning + "\r\n   No description for areaRU.EXAMPLE\r\n   No description for areaRU.OTHER\r\n"),
+              std::string::npos)
+        << r.out;
+    const std::vector<std::string> log = inst_.LogLines("blsm.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "? <stamp> BLSM " + warning), 1);
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+  }
+}
+
+// A Husky tosser's area lines as Husky reads them: lines read whole, -d
+// wherever it stands after the tag, quoted tags, and a quote left open
+// deciding nothing.
+TEST_F(E2eEchoList, HuskyAreaLinesAsHuskyReadsThem) {
+  layout_.areas = {{"RU.HUB", ""}, {"RU.CROSSING", ""}, {"RU.PASSTHRU", ""}, {"RU.QUOTED", ""}, {"RU.OPEN", ""}};
+  original_ = layout_.Build();
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+  std::string links;
+  for (int node = 1; links.size() < 560; ++node) links += " 2:5020/" + std::to_string(1000 + node);
+  const std::string hubLine = "EchoArea RU.HUB /fido/echo/ru.hub -b Squish -a 2:5020/9999" + links + " -d \"Hub echo\"";
+  ASSERT_GE(hubLine.size(), 600u);
+  WriteFileText(inst_.WorkPath("areas.cfg"),
+                "EchoAreaDefaults passthrough\r\n" + hubLine + "\r\n" +
+                    "EchoArea RU.CROSSING /fido/echo/crossing" + std::string(200, ' ') +
+                    "-d \"A description across column 255\"\r\n"
+                    "EchoArea RU.PASSTHRU -d \"Passed through\" -a 2:5020/1\r\n"
+                    "EchoArea \"RU.QUOTED\" /fido/echo/quoted -d Quoted\r\n"
+                    "EchoArea RU.OPEN /fido/echo/open -d \"Never closed\r\n");
+  inst_.WriteSettings(Settings("ECHOLIST areas.cfg\r\nECHOLISTFORMAT FIDOCONFIG\r\n"));
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("   No description for areaRU.OPEN\r\n"), std::string::npos) << r.out;
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "Hub echo");
+  PutDescription(expected, layout_, 1, "A description across column 255");
+  PutDescription(expected, layout_, 2, "Passed through");
+  PutDescription(expected, layout_, 3, "Quoted");
   EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
 }
 

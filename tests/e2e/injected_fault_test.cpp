@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -365,6 +366,18 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   if (!StartsWith(logText, oldLog_)) broken.push_back("the log lost what it held before the run");
   const std::string runLog = StartsWith(logText, oldLog_) ? logText.substr(oldLog_.size()) : "";
 
+  // An area the list describes is never said to have no description,
+  // unless the list could not be opened at all: a read of the open list
+  // that fails stops the run instead.
+  if (r.out.find(std::string("Warning: Can't read the echo list \"") + kEchoListFile + "\"") == std::string::npos) {
+    const RunLog log = ParseRunLog(runLog);
+    for (const AreaEntry& area : kAreas) {
+      const auto found = log.marksByTag.find(area.tag);
+      if (kWritten.count(area.tag) && found != log.marksByTag.end() && found->second.find('-') != std::string::npos)
+        broken.push_back("the log says area " + area.tag + " has no description, which the list gives");
+    }
+  }
+
   if (killed) {
     if (r.exitCode != -1) broken.push_back("the injected SIGKILL did not end the run");
     const RunLog log = ParseRunLog(runLog);
@@ -464,6 +477,9 @@ struct FaultCase {
   // Which failed calls must stop the run (exit code 255): a failure that
   // may lose what was written can never end as a complete run.
   enum class MustStop { Free, Every, Last } mustStop = MustStop::Free;
+  // The error every run with the fault must stop with, its reason aside
+  // (null: any the promise allows, or none).
+  const char* stopsWith = nullptr;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -478,12 +494,15 @@ const FaultCase kFaultCases[] = {
     {"FcntlEioFastEchoFileOnTmpfs", "fcntl", "error=EIO", Aim::WholeRun, true},
     {"FcntlEbadfFastEchoFileOnTmpfs", "fcntl", "error=EBADF", Aim::WholeRun, true},
     {"ReadEioFastEchoFile", kReads, "error=EIO", Aim::FastEchoFile},
-    {"ReadEioEchoList", kReads, "error=EIO", Aim::EchoList},
+    // Once the list is open, any failed read of it stops the run.
+    {"ReadEioEchoList", kReads, "error=EIO", Aim::EchoList, false, true, false,
+     FaultCase::MustStop::Every, "Can't read the echo list \"echos.lst\""},
     {"ReadEioReserveCopy", kReads, "error=EIO", Aim::ReserveCopy},
     {"ReadEioLog", kReads, "error=EIO", Aim::Log},
     {"ReadEioSettings", kReads, "error=EIO", Aim::Settings},
     {"SeekEioFastEchoFile", "lseek", "error=EIO", Aim::FastEchoFile},
-    {"SeekEioEchoList", "lseek", "error=EIO", Aim::EchoList},
+    {"SeekEioEchoList", "lseek", "error=EIO", Aim::EchoList, false, true, false,
+     FaultCase::MustStop::Every, "Can't read the echo list \"echos.lst\""},
     {"SeekEioReserveCopy", "lseek", "error=EIO", Aim::ReserveCopy},
     {"SeekEioLog", "lseek", "error=EIO", Aim::Log},
     {"WriteEnospcLog", kWrites, "error=ENOSPC", Aim::Log},
@@ -621,9 +640,11 @@ TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
           << "the fault never reached the program:\n"
           << trace;
       std::vector<std::string> broken = bench_.BrokenPromises(r, kills);
-      const bool mustStop = c.mustStop == FaultCase::MustStop::Every ||
+      const bool mustStop = c.stopsWith || c.mustStop == FaultCase::MustStop::Every ||
                             (c.mustStop == FaultCase::MustStop::Last && n == count);
       if (mustStop && r.exitCode != 255) broken.push_back("the failure did not stop the run");
+      if (c.stopsWith && r.out.find(std::string("\r\nError: ") + c.stopsWith + " (") == std::string::npos)
+        broken.push_back(std::string("the run did not stop with ") + c.stopsWith);
       Report(run, r, broken);
       if (kills || bench_.PreviousCopyLeft()) {
         bench_.ExpectNextRunCompletes();

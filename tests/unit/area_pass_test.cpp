@@ -500,3 +500,30 @@ TEST(DescribeAreasTest, EachWrittenDescriptionCostsOneReadAndTwoWrites) {
 }
 
 }  // namespace
+
+namespace {
+
+// A UTF-8 console sees the texts in the node's own code page: 0xB5 is an
+// A with an acute in 850 and a box-drawing piece in 437.
+TEST(ShownTest, AUtf8ConsoleSeesTheTextsOfTheNodesCodePage) {
+  struct Case {
+    int codePage;
+    bool utf8Console;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {850, true, "\xC3\x81rea"},
+      {437, true, "\xE2\x95\xA1rea"},
+      {866, true, "\xE2\x95\xA1rea"},
+      {850, false, "\xB5rea"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.codePage) + (c.utf8Console ? ", UTF-8 console" : ""));
+    RunState run;
+    run.codePage = CodePage::Find(c.codePage);
+    run.utf8Console = c.utf8Console;
+    EXPECT_EQ(Shown(run, "\xB5rea"), c.shown);
+  }
+}
+
+}  // namespace

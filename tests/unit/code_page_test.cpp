@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/text_bytes.h"
 #include "util/strings.h"
 
 #ifndef _WIN32
@@ -27,27 +28,6 @@ std::string Convert(const std::string& utf8, int codePage, std::size_t maxChars 
   return std::string(out, n);
 }
 
-// A code point as UTF-8.
-std::string Utf8(char32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  return out;
-}
-
 }  // namespace
 
 TEST(CodePageTest, OnlyTheThreeCodePagesExist) {
@@ -57,6 +37,19 @@ TEST(CodePageTest, OnlyTheThreeCodePagesExist) {
   }
   EXPECT_EQ(CodePage::Find(1252), nullptr);
   EXPECT_EQ(&CodePage::Cp866(), CodePage::Find(866));
+}
+
+// A list may be written in the node's code pages and in three more.
+TEST(CodePageTest, TheCodePagesOfALists) {
+  const std::vector<std::pair<int, std::string>> pages = {{866, "866"},   {437, "437"},   {850, "850"},
+                                                          {1251, "1251"}, {1252, "1252"}, {20866, "KOI8-R"}};
+  for (const auto& [number, name] : pages) {
+    ASSERT_NE(CodePage::ForList(number), nullptr) << number;
+    EXPECT_EQ(CodePage::ForList(number)->Number(), number);
+    EXPECT_EQ(CodePage::ForList(number)->Name(), name);
+  }
+  EXPECT_EQ(CodePage::ForList(866), CodePage::Find(866));
+  for (int number : {0, 1250, 1253, 20878, 65001}) EXPECT_EQ(CodePage::ForList(number), nullptr) << number;
 }
 
 // One table serves both directions: every byte's character leads back to
@@ -71,12 +64,83 @@ TEST(CodePageTest, EveryCharacterLeadsBackToItsByte) {
         EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), b);
       }
     }
-    for (char32_t lacking : {0x20ACu, 0x4E2Du, 0x1F600u, 0x0100u, 0xFFFDu})
+    // U+0080, the first code point past ASCII, is a control none of them holds.
+    for (char32_t lacking : {0x80u, 0x9Fu, 0x20ACu, 0x4E2Du, 0x1F600u, 0x0100u, 0xFFFDu})
       EXPECT_EQ(page.FromUnicode(lacking), '?') << std::hex << static_cast<unsigned>(lacking);
   }
 }
 
+// The same for the code pages of a list, whose few bytes that stand for no
+// character (1251's 0x98, five of 1252's) lead nowhere.
+TEST(CodePageTest, EveryCharacterOfAListsCodePageLeadsBackToItsByte) {
+  for (int number : {1251, 1252, CodePage::kKoi8R}) {
+    SCOPED_TRACE(number);
+    const CodePage& page = *CodePage::ForList(number);
+    int none = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+      const char32_t code = page.ToUnicode(static_cast<unsigned char>(b));
+      if (code == CodePage::kNoCharacter) {
+        ++none;
+        continue;
+      }
+      EXPECT_EQ(page.FromUnicode(code), b) << b;
+    }
+    EXPECT_EQ(none, number == 1251 ? 1 : number == 1252 ? 5 : 0);
+    EXPECT_EQ(page.FromUnicode(CodePage::kNoCharacter), '?');
+  }
+}
+
 #ifndef _WIN32
+// Every code page of a list by its iconv name.
+const std::vector<std::pair<int, std::string>> kIconvNames = {
+    {866, "CP866"}, {437, "CP437"}, {850, "CP850"}, {1251, "CP1251"}, {1252, "CP1252"}, {20866, "KOI8-R"}};
+
+// One byte of `from` in `to` by iconv; empty when iconv has none for it.
+std::string IconvByte(const std::string& from, const std::string& to, unsigned char byte) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " to " << to;
+  char in[1] = {static_cast<char>(byte)};
+  char out[8];
+  char* inPtr = in;
+  char* outPtr = out;
+  std::size_t inLeft = 1, outLeft = sizeof out;
+  const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  return converted ? std::string(out, sizeof out - outLeft) : std::string();
+}
+
+// The list's code pages: each byte is glibc's character, and a byte glibc
+// gives none stands for no character.
+TEST(CodePageTest, ListTablesAgreeWithIconv) {
+  for (const auto& [number, name] : kIconvNames) {
+    SCOPED_TRACE(name);
+    const CodePage& page = *CodePage::ForList(number);
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+      const std::string utf8 = IconvByte(name, "UTF-8", static_cast<unsigned char>(b));
+      if (utf8.empty()) {
+        EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), CodePage::kNoCharacter) << b;
+      } else {
+        EXPECT_EQ(page.ToUtf8(std::string(1, static_cast<char>(b))), utf8) << b;
+      }
+    }
+  }
+}
+
+// A list in one code page reads in the node's as iconv converts it: every
+// byte its character's byte there, '?' where the node's lacks it.
+TEST(CodePageTest, ListTextTranslatesIntoTheNodesCodePageAsIconvConvertsIt) {
+  for (const auto& [number, name] : kIconvNames) {
+    for (int node : kNumbers) {
+      SCOPED_TRACE(name + " to " + std::to_string(node));
+      const std::array<unsigned char, 256> table = CodePage::ForList(number)->TranslationTo(*CodePage::Find(node));
+      for (unsigned b = 0; b < 0x100; ++b) {
+        const std::string byte = IconvByte(name, "CP" + std::to_string(node), static_cast<unsigned char>(b));
+        EXPECT_EQ(table[b], byte.empty() ? '?' : static_cast<unsigned char>(byte[0])) << b;
+      }
+    }
+  }
+}
+
 // The tables are glibc's CP866, CP437 and CP850, byte for byte, both ways.
 TEST(CodePageTest, TablesAgreeWithIconv) {
   for (int number : kNumbers) {
@@ -227,6 +291,9 @@ TEST(CodePageTest, Utf8CheckOfAWholeText) {
       {"overlong", {"\xC0\xAF"}, false, false},
       {"surrogate", {"\xED\xA0\x80"}, false, true},
       {"four bytes", {Utf8(0x1F600)}, true, true},
+      // Eight ASCII bytes and more, where a continuation byte was due.
+      {"a sequence broken by eight ASCII bytes", {"\xD0" "abcdefgh" "\xB6"}, false, true},
+      {"a sequence broken by sixteen ASCII bytes", {"x\xE2\x82" "abcdefghijklmnop" "\xAC"}, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -11,6 +11,7 @@
 #include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
+#include "support/text_bytes.h"
 #include "util/short_string.h"
 #include "util/strings.h"
 
@@ -34,19 +35,20 @@ class EchoListTest : public testing::Test {
   }
 
   // Writes the echo list and binds `list_` to it.
-  void WriteList(const std::string& content, EchoListFormat format = EchoListFormat::FastEcho) {
+  void WriteList(const std::string& content, EchoListFormat format = EchoListFormat::FastEcho,
+                 EchoListEncoding encoding = EchoListEncoding::Auto) {
     const std::string path = scratch_.File("echo.lst");
     WriteFileText(path, content);
-    list_.Bind(ShortString(path), format);
+    list_.Bind(ShortString(path), format, encoding);
   }
 
   // The 52 bytes a lookup writes; the buffer starts out full of noise so
-  // that every byte must be written. `readable` gets the lookup's answer.
-  std::string Lookup(const std::string& tag, bool* readable = nullptr) {
+  // that every byte must be written. `result` gets the lookup's answer.
+  std::string Lookup(const std::string& tag, EchoListFile::Lookup* result = nullptr) {
     Description description;
     std::memset(description, 0xA5, sizeof description);
-    const bool read = list_.LookupDescription(ShortString(tag), description);
-    if (readable) *readable = read;
+    const EchoListFile::Lookup read = list_.LookupDescription(ShortString(tag), description);
+    if (result) *result = read;
     return std::string(reinterpret_cast<const char*>(description), sizeof description);
   }
 
@@ -244,44 +246,53 @@ TEST_F(EchoListTest, EmptyTagMatchesOnlyALineWithoutTagAndGetsNoDescription) {
   EXPECT_EQ(Lookup("DESC"), kNothing);
 }
 
-// A list that cannot be read gives nothing and says so, so that the pass
-// can tell the sysop; an empty path names no list and is no failure.
+// A list that cannot be opened or read gives nothing and says which, so
+// that the pass can tell the sysop or stop; an empty path names no list
+// and is no failure.
 TEST_F(EchoListTest, UnreadableListGivesNothingAndSaysSo) {
-  bool readable = true;
+  using enum EchoListFile::Lookup;
+  EchoListFile::Lookup result = Read;
   {
     SCOPED_TRACE("missing file");
-    list_.Bind(ShortString(scratch_.File("missing.lst")));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    const std::string missing = scratch_.File("missing.lst");
+    list_.Bind(ShortString(missing));
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, CannotOpen);
+    platform::FileHandle handle = platform::kInvalidHandle;
+    EXPECT_EQ(list_.LastError(), platform::OpenFile(missing.c_str(), platform::Access::Read,
+                                                    platform::Sharing::ReadWrite, platform::Creation::OpenExisting,
+                                                    platform::Target::DiskFile, &handle))
+        << "the operating system's code, for the message";
   }
   {
     SCOPED_TRACE("a directory");
     list_.Bind(ShortString(scratch_.Path().string()));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, CannotOpen);
   }
   {
     SCOPED_TRACE("empty path");
     list_.Bind(ShortString(""));
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, Read);
     EXPECT_EQ(Lookup(""), kNothing);
   }
   {
     SCOPED_TRACE("empty file");
     WriteList("");
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, Read);
   }
   {
     SCOPED_TRACE("read failure");
     WriteList(",ALPHA,Alpha\r\n");
     faults::Arm(faults::Op::Read, 1);
-    EXPECT_EQ(Lookup("ALPHA", &readable), kNothing);
-    EXPECT_FALSE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
+    EXPECT_EQ(result, ReadFailed);
+    EXPECT_NE(list_.LastError(), 0u);
     faults::Disarm();
-    EXPECT_EQ(Lookup("ALPHA", &readable), Field("Alpha"));  // the next lookup reads again
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(Lookup("ALPHA", &result), Field("Alpha"));  // the next lookup reads again
+    EXPECT_EQ(result, Read);
   }
 }
 
@@ -392,9 +403,9 @@ TEST_F(EchoListTest, AFailingCloseOfTheListLosesNothing) {
   faults::Arm(faults::Op::Close, 1);
   list_.Close();
   faults::Disarm();
-  bool readable = false;
-  EXPECT_EQ(Lookup("A", &readable), Field("Alpha"));
-  EXPECT_TRUE(readable);
+  EchoListFile::Lookup result = EchoListFile::Lookup::ReadFailed;
+  EXPECT_EQ(Lookup("A", &result), Field("Alpha"));
+  EXPECT_EQ(result, EchoListFile::Lookup::Read);
 }
 
 TEST_F(EchoListTest, LinesAcrossTheReadBufferBoundary) {
@@ -437,15 +448,23 @@ TEST_F(EchoListTest, FidoConfigLines) {
       {"unquoted: one word", "ECHOAREA A /p -d Word and more\n", "A", "Word"},
       {"-d after other options", "echoarea A /p -b Squish -g \"Group -d x\" -d \"Real\"\n", "A", "Real"},
       {"tabs", "\tEchoArea\tA\t/p\t-d\t\"Tabbed\"\n", "A", "Tabbed"},
-      {"no closing quote", "EchoArea A /p -d \"runs to the end\n", "A", "runs to the end"},
+      // A quote left open may have been cut: such a line decides nothing.
+      {"no closing quote", "EchoArea A /p -d \"runs to the end\nEchoArea A /q -d Later\n", "A", "Later"},
+      {"no closing quote after -d", "EchoArea A /p -d Desc -g \"Group\nEchoArea A /q -d Later\n", "A", "Later"},
+      {"no closing quote in the tag", "EchoArea \"A /p -d Desc\n", "A", ""},
       {"no -d: a later line decides", "EchoArea A /p\nEchoArea A /q -d Later\n", "A", "Later"},
       {"empty -d: a later line decides", "EchoArea A /p -d \"\"\nEchoArea A /q -d Later\n", "A", "Later"},
       {"comment", "# EchoArea A /p -d Hidden\nEchoArea A /p -d Shown\n", "A", "Shown"},
       {"other keywords", "LocalArea A /p -d Local\nEchoAreaDefault -d X\n", "A", ""},
-      {"the path is no option", "EchoArea A -d -d Desc\n", "A", "Desc"},
+      // Under EchoAreaDefaults an area may have no path: -d follows the tag.
+      {"-d right after the tag", "EchoArea A -d Desc /p\n", "A", "Desc"},
+      {"-d after options without a path", "EchoArea A -b Squish -D \"Passing through\"\n", "A", "Passing through"},
+      {"the word after -d is its argument", "EchoArea A -d -d Desc\n", "A", "-d"},
       {"another tag", "EchoArea AB /p -d Other\n", "A", ""},
       {"cut to 52", "EchoArea A /p -d \"" + std::string(60, 'x') + "\"\n", "A", std::string(52, 'x')},
-      {"a quoted tag ends at its quote", "EchoArea \"A\"x p -d desc\r\n", "\"A\"", "desc"},
+      {"a quoted tag ends at its quote", "EchoArea \"A\"x p -d desc\r\n", "A", "desc"},
+      {"a quoted tag matches without its quotes", "EchoArea \"RU.TAG\" /p -d Desc\r\n", "ru.tag", "Desc"},
+      {"the quotes are no part of the tag", "EchoArea \"RU.TAG\" /p -d Desc\r\n", "\"RU.TAG\"", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -455,49 +474,386 @@ TEST_F(EchoListTest, FidoConfigLines) {
   }
 }
 
-// What the sysop learns of a list, once: that it is read as UTF-8 and why,
-// and that it holds no entry of its format, with the format that fits.
-TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
+// A UTF-8 list is read in characters of the code page: a tag whose bytes
+// differ from the key only after its ASCII start, a line longer than 255
+// bytes but not than 255 characters, and the blanks a UTF-8 no-break space
+// becomes all count as they do once converted.
+TEST_F(EchoListTest, Utf8ListsAreReadInCodePageCharacters) {
+  const std::string nbsp = "\xC2\xA0";  // 0xFF in code page 866: a blank
+  const auto times = [](const std::string& text, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += text;
+    return out;
+  };
+  {
+    // RU.FIDO.CHAT.PLUS, then the Cyrillic letters Che, A, Te: a tag of 1 to
+    // 17 ASCII bytes before its first letter.
+    const std::string ascii = "RU.FIDO.CHAT.PLUS";
+    for (std::size_t k = 1; k <= ascii.size(); ++k) {
+      SCOPED_TRACE(std::to_string(k) + " ASCII bytes before the first letter");
+      WriteList(",x,y\r\n," + ascii.substr(0, k) + "\xD0\xA7\xD0\x90\xD0\xA2,Found\r\n");
+      EXPECT_EQ(Lookup(ascii.substr(0, k) + "\x97\x80\x92"), Field("Found"));
+    }
+  }
+  {
+    SCOPED_TRACE("the entry begins past byte 255, within 255 characters");
+    WriteList(times(nbsp, 130) + ",TAG,Found\r\n");
+    EXPECT_EQ(Lookup("TAG"), Field("Found"));
+  }
+  {
+    SCOPED_TRACE("the description's last letter is the line's 255th character");
+    const std::string description = times("\xD0\xB6", 52);  // zhe
+    WriteList(times(nbsp, 198) + ",TAG," + description + "x\r\n");
+    EXPECT_EQ(Lookup("TAG"), std::string(52, '\xA6'));
+  }
+  {
+    SCOPED_TRACE("a no-break space after a tag");
+    WriteList(",MU" + nbsp + "\r\n,MU,Later\r\n");
+    EXPECT_EQ(Lookup("MU"), kNothing) << "the first line lists MU without a description";
+  }
+  {
+    // The line is cut after its 255th character, which ends the tag: the
+    // tag stands alone and decides.
+    SCOPED_TRACE("a tag that ends at the line's 255th character");
+    WriteList(std::string(252, ',') + "TAG\xD0\xB6\xD0\xB6\r\n,TAG,Later\r\n");
+    EXPECT_EQ(Lookup("TAG"), kNothing);
+  }
+}
+
+// A read that fails says nothing about what the list holds.
+TEST_F(EchoListTest, AFailedReadIsNoListWithoutEntries) {
+  WriteList("A  Alpha\r\n");  // an NA list: as FASTECHO it would hold no entry
+  faults::Arm(faults::Op::Read, 2);  // the scan after the encoding was decided
+  EchoListFile::Lookup result = EchoListFile::Lookup::Read;
+  EXPECT_EQ(Lookup("Z", &result), kNothing);
+  faults::Disarm();
+  EXPECT_EQ(result, EchoListFile::Lookup::ReadFailed);
+  EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
+}
+
+// A list bound after another reads by its own format's rules: a FASTECHO
+// line in UTF-8 is cut at its 255th character even after a list whose
+// lines were read whole.
+TEST_F(EchoListTest, EachBindingReadsByItsOwnFormat) {
+  WriteList("EchoArea A /p -d Whole\r\n", EchoListFormat::FidoConfig, EchoListEncoding::Utf8);
+  EXPECT_EQ(Lookup("A"), Field("Whole"));
+  WriteList(",A" + std::string(253, ' ') + "B,Past the cut\r\n,A,Later\r\n", EchoListFormat::FastEcho,
+            EchoListEncoding::Utf8);
+  EXPECT_EQ(Lookup("A"), kNothing) << "the first line, cut, lists A without a description";
+}
+
+// A Husky area file may write its option in capitals.
+TEST_F(EchoListTest, FidoConfigTakesTheOptionInCapitals) {
+  WriteList("EchoArea A /p -D \"Upper case\"\n", EchoListFormat::FidoConfig);
+  EXPECT_EQ(Lookup("A"), Field("Upper case"));
+}
+
+// A list in another encoding is read in the node's code page: UTF-16 of
+// either byte order, 1251, KOI8-R and 1252, and a code page of the node's
+// kind other than its own. Tags fold and descriptions are cut once
+// converted; a no-break space is a blank then, 1251's 0xFF (ya) is not.
+TEST_F(EchoListTest, ListsInOtherEncodingsGiveTheNodesCodePage) {
+  using enum EchoListEncoding;
+  const std::string hello866 = "\x8F\xE0\xA8\xA2\xA5\xE2 \xAC\xA8\xE0";  // "Privet mir"
+  struct Case {
+    const char* name;
+    std::string content;
+    EchoListEncoding encoding;
+    int codePage;
+    std::string tag;
+    std::string description;
+    EchoListFormat format = EchoListFormat::FastEcho;
+  };
+  const std::vector<Case> cases = {
+      {"UTF-16LE with its mark", Utf16Bytes(u"\xFEFF;x\r\n,ru.привет,Привет мир\r\n", true), Auto, 866,
+       "RU.\x8F\x90\x88\x82\x85\x92", hello866},
+      {"UTF-16BE with its mark", Utf16Bytes(u"\xFEFF,A,Привет мир\r\n", false), Auto, 866, "A", hello866},
+      {"UTF-16LE set", Utf16Bytes(u",A,Привет мир", true), Utf16Le, 866, "A", hello866},
+      {"UTF-16 text as NA", Utf16Bytes(u"\xFEFFRU.A   Привет мир\r\n", true), Auto, 866, "ru.a", hello866,
+       EchoListFormat::Na},
+      {"1251 set", ",ru.\xEF\xF0\xE8\xE2\xE5\xF2,\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0\r\n", Cp1251, 866,
+       "RU.\x8F\x90\x88\x82\x85\x92", hello866},
+      {"KOI8-R set", ",A,\xF0\xD2\xC9\xD7\xC5\xD4 \xCD\xC9\xD2\r\n", Koi8R, 866, "A", hello866},
+      {"1252 set on an 850 node", ",A,Espa\xF1ol\r\n", Cp1252, 850, "A", "Espa\xA4ol"},
+      {"866 set on a 437 node", ",A,\x8F\xE0\xA8\r\n", Cp866, 437, "A", "???"},
+      {"the node's lacking letters", ",A,\x80 \x98 \xB9\r\n", Cp1251, 866, "A", "? ? \xFC"},  // euro, none, numero
+      {"1251's no-break space is a blank", ",MU\xA0\r\n,MU,Later\r\n", Cp1251, 866, "MU", ""},
+      {"1251's ya is a letter", ",MU\xFF,x\r\n,MU,Later\r\n", Cp1251, 866, "MU", "Later"},
+      {"a tag that ends in ya", ",MU\xFF,x\r\n", Cp1251, 866, "MU\x9F", "x"},
+      {"KOI8-R's no-break space", "MU\x9A" "\r\nMU Later\r\n", Koi8R, 866, "MU", "Later", EchoListFormat::Na},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileText(scratch_.File("echo.lst"), c.content);
+    list_.Bind(ShortString(scratch_.File("echo.lst")), c.format, c.encoding, *CodePage::Find(c.codePage));
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
+// A hub's answer to %LIST, saved as it came, in the shapes area managers
+// write: each reply with the descriptions it gives.
+struct ReplyShape {
+  const char* name;
+  std::string text;
+  std::vector<std::pair<std::string, std::string>> lookups;  // tag, description ("": nothing)
+};
+
+const std::vector<ReplyShape>& ReplyShapes() {
+  static const std::vector<ReplyShape> shapes = {
+      {"the example of the issue: flags, leaders, an address, a wrapped quote, a table",
+       "Available areas for 2:5020/9999\r\n"
+       "\r\n"
+       "*S   RU.EXAMPLE ............................... \"Example chat\"\r\n"
+       "     RU.LONGNAME .......................... \"A description long enough that\r\n"
+       "the reply wraps it onto a second line\"\r\n"
+       "+EXAMPLE.ECHO                   (2:5020/9999) \"An example conference\"\r\n"
+       "  EXAMPLE_TWO                              Second example, unquoted\r\n"
+       "Con  Message area              Description\r\n"
+       "---- ------------------------- ---------------------------------------------\r\n"
+       "     EXA_BBS                   BBS discussion\r\n"
+       "'*' = area is active\r\n",
+       {{"RU.EXAMPLE", "Example chat"},
+        {"ru.longname", "A description long enough that the reply wraps it onto a second line"},
+        {"EXAMPLE.ECHO", "An example conference"},
+        {"EXAMPLE_TWO", "Second example, unquoted"},
+        {"EXA_BBS", "BBS discussion"},
+        {"THE", ""},
+        {"AVAILABLE", "areas for 2:5020/9999"}}},
+      {"a tosser's: group headings, an active mark, dot leaders, quotes",
+       "Available areas for 2:5020/9999.1:\r\n"
+       "\r\n"
+       "Group R - Russian echoes\r\n"
+       " * RU.FIDONET.TODAY ........................ \"Fidonet today\"\r\n"
+       "   RU.SYSOP ................................ \"Sysops' chat, \\\"quoted\\\"\"\r\n"
+       "   RU.EMPTY ................................ \"\"\r\n"
+       " * RU.GOLDED ............................... \"GoldED+ users\"\r\n"
+       "\r\n"
+       "'*' = area is active for you\r\n"
+       "--- hpt/lnx 1.9.0\r\n",
+       {{"RU.FIDONET.TODAY", "Fidonet today"},
+        {"RU.SYSOP", "Sysops' chat, \\"},
+        {"RU.EMPTY", ""},
+        {"RU.GOLDED", "GoldED+ users"},
+        {"GROUP", "R - Russian echoes"},
+        {"HPT/LNX", ""}}},
+      {"an old area manager's: marks against the tags, addresses, totals",
+       "Areas available to 2:5020/9999.1\r\n"
+       "\r\n"
+       "+ALPHA.ECHO          (2:5020/9999) \"Alpha conference\"\r\n"
+       " BETA.ECHO           (2:5020/9999) \"Beta conference\"\r\n"
+       "&GAMMA               (2:5020/1@fidonet)   \"Gamma, linked from elsewhere\"\r\n"
+       "-DELTA               (moderated) Delta news\r\n"
+       "+*EPSILON            (2:5020/9999) \"Two marks against the tag\"\r\n"
+       "\r\n"
+       "Total: 4 areas\r\n",
+       {{"ALPHA.ECHO", "Alpha conference"},
+        {"beta.echo", "Beta conference"},
+        {"GAMMA", "Gamma, linked from elsewhere"},
+        {"DELTA", "(moderated) Delta news"},
+        {"EPSILON", "Two marks against the tag"},
+        {"TOTAL", ""},
+        {"TOTAL:", ""}}},
+      {"a table with a column of flags and rules",
+       "Con  Message area              Description\r\n"
+       "---- ------------------------- ------------------------------\r\n"
+       " *   FIDO.CHAT                 General chat\r\n"
+       "     FIDO.HELP                 Help for new nodes\r\n"
+       " R   FIDO.NEWS                 News, read-only\r\n"
+       " * W FIDO.POST                 Posting only\r\n"
+       "---- ------------------------- ------------------------------\r\n",
+       {{"FIDO.CHAT", "General chat"},
+        {"FIDO.HELP", "Help for new nodes"},
+        {"FIDO.NEWS", "News, read-only"},
+        {"FIDO.POST", "Posting only"},
+        {"R", ""},
+        {"*", ""}}},
+      {"several flags, tabs, leaders against the tags, a wrap over three lines",
+       " S R\tSU.GENERAL...... \"The general area of the SU zone,   \r\n"
+       "                         long enough to wrap\r\n"
+       "                         over three lines\" more\r\n"
+       " S\tSU.HUMOR\t........\tHumour without quotes\r\n"
+       " M\tSU.LOST\t........\t\"never closed\r\n"
+       "\r\n"
+       " M\tSU.AFTER\t........\t\"After the gap\"\r\n",
+       {{"SU.GENERAL", "The general area of the SU zone, long enough to wrap over three lines"},
+        {"SU.HUMOR", "Humour without quotes"},
+        {"SU.LOST", ""},
+        {"SU.AFTER", "After the gap"},
+        {"LONG", ""}}},
+  };
+  return shapes;
+}
+
+TEST_F(EchoListTest, AreafixRepliesOfEveryShape) {
+  for (const ReplyShape& shape : ReplyShapes()) {
+    SCOPED_TRACE(shape.name);
+    WriteList(shape.text, EchoListFormat::Areafix);
+    for (const auto& [tag, description] : shape.lookups) {
+      SCOPED_TRACE(tag);
+      EXPECT_EQ(Lookup(tag), Field(description));
+    }
+    // The same lookups again, the other way round: nothing is left over.
+    for (auto it = shape.lookups.rbegin(); it != shape.lookups.rend(); ++it) {
+      SCOPED_TRACE(it->first + ", again");
+      EXPECT_EQ(Lookup(it->first), Field(it->second));
+    }
+    EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
+  }
+}
+
+// Read as NA, a reply gives no description at all, never one of dots or
+// quotes: most of its entries show its marks. A reply whose lines are
+// mostly plain reads as NA does.
+TEST_F(EchoListTest, AReplyReadAsNaGivesNothing) {
+  for (const ReplyShape& shape : ReplyShapes()) {
+    SCOPED_TRACE(shape.name);
+    WriteList(shape.text, EchoListFormat::Na);
+    const bool reply = std::string(shape.name).find("table") == std::string::npos;
+    for (const auto& [tag, description] : shape.lookups) {
+      SCOPED_TRACE(tag);
+      if (reply) EXPECT_EQ(Lookup(tag), kNothing);
+    }
+    EXPECT_EQ(list_.TakeNotices().isAReply, reply);
+  }
+  WriteList("FIDO.HELP   Help for \"new\" nodes\r\nFIDO.CHAT   ...  chat\r\n", EchoListFormat::Na);
+  EXPECT_EQ(Lookup("FIDO.HELP"), Field("Help for \"new\" nodes"));
+  EXPECT_FALSE(list_.TakeNotices().isAReply);
+}
+
+// Lines are read whole in the NA, FIDOCONFIG and AREAFIX formats (a hub's
+// EchoArea line lists hundreds of links): a description is found wherever
+// it stands, and never taken from a line cut short.
+TEST_F(EchoListTest, HuskyNaAndReplyLinesAreReadWhole) {
+  std::string links;
+  for (int i = 0; links.size() < 600; ++i) links += " 2:5020/" + std::to_string(1000 + i);
+  const std::string huge(TextFile::kWholeLineLimit, 'x');
   struct Case {
     const char* name;
     std::string content;
     EchoListFormat format;
-    EchoListEncoding encoding;
-    const char* utf8Because;  // null: read in the code page
-    bool noEntry;
-    std::optional<EchoListFormat> fits;
+    std::string tag;
+    std::string description;
   };
   const std::vector<Case> cases = {
-      {"code page 866 list", ",A,\xA0\xA1\r\n", EchoListFormat::FastEcho, EchoListEncoding::Auto, nullptr, false, {}},
-      {"UTF-8 list", ",A,\xD0\x96\r\n", EchoListFormat::FastEcho, EchoListEncoding::Auto, "it is UTF-8 text", false, {}},
-      {"byte-order mark", "\xEF\xBB\xBF,A,a\r\n", EchoListFormat::FastEcho, EchoListEncoding::Auto,
-       "it begins with a byte-order mark", false, {}},
-      {"byte-order mark, but CODEPAGE set", "\xEF\xBB\xBF,A,a\r\n", EchoListFormat::FastEcho,
-       EchoListEncoding::CodePage, nullptr, false, {}},
-      {"UTF-8 set", ",A,a\r\n", EchoListFormat::FastEcho, EchoListEncoding::Utf8, "ECHOLISTENCODING UTF-8", false, {}},
-      {"NA list as FASTECHO", "A  Alpha\r\n", EchoListFormat::FastEcho, EchoListEncoding::Auto, nullptr, true,
-       EchoListFormat::Na},
-      {"comma list as FIDOCONFIG", ",A,a\r\n", EchoListFormat::FidoConfig, EchoListEncoding::Auto, nullptr, true,
-       EchoListFormat::FastEcho},
-      {"comments only", "; A a\r\n", EchoListFormat::Na, EchoListEncoding::Auto, nullptr, true, {}},
+      {"-d beyond column 255", "EchoArea RU.HUB /fido/hub -b Squish" + links + " -d \"Hub echo\"\r\n",
+       EchoListFormat::FidoConfig, "RU.HUB", "Hub echo"},
+      {"-d across column 255", "EchoArea A /p" + std::string(230, ' ') + "-d \"A description read whole\"\r\n",
+       EchoListFormat::FidoConfig, "A", "A description read whole"},
+      {"an NA description past column 255", "A" + std::string(250, ' ') + "A description read whole\r\n",
+       EchoListFormat::Na, "A", "A description read whole"},
+      {"a reply's description past column 255", "*  A" + std::string(250, '.') + " \"A description read whole\"\r\n",
+       EchoListFormat::Areafix, "A", "A description read whole"},
+      {"a line longer than what is read decides nothing",
+       "EchoArea A /p -d First " + huge + "\r\nEchoArea A /p -d Second\r\n", EchoListFormat::FidoConfig, "A", "Second"},
+      {"an NA line longer than what is read", "A First " + huge + "\r\nA Second\r\n", EchoListFormat::Na, "A",
+       "Second"},
+      {"a reply's line longer than what is read", "* A \"First\" " + huge + "\r\n* A \"Second\"\r\n",
+       EchoListFormat::Areafix, "A", "Second"},
+      // The comma format keeps its 255 characters.
+      {"FASTECHO keeps 255 characters", ",A," + std::string(250, 'x') + "\r\n", EchoListFormat::FastEcho, "A",
+       std::string(52, 'x')},
+      {"FASTECHO cuts the line", ",A" + std::string(260, ' ') + ",Past the cut\r\n", EchoListFormat::FastEcho, "A",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content, c.format);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+    EXPECT_EQ(Lookup(c.tag), Field(c.description)) << "the second lookup";
+  }
+}
+
+// What the sysop learns of a list, once: how it is read and why, that it
+// looks like UTF-16 without a mark, that it is a hub's reply read as NA,
+// and that it holds no entry of its format, with the format that fits.
+TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
+  using enum EchoListFormat;
+  using enum EchoListEncoding;
+  // A few Russian words, o, e, a, i, n, t and more: "Obsuzhdenie novostej
+  // seti" in 1251 and in KOI8-R, 22 letters.
+  const std::string words1251 = "\xCE\xE1\xF1\xF3\xE6\xE4\xE5\xED\xE8\xE5 \xED\xEE\xE2\xEE\xF1\xF2\xE5\xE9 \xF1\xE5\xF2\xE8";
+  const std::string wordsKoi8 = "\xEF\xC2\xD3\xD5\xD6\xC4\xC5\xCE\xC9\xC5 \xCE\xCF\xD7\xCF\xD3\xD4\xC5\xCA \xD3\xC5\xD4\xC9";
+  const std::string reply =
+      "Available areas:\r\n*S  RU.ONE ....... \"One\"\r\n    RU.TWO ....... \"Two\"\r\n'*' = active\r\n";
+  struct Case {
+    const char* name;
+    std::string content;
+    EchoListFormat format = FastEcho;
+    EchoListEncoding encoding = Auto;
+    int codePage = 866;
+    std::string readAs = "";  // empty: read as it is
+    std::string why = "";
+    bool looksLikeUtf16 = false, isAReply = false, noEntry = false;
+    std::optional<EchoListFormat> fits = std::nullopt;
+  };
+  const std::vector<Case> cases = {
+      {.name = "code page 866 list", .content = ",A,\xA0\xA1\r\n"},
+      {.name = "UTF-8 list", .content = ",A,\xD0\x96\r\n", .readAs = "UTF-8", .why = "it is UTF-8 text"},
+      {.name = "byte-order mark", .content = "\xEF\xBB\xBF,A,a\r\n", .readAs = "UTF-8",
+       .why = "it begins with a byte-order mark"},
+      {.name = "byte-order mark, but CODEPAGE set", .content = "\xEF\xBB\xBF,A,a\r\n", .encoding = CodePage},
+      {.name = "UTF-8 set", .content = ",A,a\r\n", .encoding = Utf8, .readAs = "UTF-8", .why = "ECHOLISTENCODING UTF-8"},
+      {.name = "UTF-16LE mark", .content = std::string("\xFF\xFE,\0A\0", 6), .readAs = "UTF-16LE",
+       .why = "it begins with a byte-order mark"},
+      {.name = "UTF-16BE mark", .content = std::string("\xFE\xFF\0,\0A", 6), .readAs = "UTF-16BE",
+       .why = "it begins with a byte-order mark"},
+      {.name = "UTF-16LE set", .content = std::string(",\0A\0", 4), .encoding = Utf16Le, .readAs = "UTF-16LE",
+       .why = "ECHOLISTENCODING UTF-16LE"},
+      {.name = "UTF-16BE set", .content = std::string("\0,\0A", 4), .encoding = Utf16Be, .readAs = "UTF-16BE",
+       .why = "ECHOLISTENCODING UTF-16BE"},
+      {.name = "UTF-16 without a mark", .content = std::string(",\0A\0,\0a\0\r\0\n\0,\0B\0\r\0\n\0", 18),
+       .looksLikeUtf16 = true},
+      {.name = "a NUL or two at the end are no UTF-16", .content = std::string(",A,a\r\n,B,b\r\n\0\0", 14)},
+      {.name = "1251 set", .content = ",A,a\r\n", .encoding = Cp1251, .readAs = "code page 1251",
+       .why = "ECHOLISTENCODING 1251"},
+      {.name = "KOI8-R set", .content = ",A,a\r\n", .encoding = Koi8R, .readAs = "KOI8-R", .why = "ECHOLISTENCODING KOI8-R"},
+      {.name = "the node's own code page set", .content = ",A,a\r\n", .encoding = Cp866},
+      {.name = "866 set on a Western node", .content = ",A,a\r\n", .encoding = Cp866, .codePage = 437,
+       .readAs = "code page 866", .why = "ECHOLISTENCODING 866"},
+      {.name = "a 1251 list", .content = ",A," + words1251 + "\r\n", .readAs = "code page 1251",
+       .why = "its letters are those of 1251, not 866"},
+      {.name = "a KOI8-R list", .content = ",A," + wordsKoi8 + "\r\n", .readAs = "KOI8-R",
+       .why = "its letters are those of KOI8-R, not 866"},
+      {.name = "a 1251 list, CODEPAGE set", .content = ",A," + words1251 + "\r\n", .encoding = CodePage},
+      {.name = "a 1252 list",
+       .content = ",A,Espa\xF1ol, fran\xE7" "ais, \xE9t\xE9, na\xEFve, \xFC" "ber, c\xE1lido, gar\xE7on\r\n",
+       .codePage = 850, .readAs = "code page 1252", .why = "its letters are those of 1252, not 850"},
+      {.name = "NA list as FASTECHO", .content = "A  Alpha\r\n", .noEntry = true, .fits = Na},
+      {.name = "comma list as FIDOCONFIG", .content = ",A,a\r\n", .format = FidoConfig, .noEntry = true, .fits = FastEcho},
+      {.name = "comments only", .content = "; A a\r\n", .format = Na, .noEntry = true},
+      {.name = "an entry, then a comment last", .content = ",A,a\r\n; the end\r\n"},
+      // EchoAreaDefaults is another keyword: such a list is no Husky area file.
+      {.name = "NA list with EchoAreaDefaults as FASTECHO", .content = "EchoAreaDefaults -b Squish\r\nA  Alpha\r\n",
+       .noEntry = true, .fits = Na},
+      {.name = "a reply as FASTECHO", .content = reply, .noEntry = true, .fits = Areafix},
+      {.name = "a reply as FIDOCONFIG", .content = reply, .format = FidoConfig, .noEntry = true, .fits = Areafix},
+      {.name = "a reply as NA", .content = reply, .format = Na, .isAReply = true},
+      {.name = "a reply as AREAFIX", .content = reply, .format = Areafix},
+      {.name = "a plain NA list as AREAFIX", .content = "A  Alpha\r\n", .format = Areafix},
+      {.name = "a reply's footer as AREAFIX", .content = "Total: 0 areas\r\n---\r\n", .format = Areafix,
+       .noEntry = true, .fits = Na},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = scratch_.File("echo.lst");
     WriteFileText(path, c.content);
-    list_.Bind(ShortString(path), c.format, c.encoding);
+    list_.Bind(ShortString(path), c.format, c.encoding, *CodePage::Find(c.codePage));
     Lookup("Z");
     const EchoListNotices first = list_.TakeNotices();
-    EXPECT_EQ(first.readAsUtf8, c.utf8Because != nullptr);
-    if (c.utf8Because) {
-      EXPECT_STREQ(first.why, c.utf8Because);
+    EXPECT_EQ(first.readAs, c.readAs);
+    if (!c.readAs.empty()) {
+      EXPECT_EQ(first.why, c.why);
     }
+    EXPECT_EQ(first.looksLikeUtf16, c.looksLikeUtf16);
+    EXPECT_EQ(first.isAReply, c.isAReply);
     EXPECT_EQ(first.holdsNoEntry, c.noEntry);
     EXPECT_EQ(first.fits, c.fits);
     Lookup("Z");
     const EchoListNotices second = list_.TakeNotices();
-    EXPECT_FALSE(second.readAsUtf8 || second.holdsNoEntry) << "told once";
+    EXPECT_FALSE(!second.readAs.empty() || second.looksLikeUtf16 || second.isAReply || second.holdsNoEntry)
+        << "told once";
   }
 }
 
 }  // namespace
+

@@ -114,9 +114,22 @@ class FaultSweep : public testing::Test {
       ASSERT_FALSE(std::filesystem::exists(temporary_)) << console;
       ASSERT_FALSE(std::filesystem::exists(previous_)) << console;
     }
+    // Only a list that could not be opened excuses an area said to lack the
+    // description the list gives it: a failed read of the open list stops
+    // the run instead.
+    const bool listUnopened = (injected == Op::Open || injected == Op::OpenCheck) &&
+                              console.find("Warning: Can't read the echo list") != std::string::npos;
+    if (!listUnopened) {
+      ASSERT_EQ(console.find("Warning: Can't read the echo list"), std::string::npos) << console;
+      for (std::size_t i = 0; i < layout_.areas.size(); ++i) {
+        if (i % 4 == 0) continue;  // not listed
+        ASSERT_EQ(console.find("   No description for areaAREA." + std::to_string(i) + "\r\n"), std::string::npos)
+            << console;
+      }
+    }
     if (code == 0) {
       // A run that says it completed did the whole job, or said why not.
-      if (console.find("Warning: Can't read the echo list") == std::string::npos) {
+      if (!listUnopened) {
         ASSERT_EQ(now, complete_) << console;
       }
       return;
@@ -125,13 +138,15 @@ class FaultSweep : public testing::Test {
     // One of the run's errors, with the reason an injected fault gives.
     const std::string path = Literal(UpCasePath(dir_.File("fastecho.cfg")).str());
     const std::string log = Literal(dir_.File("blsm.log"));
+    const std::string list = Literal(dir_.File("echos.lst"));
     const std::string reason = injected == Op::Write ? "(input/output error|disk full)" : "input/output error";
     const std::string anyPath = R"([^()]+)";
     const std::regex error(
         "Error: (Can't make reserve copy \\(" + anyPath + ": " + reason + "\\)|" +
         "(Can't open|Can't write to|Can't read) " + path + " \\(" + reason + "\\)|" +
         "Can't check " + path + " against its reserve copy \\(" + anyPath + ": " + reason + "\\)|" +
-        "Can't (create file|write to the log) \"" + log + "\" \\(" + reason + "\\))\r\n\r\n");
+        "Can't (create file|write to the log) \"" + log + "\" \\(" + reason + "\\)|" +
+        "Can't read the echo list \"" + list + "\" \\(" + reason + "\\))\r\n\r\n");
     const std::size_t last = console.rfind("Error: ");
     ASSERT_NE(last, std::string::npos) << console;
     EXPECT_TRUE(std::regex_match(console.substr(last), error)) << console.substr(last);

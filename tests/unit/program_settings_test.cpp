@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 #include <vector>
 
@@ -240,7 +242,7 @@ TEST(SettingsPathTest, IsTheSettingsFileInTheProgramDirectory) {
 
 namespace {
 
-TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfThree) {
+TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfFour) {
   struct Case {
     const char* line;
     EchoListFormat format;
@@ -252,6 +254,7 @@ TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfThree) {
       {"echolistformat na ; backbone list", EchoListFormat::Na, 0},
       {"ECHOLISTFORMAT FastEcho", EchoListFormat::FastEcho, 0},
       {"ECHOLISTFORMAT fidoconfig", EchoListFormat::FidoConfig, 0},
+      {"ECHOLISTFORMAT AreaFix", EchoListFormat::Areafix, 0},
       {"ECHOLISTFORMAT NA\r\nECHOLISTFORMAT BACKBONE", EchoListFormat::Na, 1},
       {"ECHOLISTFORMAT", EchoListFormat::FastEcho, 1},
   };
@@ -261,7 +264,7 @@ TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfThree) {
     EXPECT_EQ(o.settings.echoListFormat, c.format);
     EXPECT_EQ(o.errorCount, c.errors);
     if (c.errors != 0) {
-      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO, NA or FIDOCONFIG)\r\n"),
+      EXPECT_NE(o.console.find(") - Wrong value of EchoListFormat (FASTECHO, NA, FIDOCONFIG or AREAFIX)\r\n"),
                 std::string::npos) << o.console;
     }
   }
@@ -270,6 +273,9 @@ TEST_F(ProgramSettingsTest, EchoListFormatIsOneOfThree) {
 // The node's code page and the echo list's encoding: a word from a short
 // list each, anything else a counted error that keeps the value before.
 TEST_F(ProgramSettingsTest, CodePageAndEchoListEncoding) {
+  const char* const kWrongEncoding =
+      "Wrong value of EchoListEncoding (AUTO, UTF-8, UTF-16LE, UTF-16BE, CODEPAGE, 866, 437, 850, 1251, 1252 or "
+      "KOI8-R)";
   struct Case {
     const char* lines;
     int codePage;
@@ -282,8 +288,18 @@ TEST_F(ProgramSettingsTest, CodePageAndEchoListEncoding) {
       {"CODEPAGE 437\r\nECHOLISTENCODING utf-8", 437, EchoListEncoding::Utf8, 0, nullptr},
       {"codepage 850 ; Western Europe\r\nEchoListEncoding CodePage", 850, EchoListEncoding::CodePage, 0, nullptr},
       {"CODEPAGE 850\r\nCODEPAGE 1252", 850, EchoListEncoding::Auto, 1, "Wrong value of CodePage (866, 437 or 850)"},
-      {"ECHOLISTENCODING UTF8", 866, EchoListEncoding::Auto, 1,
-       "Wrong value of EchoListEncoding (AUTO, UTF-8 or CODEPAGE)"},
+      {"ECHOLISTENCODING UTF8", 866, EchoListEncoding::Auto, 1, kWrongEncoding},
+      {"ECHOLISTENCODING utf-16le", 866, EchoListEncoding::Utf16Le, 0, nullptr},
+      {"ECHOLISTENCODING UTF-16BE", 866, EchoListEncoding::Utf16Be, 0, nullptr},
+      {"ECHOLISTENCODING UTF-16", 866, EchoListEncoding::Auto, 1, kWrongEncoding},
+      {"ECHOLISTENCODING 1251", 866, EchoListEncoding::Cp1251, 0, nullptr},
+      {"CODEPAGE 850\r\nECHOLISTENCODING 1252", 850, EchoListEncoding::Cp1252, 0, nullptr},
+      {"ECHOLISTENCODING koi8-r", 866, EchoListEncoding::Koi8R, 0, nullptr},
+      {"ECHOLISTENCODING KOI8", 866, EchoListEncoding::Auto, 1, kWrongEncoding},
+      {"CODEPAGE 437\r\nECHOLISTENCODING 866", 437, EchoListEncoding::Cp866, 0, nullptr},
+      {"ECHOLISTENCODING 437", 866, EchoListEncoding::Cp437, 0, nullptr},
+      {"ECHOLISTENCODING 850", 866, EchoListEncoding::Cp850, 0, nullptr},
+      {"ECHOLISTENCODING 1250", 866, EchoListEncoding::Auto, 1, kWrongEncoding},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
@@ -295,6 +311,28 @@ TEST_F(ProgramSettingsTest, CodePageAndEchoListEncoding) {
       EXPECT_NE(o.console.find(std::string(") - ") + c.message + "\r\n"), std::string::npos) << o.console;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The words a setting's value is written with, and the code page each
+// explicit one names.
+TEST(EchoListSettingNames, EveryValueHasItsWordAndCodePage) {
+  const std::vector<std::tuple<EchoListEncoding, const char*, int>> encodings = {
+      {EchoListEncoding::Auto, "AUTO", 0},         {EchoListEncoding::Utf8, "UTF-8", 0},
+      {EchoListEncoding::CodePage, "CODEPAGE", 0}, {EchoListEncoding::Utf16Le, "UTF-16LE", 0},
+      {EchoListEncoding::Utf16Be, "UTF-16BE", 0},  {EchoListEncoding::Cp866, "866", 866},
+      {EchoListEncoding::Cp437, "437", 437},       {EchoListEncoding::Cp850, "850", 850},
+      {EchoListEncoding::Cp1251, "1251", 1251},    {EchoListEncoding::Cp1252, "1252", 1252},
+      {EchoListEncoding::Koi8R, "KOI8-R", 20866},
+  };
+  for (const auto& [encoding, word, codePage] : encodings) {
+    EXPECT_STREQ(EchoListEncodingName(encoding), word);
+    EXPECT_EQ(EchoListCodePage(encoding), codePage) << word;
+  }
+  EXPECT_STREQ(EchoListFormatName(EchoListFormat::Areafix), "AREAFIX");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
+#include "support/text_bytes.h"
 #include "util/files.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
@@ -20,9 +21,10 @@ using Lines = std::vector<std::string>;
 namespace faults = platform::faults;
 
 // Buffer sizes that put line ends and long lines across buffer refills at
-// many different offsets, one that holds a few 64-byte blocks and a CR at
-// its end, plus the default size.
-const std::vector<std::uint32_t> kBufferSizes = {1, 2, 7, 16, 200, TextFile::kDefaultBufferSize};
+// many different offsets (3: the first fill is a byte-order mark and
+// nothing else), one that holds a few 64-byte blocks and a CR at its end,
+// plus the default size.
+const std::vector<std::uint32_t> kBufferSizes = {1, 2, 3, 7, 16, 200, TextFile::kDefaultBufferSize};
 
 // `cuts`, when given, receives LineWasCut for each line.
 Lines ReadAll(TextFile& file, std::vector<bool>* cuts = nullptr) {
@@ -377,6 +379,135 @@ TEST_F(TextFileTest, ReadFailureSetsTheFilesError) {
     faults::Disarm();
     file.Close();
   }
+}
+
+}  // namespace
+
+namespace {
+
+Lines ReadDecoded(const std::string& path, std::uint32_t bufferSize, TextFile::Decoding decoding,
+                  TextFile::Mark* mark = nullptr) {
+  TextFile file(bufferSize);
+  file.SetDecoding(decoding);
+  EXPECT_TRUE(OpenTextRead(file, ShortString(path)));
+  Lines lines = ReadAll(file);
+  if (mark) *mark = file.ByteOrderMark();
+  file.Rewind();
+  EXPECT_EQ(ScanAll(file), lines) << "ScanLines";
+  EXPECT_EQ(file.TakeIoError(), 0u);
+  file.Close();
+  return lines;
+}
+
+// A UTF-16 file is read as the UTF-8 of its characters, and the text
+// rules hold for the characters: the bytes 0x0A, 0x0D and 0x1A inside
+// another character end nothing.
+TEST_F(TextFileTest, Utf16TextIsReadInCharacters) {
+  const std::u16string x300(300, u'x');
+  struct Case {
+    std::string name;
+    std::u16string text;
+    Lines lines;
+  };
+  const std::vector<Case> cases = {
+      {"empty", u"", {}},
+      {"line ends", u"one\r\ntwo\rthree\nfour", {"one", "two", "three", "four"}},
+      {"Cyrillic", u"Привет, мир\r\n", {"Привет, мир"}},
+      {"Ctrl-Z ends the text", u"a\r\nb\x1A" u"c\r\nd", {"a", "b"}},
+      // U+0D0A, U+010D, U+1A1A: line-end and Ctrl-Z bytes inside characters.
+      {"their bytes inside other characters", u"\x0D0A\x010D\x1A1A|\r\n", {"\xE0\xB4\x8A\xC4\x8D\xE1\xA8\x9A|"}},
+      {"a surrogate pair", u"a\U0001F600b", {"a\xF0\x9F\x98\x80" "b"}},
+      {"an unpaired high surrogate", u"a\xD800" u"b\r\n", {"a?b"}},
+      {"two high surrogates", u"\xD800\xD801\xDC00", {"?\xF0\x90\x90\x80"}},
+      {"a lone low surrogate", u"a\xDC00" u"b", {"a?b"}},
+      {"a high surrogate last", u"ab\xD83D", {"ab?"}},
+      {"a byte-order mark is no character", u"\xFEFF" u"a\r\n\xFEFF" u"b", {"a", "\xEF\xBB\xBF" "b"}},
+      {"a long line is cut at 255 bytes of UTF-8", x300 + u"\r\nnext", {std::string(255, 'x'), "next"}},
+      {"NUL is a character", std::u16string(u"a\0b", 3), {std::string("a\0b", 3)}},
+  };
+  for (const bool little : {true, false}) {
+    const TextFile::Decoding decoding = little ? TextFile::Decoding::Utf16Le : TextFile::Decoding::Utf16Be;
+    for (std::uint32_t bufferSize : {4u, 5u, 7u, 16u, 200u, TextFile::kDefaultBufferSize}) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + (little ? ", little-endian" : ", big-endian") + ", buffer " +
+                     std::to_string(bufferSize));
+        EXPECT_EQ(ReadDecoded(Write(Utf16Bytes(c.text, little)), bufferSize, decoding), c.lines);
+      }
+    }
+  }
+}
+
+TEST_F(TextFileTest, Utf16OddEndsAndByteOrderMarks) {
+  using Mark = TextFile::Mark;
+  using Decoding = TextFile::Decoding;
+  struct Case {
+    std::string name;
+    std::string bytes;
+    Decoding decoding;
+    Lines lines;
+    Mark mark;
+  };
+  const std::vector<Case> cases = {
+      {"a lone byte last", std::string("a\0b", 3), Decoding::Utf16Le, {"a?"}, Mark::None},
+      {"little-endian mark", std::string("\xFF\xFE" "a\0", 4), Decoding::Utf16Le, {"a"}, Mark::Utf16Le},
+      {"big-endian mark", std::string("\xFE\xFF\0a", 4), Decoding::Utf16Be, {"a"}, Mark::Utf16Be},
+      // The mark of the other byte order reads as U+FFFE, a character.
+      {"the other order's mark", std::string("\xFE\xFF" "a\0", 4), Decoding::Utf16Le, {"\xEF\xBF\xBE" "a"},
+       Mark::None},
+      // Read as bytes, a UTF-16 mark is told but stays text.
+      {"little-endian mark as bytes", "\xFF\xFE" "a", Decoding::Bytes, {"\xFF\xFE" "a"}, Mark::Utf16Le},
+      {"big-endian mark as bytes", "\xFE\xFF" "a", Decoding::Bytes, {"\xFE\xFF" "a"}, Mark::Utf16Be},
+      {"UTF-8 mark as bytes", "\xEF\xBB\xBF" "a", Decoding::Bytes, {"a"}, Mark::Utf8},
+      {"no mark", "ab", Decoding::Bytes, {"ab"}, Mark::None},
+  };
+  for (const Case& c : cases) {
+    for (std::uint32_t bufferSize : {4u, 16u}) {
+      SCOPED_TRACE(c.name + ", buffer " + std::to_string(bufferSize));
+      Mark mark = Mark::None;
+      EXPECT_EQ(ReadDecoded(Write(c.bytes), bufferSize, c.decoding, &mark), c.lines);
+      EXPECT_EQ(mark, c.mark);
+    }
+  }
+}
+
+// Lines are read whole up to 256 KB when asked, across many fills; a longer
+// one is cut there and says so.
+TEST_F(TextFileTest, LongLinesAreReadWholeUpToTheLimitSet) {
+  const std::string whole(TextFile::kWholeLineLimit, 'w');
+  const std::string path = Write("short\r\n" + whole + "\r\n" + whole + "xy\r\nlast");
+  TextFile file(1000);
+  file.SetLineLimit(TextFile::kWholeLineLimit);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+  std::vector<bool> cuts;
+  EXPECT_EQ(ReadAll(file, &cuts), (Lines{"short", whole, whole, "last"}));
+  EXPECT_EQ(cuts, (std::vector<bool>{false, false, true, false}));
+  file.Rewind();
+  cuts.clear();
+  EXPECT_EQ(ScanAll(file, &cuts), (Lines{"short", whole, whole, "last"}));
+  EXPECT_EQ(cuts, (std::vector<bool>{false, false, true, false}));
+  file.Close();
+  EXPECT_EQ(file.TakeIoError(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TextFileTest, AFailedReadOfUtf16TextSetsTheFilesError) {
+  const std::string path = Write(Utf16Bytes(u"line0\r\nline1\r\nline2\r\nline3\r\n", true));
+  TextFile file(16);  // each read takes 10 bytes: five characters
+  file.SetDecoding(TextFile::Decoding::Utf16Le);
+  ASSERT_TRUE(OpenTextRead(file, ShortString(path)));
+  faults::Arm(faults::Op::Read, 3);  // after "line0", "\r\nlin"
+  Lines seen;
+  EXPECT_FALSE(file.ScanLines([&seen](std::string_view line) {
+    seen.emplace_back(line);
+    return false;
+  }));
+  faults::Disarm();
+  EXPECT_EQ(seen, (Lines{"line0"}));
+  EXPECT_NE(file.TakeIoError(), 0u);
+  file.Close();
 }
 
 }  // namespace
