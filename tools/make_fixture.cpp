@@ -6,6 +6,11 @@
 //                                           list of LINES lines (CR LF) in
 //                                           FORMAT that lists the
 //                                           even-numbered ones only
+//   make_fixture writes DIR AREAS LINES     AREAS areas, every other one
+//                                           described already, and a comma
+//                                           list of LINES lines that gives
+//                                           half of them a new description
+//                                           at random places (FORCEDESC YES)
 //   make_fixture show FILE                  lists the area records of FILE
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +77,13 @@ std::string BenchLine(const std::string& format, int line, int area) {
   return prefix + "," + tag + "," + text;
 }
 
+// scan.txt: what the lookups read, the number of whole scans, the
+// bytes of the partial ones added up, and the number of listed areas.
+void WriteScan(const std::string& dir, std::uint64_t whole, std::uint64_t partial, std::uint64_t listed) {
+  WriteFileText(dir + "/scan.txt", std::to_string(whole) + " " + std::to_string(partial) + " " +
+                                       std::to_string(listed) + "\n");
+}
+
 // A node of AREAS areas, all eligible, and a list of LINES lines (CR LF).
 // LINES counts every line, comments included. The listed tags are the
 // even-numbered areas, in order; the odd ones are absent, so their lookups
@@ -110,8 +122,65 @@ void WriteBench(const std::string& dir, int areas, int lines, const std::string&
       ++whole;
     }
   }
-  WriteFileText(dir + "/scan.txt", std::to_string(whole) + " " + std::to_string(partial) + " " +
-                                       std::to_string(listed) + "\n");
+  WriteScan(dir, whole, partial, listed);
+}
+
+// The node a list that describes most of its areas meets: AREAS areas, all
+// eligible, every other one holding an old description; a comma list of
+// LINES lines (CR LF) that gives half of the areas, picked at random, a new
+// description at random places, the other lines other echoes, a comment
+// every 50 lines, some entries under HOLD or DOWN. Under FORCEDESC YES each
+// run writes every description the list gives, and every other area reads
+// the whole list.
+void WriteWritingBench(const std::string& dir, int areas, int lines) {
+  FastEchoImage f;
+  f.leadingRecordCount = 0;
+  f.extensionSize = 0;
+  for (int i = 0; i < areas; ++i)
+    f.areas.push_back({"AREA." + std::to_string(i) + ".ECHO", i % 2 ? "Old description" : ""});
+  WriteFileBytes(dir + "/fastecho.cfg", f.Build());
+
+  std::uint32_t state = 20261211;  // a fixed seed: the same node every time
+  const auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  std::vector<int> described(areas);  // a random half of the areas
+  for (int i = 0; i < areas; ++i) described[i] = i;
+  for (int i = areas - 1; i > 0; --i) std::swap(described[i], described[next(i + 1)]);
+  described.resize(areas / 2);
+  std::vector<int> slots;  // the entry lines, each an area or another echo (-1)
+  for (int line = 0; line < lines; ++line)
+    if (line % 50 != 0) slots.push_back(-1);
+  for (std::size_t i = 0; i < described.size(); ++i) slots[i] = described[i];
+  for (int i = static_cast<int>(slots.size()) - 1; i > 0; --i) std::swap(slots[i], slots[next(i + 1)]);
+
+  std::string list;
+  std::vector<std::uint64_t> endOf(areas, 0);  // the list up to each described area's line
+  std::size_t slot = 0;
+  for (int line = 0; line < lines; ++line) {
+    if (line % 50 == 0) {
+      list += "; ---- section " + std::to_string(line / 50) + " ----\r\n";
+      continue;
+    }
+    const int area = slots[slot++];
+    const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
+    const std::string tag = area >= 0 ? "AREA." + std::to_string(area) + ".ECHO" : "OTHER." + std::to_string(line) + ".ECHO";
+    list += prefix + "," + tag + ",Discussion of " + tag + " on the benchmark node\r\n";
+    if (area >= 0) endOf[area] = list.size();
+  }
+  WriteFileText(dir + "/echos.lst", list);
+
+  std::uint64_t whole = 0, partial = 0, listed = 0;
+  for (int i = 0; i < areas; ++i) {
+    if (endOf[i] == 0) {
+      ++whole;
+    } else {
+      partial += endOf[i];
+      ++listed;
+    }
+  }
+  WriteScan(dir, whole, partial, listed);
 }
 
 // One line per whole area record: tag, kind and description (bytes shown as
@@ -143,12 +212,14 @@ int main(int argc, char** argv) {
     WriteSample(argv[2]);
   } else if (mode == "show" && argc == 3) {
     ShowAreas(argv[2]);
+  } else if (mode == "writes" && argc == 5) {
+    WriteWritingBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   } else if (mode == "bench" && (argc == 5 || argc == 6)) {
     WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6 ? argv[5] : "fastecho");
   } else {
     std::fprintf(stderr,
                  "usage: make_fixture sample DIR | bench DIR AREAS LINES [fastecho|na|fidoconfig|areafix|cp866|utf8|cp1251]"
-                 " | show FILE\n");
+                 " | writes DIR AREAS LINES | show FILE\n");
     return 2;
   }
   return 0;
