@@ -228,70 +228,67 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   return 0;
 }
 
-std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
+namespace {
+
+// One read (`read` or `pread`), again when a signal interrupted it.
+template <typename ReadCall>
+std::uint32_t ReadOnce(ReadCall read, std::uint32_t* got) {
   *got = 0;
   if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
   ssize_t n;
   do {
-    n = ::read(ToFd(handle), buffer, count);
+    n = read();
   } while (n < 0 && errno == EINTR);
   if (n < 0) return LastError();
   *got = static_cast<std::uint32_t>(n);
   return 0;
+}
+
+// Writes (`write` or `pwrite` of the bytes from `done` on) until all
+// `count` bytes are taken, the disk takes none, or one fails.
+template <typename WriteCall>
+std::uint32_t WriteAll(std::uint32_t count, std::uint32_t* written, WriteCall write) {
+  *written = 0;
+  if (faults::WriteFails(&count)) return kInjectedErrorCode;
+  std::uint32_t done = 0;
+  while (done < count) {
+    const ssize_t n = write(done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *written = done;
+      return LastError();
+    }
+    if (n == 0) break;
+    done += static_cast<std::uint32_t>(n);
+  }
+  *written = done;
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
+  return ReadOnce([&] { return ::read(ToFd(handle), buffer, count); }, got);
 }
 
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written) {
-  *written = 0;
-  if (faults::WriteFails(&count)) return kInjectedErrorCode;
   const char* bytes = static_cast<const char*>(buffer);
-  std::uint32_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(ToFd(handle), bytes + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *written = done;
-      return LastError();
-    }
-    if (n == 0) break;
-    done += static_cast<std::uint32_t>(n);
-  }
-  *written = done;
-  return 0;
+  return WriteAll(count, written,
+                  [&](std::uint32_t done, std::uint32_t left) { return ::write(ToFd(handle), bytes + done, left); });
 }
 
 std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
                          std::uint32_t* got) {
-  *got = 0;
-  if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
-  ssize_t n;
-  do {
-    n = ::pread(ToFd(handle), buffer, count, static_cast<off_t>(offset));
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return LastError();
-  *got = static_cast<std::uint32_t>(n);
-  return 0;
+  return ReadOnce([&] { return ::pread(ToFd(handle), buffer, count, static_cast<off_t>(offset)); }, got);
 }
 
 std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
                           std::uint32_t count, std::uint32_t* written) {
-  *written = 0;
-  if (faults::WriteFails(&count)) return kInjectedErrorCode;
   const char* bytes = static_cast<const char*>(buffer);
-  std::uint32_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pwrite(ToFd(handle), bytes + done, count - done,
-                               static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *written = done;
-      return LastError();
-    }
-    if (n == 0) break;
-    done += static_cast<std::uint32_t>(n);
-  }
-  *written = done;
-  return 0;
+  return WriteAll(count, written, [&](std::uint32_t done, std::uint32_t left) {
+    return ::pwrite(ToFd(handle), bytes + done, left, static_cast<off_t>(offset + done));
+  });
 }
 
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
