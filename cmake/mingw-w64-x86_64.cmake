@@ -15,5 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 find_program(WINE64 NAMES wine64 wine PATHS /usr/lib/wine /usr/lib/wine64 NO_CMAKE_FIND_ROOT_PATH)
 if(WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64})
+  # Through a wrapper that starts a program again when wine failed to.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${WINE64})
 endif()

@@ -432,7 +432,7 @@ cd "$root"
 expected=$'\n'"Blurbsmith ver $version started:"$'\n  Preparing...\n'
 expected+="  Reading \"$scratch/installed/blurbsmith.cfg\"..."$'\n'
 expected+="  Opening log ($scratch/none/log/blurbsmith.log.."$'\n'
-expected+="Error: Can't create file \"$scratch/none/log/blurbsmith.log\""$'\n\n'
+expected+="Error: Can't create file \"$scratch/none/log/blurbsmith.log\" (no such directory)"$'\n\n'
 check "tarball: blurbsmith reads its blurbsmith.cfg.sample without an error (exit 255 at the log)" \
   test "$code:$(cat -v "$scratch/console.txt")" = "255:$(printf '%s' "$expected" | cat -v)"
 
