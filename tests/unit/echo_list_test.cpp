@@ -828,6 +828,12 @@ TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
       {.name = "a reply as FASTECHO", .content = reply, .noEntry = true, .fits = Areafix},
       {.name = "a reply as FIDOCONFIG", .content = reply, .format = FidoConfig, .noEntry = true, .fits = Areafix},
       {.name = "a reply as NA", .content = reply, .format = Na, .isAReply = true},
+      // The lines a wrapped description goes on over are no entries.
+      {.name = "a reply with wrapped descriptions as NA",
+       .content = "*  RU.ONE ..... \"One\r\n  two\r\n  three\r\n  four\r\n  five\r\n  six\"\r\n"
+                  "*  RU.TWO ..... \"Two\r\n  lines\"\r\n",
+       .format = Na,
+       .isAReply = true},
       {.name = "a reply as AREAFIX", .content = reply, .format = Areafix},
       {.name = "a plain NA list as AREAFIX", .content = "A  Alpha\r\n", .format = Areafix},
       {.name = "a reply's footer as AREAFIX", .content = "Total: 0 areas\r\n---\r\n", .format = Areafix,
