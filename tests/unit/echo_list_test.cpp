@@ -644,6 +644,10 @@ const std::vector<ReplyShape>& ReplyShapes() {
        "&GAMMA               (2:5020/1@fidonet)   \"Gamma, linked from elsewhere\"\r\n"
        "-DELTA               (moderated) Delta news\r\n"
        "+*EPSILON            (2:5020/9999) \"Two marks against the tag\"\r\n"
+       " ZETA                (2020) Year of the echo\r\n"
+       " ETA.. Two dots are a leader\r\n"
+       " THETA . One dot is none\r\n"
+       " IOTA ....... \"   Blanks around a wrap   \r\n   go\"\r\n"
        "\r\n"
        "Total: 4 areas\r\n",
        {{"ALPHA.ECHO", "Alpha conference"},
@@ -651,6 +655,10 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"GAMMA", "Gamma, linked from elsewhere"},
         {"DELTA", "(moderated) Delta news"},
         {"EPSILON", "Two marks against the tag"},
+        {"ZETA", "(2020) Year of the echo"},
+        {"ETA", "Two dots are a leader"},
+        {"THETA", ". One dot is none"},
+        {"IOTA", "Blanks around a wrap go"},
         {"TOTAL", ""},
         {"TOTAL:", ""}}},
       {"a table with a column of flags and rules",
