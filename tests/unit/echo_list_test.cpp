@@ -719,7 +719,9 @@ TEST_F(EchoListTest, AReplyReadAsNaGivesNothing) {
     const bool reply = std::string(shape.name).find("table") == std::string::npos;
     for (const auto& [tag, description] : shape.lookups) {
       SCOPED_TRACE(tag);
-      if (reply) EXPECT_EQ(Lookup(tag), kNothing);
+      if (reply) {
+        EXPECT_EQ(Lookup(tag), kNothing);
+      }
     }
     EXPECT_EQ(list_.TakeNotices().isAReply, reply);
   }
