@@ -9,61 +9,6 @@ using namespace echo_list;
 
 namespace {
 
-// The rules of one format: which lines are entries, which gives a tag its
-// description, and the quick look that turns other lines away. Only
-// AREAFIX reads a line in what the lines before it left (`wrap`).
-template <EchoListFormat kFormat>
-struct Rules;
-
-template <>
-struct Rules<EchoListFormat::FastEcho> {
-  static bool IsEntry(std::string_view line) { return IsFastEchoEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
-    return MatchFastEcho(l, k, f, d);
-  }
-  template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
-    return MayGiveFastEcho<kUtf8>(line, key);
-  }
-};
-
-template <>
-struct Rules<EchoListFormat::Na> {
-  static bool IsEntry(std::string_view line) { return IsNaEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
-    return MatchNa(l, k, f, d);
-  }
-  template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
-    return MayGiveNa<kUtf8>(line, key);
-  }
-};
-
-template <>
-struct Rules<EchoListFormat::FidoConfig> {
-  static bool IsEntry(std::string_view line) { return IsFidoConfigEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap*, std::string_view* d) {
-    return MatchFidoConfig(l, k, f, d);
-  }
-  template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap&) {
-    return MayGiveFidoConfig<kUtf8>(line, key);
-  }
-};
-
-template <>
-struct Rules<EchoListFormat::Areafix> {
-  static bool IsEntry(std::string_view line) { return IsAreafixEntry(line); }
-  static bool Match(std::string_view l, std::string_view k, const FoldTable& f, AreafixWrap* wrap,
-                    std::string_view* d) {
-    return MatchAreafix(l, k, f, wrap, d);
-  }
-  template <bool kUtf8>
-  static bool MayGive(std::string_view line, const KeyProbe& key, const AreafixWrap& wrap) {
-    return MayGiveAreafix<kUtf8>(line, key, wrap);
-  }
-};
-
 bool IsEntry(EchoListFormat format, std::string_view line) {
   switch (format) {
     case EchoListFormat::FastEcho: return IsFastEchoEntry(line);
@@ -268,45 +213,6 @@ std::string_view EchoListFile::Converted(std::string_view raw) {
   return std::string_view(out, Utf8LineToCodePage(raw, *codePage_, out, convertedLimit_, &cut));
 }
 
-template <EchoListFile::Reading kReading>
-bool EchoListFile::Scan(std::string_view key, std::string_view* found) {
-  constexpr bool kUtf8 = kReading == Reading::Utf8;
-  const FoldTable& fold = codePage_->UpCaseTable();
-  const KeyProbe probe(key, raw_);
-  wrap_.open = false;
-  wrap_.possible = wraps_;
-  const auto text = [&](std::string_view raw) { return kReading == Reading::AsIs ? raw : Converted(raw); };
-  const auto scan = [&]<EchoListFormat kFormat>() {
-    using R = Rules<kFormat>;
-    const auto mayGive = [&](std::string_view raw) { return R::template MayGive<kUtf8>(raw, probe, wrap_); };
-    // A line longer than what is read whole decides nothing: what gives
-    // its description may stand in the part that was not read.
-    const auto match = [&](std::string_view raw) {
-      if (wholeLines_ && file_.LineWasCut()) {
-        wrap_.open = false;
-        return false;
-      }
-      return R::Match(text(raw), key, fold, &wrap_, found);
-    };
-    // Until the list has shown one entry (its first lines, as a rule), each
-    // line is also asked whether it is one.
-    if (!sawEntry_ && !toldNoEntry_) {
-      return file_.ScanLines([&](std::string_view raw) {
-        if (!sawEntry_) sawEntry_ = R::IsEntry(text(raw));
-        return mayGive(raw) && match(raw);
-      });
-    }
-    return file_.ScanLines([&](std::string_view raw) { return mayGive(raw) && match(raw); });
-  };
-  switch (format_) {
-    case EchoListFormat::FastEcho: return scan.template operator()<EchoListFormat::FastEcho>();
-    case EchoListFormat::Na: return scan.template operator()<EchoListFormat::Na>();
-    case EchoListFormat::FidoConfig: return scan.template operator()<EchoListFormat::FidoConfig>();
-    case EchoListFormat::Areafix: break;
-  }
-  return scan.template operator()<EchoListFormat::Areafix>();
-}
-
 // The list holds no entry of its format: one more read tells which other
 // format would find some.
 std::optional<EchoListFormat> EchoListFile::FormatThatFits() {
@@ -337,12 +243,7 @@ EchoListFile::Lookup EchoListFile::LookupDescription(const ShortString& tag, Des
   ShortString key = tag;
   for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<char>(codePage_->UpCase(key[i]));
   std::string_view found;
-  bool listed = false;
-  switch (reading_) {
-    case Reading::AsIs: listed = Scan<Reading::AsIs>(key.view(), &found); break;
-    case Reading::Utf8: listed = Scan<Reading::Utf8>(key.view(), &found); break;
-    case Reading::Translated: listed = Scan<Reading::Translated>(key.view(), &found); break;
-  }
+  const bool listed = reading_ == Reading::Utf8 ? Scan<true>(key.view(), &found) : Scan<false>(key.view(), &found);
   if (listed) {
     sawEntry_ = true;
     found = found.substr(0, std::min<std::size_t>(found.size(), fastecho::kDescriptionWidth));

@@ -92,7 +92,7 @@ class EchoListFile {
   void Translate(const CodePage& from, std::string why);
   bool FindOutWhetherAReply();
   bool FindOutWhetherItWraps();
-  template <Reading kReading>
+  template <bool kUtf8>
   bool Scan(std::string_view key, std::string_view* found);
   std::optional<EchoListFormat> FormatThatFits();
   std::string_view Converted(std::string_view raw);

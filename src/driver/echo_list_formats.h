@@ -142,7 +142,7 @@ class KeyProbe {
 
   std::string_view key_;
   const FoldTable& fold_;
-  const CharSet& blanks_;
+  const CharSet blanks_;  // a copy: one load a test, next to the key's words
   std::uint64_t headMask_ = 0, headValue_ = 0, tailMask_ = 0, tailValue_ = 0;
   std::uint8_t firstMask_[16] = {}, firstValue_[16] = {};
 };
@@ -629,7 +629,7 @@ inline bool MatchAreafix(std::string_view line, std::string_view key, const Fold
 // begins no later than said; where the key is compared with bytes beyond
 // ASCII, the answer is "may".
 template <bool kUtf8>
-bool KeyCannotBeginTheTag(std::string_view line, const KeyProbe& key) {
+__attribute__((always_inline)) inline bool KeyCannotBeginTheTag(std::string_view line, const KeyProbe& key) {
 #ifdef BLURBSMITH_HAS_SSE2
   if (line.size() < 16 || key.size() == 0 || (kUtf8 && static_cast<unsigned char>(key.FirstValue()) >= 0x80))
     return false;
@@ -673,7 +673,8 @@ bool KeyCannotBeginTheTag(std::string_view line, const KeyProbe& key) {
 // only with the key's length of tag where its tag begins, then a blank, a
 // tab or a leader's dot.
 template <bool kUtf8>
-bool MayGiveAreafix(std::string_view line, const KeyProbe& key, const AreafixWrap& wrap) {
+__attribute__((always_inline)) inline bool MayGiveAreafix(std::string_view line, const KeyProbe& key,
+                                                    const AreafixWrap& wrap) {
   if (wrap.open) return true;
   const char* const end = line.data() + line.size();
   if (wrap.possible) {

@@ -118,7 +118,9 @@ inline const char* FindEitherSse2(const char* first, const char* last, char a, c
   return last;
 }
 
-inline std::uint64_t EitherBitsSse2(const char* block, char a, char b) {
+// Always inline, as EitherByteBits64 below: they run for every 64 bytes a
+// scan reads, and the compiler's budget may otherwise leave them calls.
+__attribute__((always_inline)) inline std::uint64_t EitherBitsSse2(const char* block, char a, char b) {
   const __m128i patternA = _mm_set1_epi8(a), patternB = _mm_set1_epi8(b);
   return Bits(EitherBytes(block, patternA, patternB)) |
          Bits(EitherBytes(block + 16, patternA, patternB)) << 16 |
@@ -164,7 +166,7 @@ inline const char* FindEitherByte(const char* first, const char* last, char a, c
 }
 
 // Bit i set when block[i] is `a` or `b`, for the 64 bytes from `block`.
-inline std::uint64_t EitherByteBits64(const char* block, char a, char b) {
+__attribute__((always_inline)) inline std::uint64_t EitherByteBits64(const char* block, char a, char b) {
 #ifdef BLURBSMITH_HAS_SSE2
   return byte_scan::EitherBitsSse2(block, a, b);
 #else

@@ -151,7 +151,9 @@ inline const char* FindLineEnd(const char* first, const char* last) {
   return FindEitherByte(first, last, '\r', '\n');
 }
 
-inline std::uint64_t LineEndBits64(const char* block) { return EitherByteBits64(block, '\r', '\n'); }
+__attribute__((always_inline)) inline std::uint64_t LineEndBits64(const char* block) {
+  return EitherByteBits64(block, '\r', '\n');
+}
 
 // The common case, inline: a line whose line end and the byte after it are
 // both in the buffer is handed out where it lies. Everything else (a line

@@ -138,6 +138,8 @@ TEST(ListBytesTest, TheRulesBounds) {
       {"7 accents", times("a\xE9", 7), 850, 0},
       {"twice the OEM ones", times("a\xE9", 8) + times("a\x82", 4), 437, 1252},
       {"under twice", times("a\xE9", 8) + times("a\x82", 5), 437, 0},
+      {"the OEM letters at 0xA0-0xA5 count", times("a\xE9", 8) + times("a\xA4", 5), 850, 0},
+      {"an accent after eight ASCII letters", times("abcdefgh\xE9", 8), 850, 1252},
       {"not next to a letter", times("\xE9", 20), 850, 0},
       {"after a letter", times("a\xE9", 8), 850, 1252},
       {"before a letter", times("\xE9" "a", 8), 850, 1252},

@@ -644,6 +644,10 @@ const std::vector<ReplyShape>& ReplyShapes() {
        "&GAMMA               (2:5020/1@fidonet)   \"Gamma, linked from elsewhere\"\r\n"
        "-DELTA               (moderated) Delta news\r\n"
        "+*EPSILON            (2:5020/9999) \"Two marks against the tag\"\r\n"
+       " ZETA                (2020) Year of the echo\r\n"
+       " ETA.. Two dots are a leader\r\n"
+       " THETA . One dot is none\r\n"
+       " IOTA ....... \"   Blanks around a wrap   \r\n   go\"\r\n"
        "\r\n"
        "Total: 4 areas\r\n",
        {{"ALPHA.ECHO", "Alpha conference"},
@@ -651,6 +655,10 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"GAMMA", "Gamma, linked from elsewhere"},
         {"DELTA", "(moderated) Delta news"},
         {"EPSILON", "Two marks against the tag"},
+        {"ZETA", "(2020) Year of the echo"},
+        {"ETA", "Two dots are a leader"},
+        {"THETA", ". One dot is none"},
+        {"IOTA", "Blanks around a wrap go"},
         {"TOTAL", ""},
         {"TOTAL:", ""}}},
       {"a table with a column of flags and rules",
@@ -711,7 +719,9 @@ TEST_F(EchoListTest, AReplyReadAsNaGivesNothing) {
     const bool reply = std::string(shape.name).find("table") == std::string::npos;
     for (const auto& [tag, description] : shape.lookups) {
       SCOPED_TRACE(tag);
-      if (reply) EXPECT_EQ(Lookup(tag), kNothing);
+      if (reply) {
+        EXPECT_EQ(Lookup(tag), kNothing);
+      }
     }
     EXPECT_EQ(list_.TakeNotices().isAReply, reply);
   }
@@ -828,6 +838,12 @@ TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
       {.name = "a reply as FASTECHO", .content = reply, .noEntry = true, .fits = Areafix},
       {.name = "a reply as FIDOCONFIG", .content = reply, .format = FidoConfig, .noEntry = true, .fits = Areafix},
       {.name = "a reply as NA", .content = reply, .format = Na, .isAReply = true},
+      // The lines a wrapped description goes on over are no entries.
+      {.name = "a reply with wrapped descriptions as NA",
+       .content = "*  RU.ONE ..... \"One\r\n  two\r\n  three\r\n  four\r\n  five\r\n  six\"\r\n"
+                  "*  RU.TWO ..... \"Two\r\n  lines\"\r\n",
+       .format = Na,
+       .isAReply = true},
       {.name = "a reply as AREAFIX", .content = reply, .format = Areafix},
       {.name = "a plain NA list as AREAFIX", .content = "A  Alpha\r\n", .format = Areafix},
       {.name = "a reply's footer as AREAFIX", .content = "Total: 0 areas\r\n---\r\n", .format = Areafix,
