@@ -246,7 +246,7 @@ echo
 target() {
   [ -n "${native_ratio_of[$2]:-}" ] || return 0  # not run (CASES)
   awk -v label="$1" -v n="${native_ratio_of[$2]}" -v w="${wine_ratio_of[$2]}" -v nl="$3" -v wl="$4" 'BEGIN {
-    printf "  %-26s native %.2fx (at most %.1fx: %s), wine %.2fx (at most %.1fx: %s)\n",
+    printf "  %-26s native %.2fx (at most %.2fx: %s), wine %.2fx (at most %.2fx: %s)\n",
       label, n, nl, (n <= nl ? "met" : "MISSED"), w, wl, (w <= wl ? "met" : "MISSED") }'
 }
 echo "Targets, 4096 areas, ratio to the reference:"
