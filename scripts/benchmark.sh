@@ -36,7 +36,7 @@
 # same node with no ECHOLIST.
 #
 # Each case runs each program RUNS times (default 5), each run on a fresh
-# copy of the FastEcho file (a run fills the descriptions, so a second run
+# copy of the FastEcho file and a log that an earlier run left (a run fills the descriptions, so a second run
 # on the same file would find nothing to do), interleaved with the
 # reference. Reported: the median whole-process wall time (under wine: of
 # the wine process, which includes starting the Windows program) and the
@@ -128,6 +128,10 @@ setup_case() {
   cp "$dir/fixture/echos.lst" "$dir/work/"
 }
 
+# The log as a node has it: there from earlier runs, so that each run
+# appends to it (every line at the end of the file as it is then).
+fresh_log() { printf '\r\n> 10 Dec 26 04:00:00 BLSM Blurbsmith ver 0.2 finished.\r\n' > "$1"; }
+
 # One untimed run of a program in case directory $1, on a fresh FastEcho
 # file: warms the page cache and checks that it added $2 descriptions. The
 # resulting FastEcho file is kept as $3 for comparing the two builds.
@@ -135,7 +139,7 @@ check_run() {
   local dir=$1 expected=$2 result=$3
   shift 3
   cp "$dir/fixture/fastecho.cfg" "$dir/work/"
-  rm -f "$dir/work/blurbsmith.log"
+  fresh_log "$dir/work/blurbsmith.log"
   (cd "$dir/work" && "$@" > "$dir/console")
   grep -q "Description was added to $expected areas" "$dir/console" || {
     echo "unexpected result of $* in $dir (expected $expected descriptions):" >&2
@@ -155,11 +159,11 @@ time_case() {
   native_kb=0 wine_kb=0
   cd "$dir/work"
   for ((r = 0; r < runs; r++)); do
-    cp "$dir/fixture/fastecho.cfg" . && rm -f blurbsmith.log
+    cp "$dir/fixture/fastecho.cfg" . && fresh_log blurbsmith.log
     time_run "$dir/prog/blurbsmith"
     native+=("$run_ms")
     ((run_kb > native_kb)) && native_kb=$run_kb
-    cp "$dir/fixture/fastecho.cfg" . && rm -f blurbsmith.log
+    cp "$dir/fixture/fastecho.cfg" . && fresh_log blurbsmith.log
     time_run "$WINE" "$dir/prog/blurbsmith.exe"
     wine+=("$run_ms")
     ((run_kb > wine_kb)) && wine_kb=$run_kb

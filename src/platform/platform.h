@@ -29,6 +29,14 @@ enum class SeekFrom { Begin, Current, End };
 // users (/?, /N, /l: a slash and either case) only on Windows, since on
 // POSIX "/n" could be a file name. Text files read by the program follow
 // one rule on both builds (util/text_file.h).
+// ReadFileAt and WriteFileAt leave the file pointer past the bytes they
+// moved on Windows, and where it was on POSIX.
+#ifdef _WIN32
+inline constexpr bool kPositionedIoMovesFilePointer = true;
+#else
+inline constexpr bool kPositionedIoMovesFilePointer = false;
+#endif
+
 #ifdef _WIN32
 inline constexpr bool kUpcasePaths = true;
 inline constexpr char kDirSeparator = '\\';
@@ -112,8 +120,7 @@ std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t cou
                         std::uint32_t* written);
 // At `offset` from the start of the file, in one call; reading at or past
 // the end gets 0 bytes. Where the file pointer stands afterwards differs by
-// build (POSIX leaves it, Windows moves it past the bytes): a caller uses
-// either these or the file pointer, never both.
+// build: see kPositionedIoMovesFilePointer.
 std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
                          std::uint32_t* got);
 std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,

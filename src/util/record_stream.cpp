@@ -24,10 +24,18 @@ void RecordStream::SetError(std::int32_t code, std::int32_t info) {
   errorInfo_ = info;
 }
 
+void RecordStream::AfterPositioned(std::int64_t offset, std::uint32_t count) {
+  if (platform::kPositionedIoMovesFilePointer) filePointer_ = offset + count;
+}
+
 bool RecordStream::FillAt(std::uint8_t* destination, std::uint32_t want, bool direct) {
   std::uint32_t got = 0;
-  const std::uint32_t error = platform::ReadFileAt(handle_, position_, direct ? destination : buffer_.get(),
-                                                   want, &got);
+  std::uint8_t* into = direct ? destination : buffer_.get();
+  const bool sequential = filePointer_ == position_;
+  const std::uint32_t error = sequential ? platform::ReadFile(handle_, into, want, &got)
+                                         : platform::ReadFileAt(handle_, position_, into, want, &got);
+  if (sequential) filePointer_ += got;
+  else AfterPositioned(position_, got);
   if (error != 0) {
     SetError(kStreamError, static_cast<std::int32_t>(error));
     return false;
@@ -94,6 +102,7 @@ void RecordStream::WriteOut() {
   bufPtr_ = 0;
   std::uint32_t written = 0;
   const std::uint32_t error = platform::WriteFileAt(handle_, writeStart_, buffer_.get(), count, &written);
+  AfterPositioned(writeStart_, written);
   writeStart_ += written;
   if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
   else if (written != count) SetError(kStreamWriteError, 0);
@@ -123,6 +132,7 @@ std::int64_t RecordStream::Size() {
     SetError(kStreamError, static_cast<std::int32_t>(error));
     return -1;
   }
+  filePointer_ = size;
   return size;
 }
 

@@ -3,9 +3,11 @@
 // kept in Status for the life of the stream, and afterwards reads only
 // zero-fill, writes, seeks and flushes do nothing.
 //
-// Every read and write names its offset (positioned I/O): a Seek only moves
-// the stream's own position, and a record read again and written costs one
-// read and one write, with no seek between them.
+// A Seek only moves the stream's own position. Reads go on at the file
+// pointer while it stands where they start (a walk over the records, one
+// after another); any other read, and every write, names its offset
+// (positioned I/O): a record read again and written costs one read and one
+// write, and no seek is ever made.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +68,9 @@ class RecordStream {
   // Reads what is asked at the position: into the buffer, or (a request the
   // buffer cannot hold) straight into the destination. False on a failure.
   bool FillAt(std::uint8_t* destination, std::uint32_t want, bool direct);
+  // Where the file pointer stands after a positioned call at `offset` that
+  // moved `count` bytes.
+  void AfterPositioned(std::int64_t offset, std::uint32_t count);
   void WriteOut();       // writes the waiting bytes and empties the buffer
   void DropReadAhead();  // forgets unread bytes
 
@@ -76,8 +81,9 @@ class RecordStream {
   std::uint32_t bufferSize_ = 0;
   std::uint32_t bufPtr_ = 0;  // next byte to hand out, or bytes waiting to be written
   std::uint32_t bufEnd_ = 0;  // valid read-ahead bytes; 0 while writing
-  std::int64_t position_ = 0;    // the logical position: where the next Read or Write goes
-  std::int64_t writeStart_ = 0;  // where the waiting bytes belong
+  std::int64_t position_ = 0;     // the logical position: where the next Read or Write goes
+  std::int64_t writeStart_ = 0;   // where the waiting bytes belong
+  std::int64_t filePointer_ = 0;  // the operating system's file pointer
 };
 
 // The bytes before the first zero byte, at most 255 of them.
