@@ -36,11 +36,12 @@
 # same node with no ECHOLIST.
 #
 # Each case runs each program RUNS times (default 5), each run on a fresh
-# copy of the FastEcho file and a log that an earlier run left (a run fills the descriptions, so a second run
-# on the same file would find nothing to do), interleaved with the
-# reference. Reported: the median whole-process wall time (under wine: of
-# the wine process, which includes starting the Windows program) and the
-# largest peak resident set size. Both builds must write the same file in
+# copy of the FastEcho file (a run fills the descriptions, so a second run
+# on the same file would find nothing to do) and appending to a log that
+# an earlier run left, as on a real node, interleaved with the reference.
+# Reported: the median whole-process wall time (under wine: of the wine
+# process, which includes starting the Windows program) and the largest
+# peak resident set size. Both builds must write the same file in
 # every case, or the benchmark stops.
 #
 # Usage: scripts/benchmark.sh      (RUNS=N scripts/benchmark.sh for N runs)
