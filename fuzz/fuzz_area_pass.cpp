@@ -23,7 +23,8 @@
 // is, and no run leaves its temporary copy behind. It also checks the file
 // against a reference pass (which records get which description, looked up
 // in the FASTECHO list as fuzz_common.h reads it, the first letter
-// upper-cased in the code page) and the count of descriptions written.
+// upper-cased in the code page, a field already equal left alone) and the
+// count of descriptions written.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -95,6 +96,8 @@ std::string ReferencePass(const std::string& original, const std::string& echoLi
     if (description[0] == 0) continue;
     if (upcaseFirst)
       description[0] = static_cast<char>(codePage.UpCaseTable()[static_cast<unsigned char>(description[0])]);
+    // FORCEDESC leaves a field that already holds these 52 bytes alone.
+    if (std::string_view(record + kDescriptionOffset, 52) == description) continue;
     result.replace(start + kDescriptionOffset, 52, description);
     ++*added;
   }
