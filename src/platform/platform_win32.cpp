@@ -80,14 +80,6 @@ DWORD DesiredAccess(Access access) {
   return GENERIC_READ | GENERIC_WRITE;
 }
 
-// An offset as ReadFile and WriteFile take it on a synchronous handle.
-OVERLAPPED At(std::uint64_t offset) {
-  OVERLAPPED where{};
-  where.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
-  where.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  return where;
-}
-
 DWORD ShareMode(Sharing sharing) {
   switch (sharing) {
     case Sharing::None: return 0;
@@ -128,7 +120,10 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
     // Windows refuses a directory as access denied: say what it is, as POSIX does.
     return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? ERROR_DIRECTORY : error;
   }
-  const bool created = creation != Creation::OpenExisting && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  // CREATE_ALWAYS tells of a file that was there already; CREATE_NEW opens
+  // none that was.
+  const bool created = creation == Creation::CreateNew ||
+                       (creation == Creation::CreateAlways && ::GetLastError() != ERROR_ALREADY_EXISTS);
   // A console, a serial port or a pipe would wait for input for ever.
   std::uint32_t error = 0;
   if (faults::Trip(faults::Op::OpenCheck)) {
@@ -148,22 +143,16 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
   return 0;
 }
 
-namespace {
-
-// `where` null: at the file pointer.
-std::uint32_t ReadAt(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got,
-                     OVERLAPPED* where) {
+std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
   *got = 0;
   if (faults::Trip(faults::Op::Read)) return kInjectedErrorCode;
   DWORD n = 0;
-  if (!::ReadFile(ToHandle(handle), buffer, count, &n, where)) {
-    const DWORD error = ::GetLastError();
-    // A read at an offset past the end says so by this error, not by 0 bytes.
-    return error == ERROR_HANDLE_EOF ? 0 : error;
-  }
+  if (!::ReadFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
   *got = n;
   return 0;
 }
+
+namespace {
 
 // `where` null: at the file pointer.
 std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count,
@@ -177,10 +166,6 @@ std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count
 }
 
 }  // namespace
-
-std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got) {
-  return ReadAt(handle, buffer, count, got, nullptr);
-}
 
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written) {
@@ -210,7 +195,7 @@ std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, s
                          std::uint32_t* got) {
   *got = 0;
   if (const std::uint32_t error = PlacePointer(handle, offset)) return error;
-  return ReadAt(handle, buffer, count, got, nullptr);
+  return ReadFile(handle, buffer, count, got);
 }
 
 std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
@@ -224,7 +209,9 @@ std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t co
                          std::uint32_t* written) {
   // An offset of all ones asks for the end of the file as it is when the
   // write happens, in the same call.
-  OVERLAPPED atEnd = At(~std::uint64_t{0});
+  OVERLAPPED atEnd{};
+  atEnd.Offset = 0xFFFFFFFF;
+  atEnd.OffsetHigh = 0xFFFFFFFF;
   return WriteAt(handle, buffer, count, written, &atEnd);
 }
 

@@ -234,19 +234,29 @@ TEST_F(FilesTest, ProbeReplaceAcceptsWhatIsMissingOrAWritableDiskFile) {
 // existing file leaves that file.
 TEST_F(FilesTest, AnOpenThatCreatedAFileAndFailedRemovesIt) {
   const std::string created = dir.File("new.copy");
+  const std::string createdNew = dir.File("new.log");
   const std::string existing = dir.File("old.copy");
   WriteFileText(existing, "old");
-  for (const std::string& path : {created, existing}) {
-    SCOPED_TRACE(path);
+  const struct {
+    const std::string& path;
+    platform::Creation creation;
+  } opens[] = {
+      {created, platform::Creation::CreateAlways},
+      {createdNew, platform::Creation::CreateNew},
+      {existing, platform::Creation::CreateAlways},
+  };
+  for (const auto& open : opens) {
+    SCOPED_TRACE(open.path);
     platform::FileHandle handle;
     faults::Arm(faults::Op::OpenCheck, 1);
-    EXPECT_EQ(platform::OpenFile(path.c_str(), platform::Access::ReadWrite, platform::Sharing::None,
-                                 platform::Creation::CreateAlways, platform::Target::DiskFile, &handle),
+    EXPECT_EQ(platform::OpenFile(open.path.c_str(), platform::Access::ReadWrite, platform::Sharing::None,
+                                 open.creation, platform::Target::DiskFile, &handle),
               platform::kInjectedErrorCode);
     faults::Disarm();
     EXPECT_EQ(handle, platform::kInvalidHandle);
   }
   EXPECT_FALSE(fs::exists(created));
+  EXPECT_FALSE(fs::exists(createdNew));
   EXPECT_TRUE(fs::exists(existing));
 }
 
