@@ -78,16 +78,16 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 }
 
 // What the sysop should know about the echo list, told once a run, before
-// the line of the area whose lookup found it out. A list that fails once
-// it is open stops the run: no area is said to lack a description on the
+// the line of the first area looked up. A list that is there but cannot be
+// read stops the run: no area is said to lack a description on the
 // strength of a read that failed.
 void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
   LogWriter& log = *pass.run.log;
   EchoListFile& list = pass.run.echoList;
   const ShortString quoted = ShortString("\"") + list.Path() + "\"";
   const FileError failure{list.Path(), list.LastError()};
-  if (lookup == EchoListFile::Lookup::ReadFailed) Stop(pass, "Can't read the echo list " + quoted + Because(failure));
-  if (lookup == EchoListFile::Lookup::CannotOpen && !pass.toldUnreadableList) {
+  if (lookup == EchoListFile::Lookup::Failed) Stop(pass, "Can't read the echo list " + quoted + Because(failure));
+  if (lookup == EchoListFile::Lookup::Unavailable && !pass.toldUnreadableList) {
     log.Warning(kProgramTag,
                 "Can't read the echo list " + quoted + "; its areas get no description" + Because(failure));
     pass.toldUnreadableList = true;
@@ -136,10 +136,21 @@ void SecureFirstWrite(PassContext& pass) {
   pass.firstWriteOnDisk = true;
 }
 
+bool IsEligible(const RunState& run, const std::uint8_t* record) {
+  return AreaKind(record) == 0 && (AreaDescriptionEmpty(record) || run.settings.forceDesc);
+}
+
+// The echo list is read once, for the tags of all the areas the walk will
+// look up.
+void ExpectTheWalksTags(RunState& run, const AreaTable& table) {
+  ForEachAreaRecordAhead(*run.stream, table, run.fastEchoSize, [&](const std::uint8_t* record) {
+    if (IsEligible(run, record)) run.echoList.Expect(AreaTag(record));
+  });
+}
+
 void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t recordStart) {
   RunState& run = pass.run;
-  if (AreaKind(record) != 0) return;
-  if (!AreaDescriptionEmpty(record) && !run.settings.forceDesc) return;
+  if (!IsEligible(run, record)) return;
   const ShortString tag = AreaTag(record);
   Description description;
   LogWriter& log = *run.log;
@@ -271,6 +282,7 @@ void DescribeAreas(RunState& run) {
   AreaTable table;
   if (OpenAreaTable(run, pass.cfgPath, &table)) {
     pass.recordSize = table.areaRecordSize;
+    if (!run.echoList.Path().empty()) ExpectTheWalksTags(run, table);
     EndWalk(run, pass.cfgPath,
             ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t start) {
               DescribeArea(pass, record, start);

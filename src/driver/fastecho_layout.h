@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "util/record_stream.h"
 #include "util/short_string.h"
@@ -21,6 +22,7 @@ inline constexpr std::uint32_t kAreaTagOffset = 0;
 inline constexpr std::uint32_t kAreaKindOffset = 62;
 inline constexpr std::uint32_t kDescriptionOffset = 138;
 inline constexpr std::uint32_t kDescriptionWidth = 52;  // also the longest tag used
+using Description = std::uint8_t[kDescriptionWidth];
 inline constexpr std::uint32_t kRecordBufferSize = 256;
 // The smallest record that holds the whole description field.
 inline constexpr std::uint32_t kMinAreaRecordSize = kDescriptionOffset + kDescriptionWidth;
@@ -60,6 +62,28 @@ WalkEnd ForEachAreaRecord(RecordStream& stream, const AreaTable& table, Visit vi
     }
     ++end.records;
     visit(static_cast<const std::uint8_t*>(record), start);
+  }
+}
+
+// A first look at the area table, before the walk: hands `visit` each
+// whole record that lies before `fileSize` (the file's length when it was
+// opened), read many records at a time. A read that fails is left in the
+// stream's Status, for the walk to meet.
+inline constexpr std::uint32_t kReadAheadBytes = 64 * 1024;
+template <typename Visit>
+void ForEachAreaRecordAhead(RecordStream& stream, const AreaTable& table, std::int64_t fileSize, Visit visit) {
+  const std::uint32_t size = table.areaRecordSize;
+  if (size == 0 || fileSize < 0 || table.firstAreaOffset >= static_cast<std::uint64_t>(fileSize)) return;
+  std::uint64_t left = (static_cast<std::uint64_t>(fileSize) - table.firstAreaOffset) / size;
+  const std::uint32_t perRead = kReadAheadBytes / size;
+  std::vector<std::uint8_t> records(static_cast<std::size_t>(perRead) * size);
+  stream.Seek(static_cast<std::int64_t>(table.firstAreaOffset));
+  while (left > 0) {
+    const auto count = static_cast<std::uint32_t>(left < perRead ? left : perRead);
+    stream.Read(records.data(), count * size);
+    if (stream.Status() != kStreamOk) return;
+    for (std::uint32_t i = 0; i < count; ++i) visit(records.data() + static_cast<std::size_t>(i) * size);
+    left -= count;
   }
 }
 

@@ -161,7 +161,6 @@ void ShutDown(RunState& run) {
           ShortString("  Description was added to ") + NumToStr(run.addedCount) + " areas");
   log.Log('x', kProgramTag, "  ShutDowning...");
   run.stream.reset();  // the pass closed the FastEcho file, checked, before its result
-  run.echoList.Close();  // the lookups of the pass kept it open
   log.Log('>', kProgramTag, ProgramTitle() + " finished.");
   log.Done();
   run.log.reset();
@@ -187,7 +186,6 @@ void StartReadOnly(RunState& run) {
 
 [[noreturn]] void Finish(RunState& run) {
   run.stream.reset();
-  run.echoList.Close();  // the preview's lookups kept it open
   run.log.reset();
   platform::ExitProcess(0);
 }

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/echo_list.h"
+#include "echo_list/echo_list.h"
 #include "driver/reserve_copy.h"
 #include "log/log_writer.h"
 #include "settings/program_settings.h"

@@ -1,5 +1,6 @@
 #include "settings/program_settings.h"
 
+#include <string>
 #include <utility>
 
 #include "util/files.h"
@@ -14,24 +15,6 @@ struct Choice {
   Value value;
 };
 
-constexpr Choice<EchoListFormat> kFormats[] = {
-    {"FASTECHO", EchoListFormat::FastEcho},
-    {"NA", EchoListFormat::Na},
-    {"FIDOCONFIG", EchoListFormat::FidoConfig},
-    {"AREAFIX", EchoListFormat::Areafix},
-};
-constexpr Choice<EchoListEncoding> kEncodings[] = {
-    {"AUTO", EchoListEncoding::Auto},       {"UTF-8", EchoListEncoding::Utf8},
-    {"UTF-16LE", EchoListEncoding::Utf16Le}, {"UTF-16BE", EchoListEncoding::Utf16Be},
-    {"CODEPAGE", EchoListEncoding::CodePage}, {"866", EchoListEncoding::Cp866},
-    {"437", EchoListEncoding::Cp437},       {"850", EchoListEncoding::Cp850},
-    {"1251", EchoListEncoding::Cp1251},     {"1252", EchoListEncoding::Cp1252},
-    {"KOI8-R", EchoListEncoding::Koi8R},
-};
-constexpr std::pair<EchoListEncoding, int> kEncodingCodePages[] = {
-    {EchoListEncoding::Cp866, 866},   {EchoListEncoding::Cp437, 437},   {EchoListEncoding::Cp850, 850},
-    {EchoListEncoding::Cp1251, 1251}, {EchoListEncoding::Cp1252, 1252}, {EchoListEncoding::Koi8R, 20866},
-};
 constexpr Choice<int> kCodePages[] = {{"866", 866}, {"437", 437}, {"850", 850}};
 constexpr Choice<bool> kSwitch[] = {{"YES", true}, {"NO", false}};
 
@@ -53,13 +36,13 @@ struct Keyword {
   ShortString ProgramSettings::*path;  // a path, taken as it is written
   // A word from a list: false when the value is none of them.
   bool (*choose)(ProgramSettings& settings, const ShortString& upperValue);
-  const char* wrongValueMessage;
+  std::string wrongValueMessage;
 };
 
 const Keyword kKeywords[] = {
-    {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, nullptr},
-    {"LOGFILE", &ProgramSettings::logFilePath, nullptr, nullptr},
-    {"ECHOLIST", &ProgramSettings::echoListPath, nullptr, nullptr},
+    {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, ""},
+    {"LOGFILE", &ProgramSettings::logFilePath, nullptr, ""},
+    {"ECHOLIST", &ProgramSettings::echoListPath, nullptr, ""},
     {"FORCEDESC", nullptr,
      [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.forceDesc); },
      "Wrong value of ForceDesc"},
@@ -67,15 +50,22 @@ const Keyword kKeywords[] = {
      [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.upcaseFirstDescChar); },
      "Wrong value of UpcaseFirstDescChar"},
     {"ECHOLISTFORMAT", nullptr,
-     [](ProgramSettings& s, const ShortString& v) { return Choose(kFormats, v, s.echoListFormat); },
-     "Wrong value of EchoListFormat (FASTECHO, NA, FIDOCONFIG or AREAFIX)"},
+     [](ProgramSettings& s, const ShortString& v) {
+       const ListFormat* format = FindFormat(v);
+       if (format) s.echoListFormat = format->format;
+       return format != nullptr;
+     },
+     "Wrong value of EchoListFormat (" + FormatWords() + ")"},
     {"CODEPAGE", nullptr,
      [](ProgramSettings& s, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
      "Wrong value of CodePage (866, 437 or 850)"},
     {"ECHOLISTENCODING", nullptr,
-     [](ProgramSettings& s, const ShortString& v) { return Choose(kEncodings, v, s.echoListEncoding); },
-     "Wrong value of EchoListEncoding (AUTO, UTF-8, UTF-16LE, UTF-16BE, CODEPAGE, 866, 437, 850, 1251, 1252 or "
-     "KOI8-R)"},
+     [](ProgramSettings& s, const ShortString& v) {
+       const EncodingSetting* encoding = FindEncoding(v);
+       if (encoding) s.echoListEncoding = encoding->encoding;
+       return encoding != nullptr;
+     },
+     "Wrong value of EchoListEncoding (" + EncodingWords() + ")"},
 };
 
 const Keyword* Find(const ShortString& keyword) {
@@ -84,24 +74,7 @@ const Keyword* Find(const ShortString& keyword) {
   return nullptr;
 }
 
-// The word of a setting's value.
-template <typename Value, std::size_t N>
-const char* WordOf(const Choice<Value> (&choices)[N], Value value) {
-  for (const Choice<Value>& choice : choices)
-    if (choice.value == value) return choice.word;
-  return "";
-}
-
 }  // namespace
-
-const char* EchoListFormatName(EchoListFormat format) { return WordOf(kFormats, format); }
-const char* EchoListEncodingName(EchoListEncoding encoding) { return WordOf(kEncodings, encoding); }
-
-int EchoListCodePage(EchoListEncoding encoding) {
-  for (const auto& [value, number] : kEncodingCodePages)
-    if (value == encoding) return number;
-  return 0;
-}
 
 ShortString SettingsPathFor(const ShortString& programDir) {
   return UpCasePath(programDir + kSettingsFileName);

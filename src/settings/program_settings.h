@@ -2,23 +2,10 @@
 // executable, and the reader that knows their keywords.
 #pragma once
 
+#include "echo_list/list_encoding.h"
+#include "echo_list/list_format.h"
 #include "settings/config_reader.h"
 #include "util/short_string.h"
-
-// The echo list's line format: FidoNet's "[HOLD|DOWN],TAG,Description"
-// lists, the backbone's .NA files, "TAG  Description", a Husky-style
-// tosser's area configuration, "EchoArea TAG path ... -d "Description"", or
-// a hub's answer to %LIST, "* TAG ...... "Description"".
-enum class EchoListFormat { FastEcho, Na, FidoConfig, Areafix };
-// How the echo list's bytes are read: as its byte-order mark or its bytes
-// say (Auto), as UTF-8 or UTF-16 always, in the FastEcho file's code page
-// as they are (CodePage), or in a code page named (translated into the
-// FastEcho file's).
-enum class EchoListEncoding { Auto, Utf8, CodePage, Utf16Le, Utf16Be, Cp866, Cp437, Cp850, Cp1251, Cp1252, Koi8R };
-
-// The code page an ECHOLISTENCODING value names (866, ..., 20866 for
-// KOI8-R); 0 for AUTO, UTF-8, UTF-16 and CODEPAGE.
-int EchoListCodePage(EchoListEncoding encoding);
 
 struct ProgramSettings {
   ShortString fastEchoCfgPath;      // FASTECHOCFG
@@ -30,10 +17,6 @@ struct ProgramSettings {
   int codePage = 866;  // CODEPAGE: of the texts in the FastEcho file
   EchoListEncoding echoListEncoding = EchoListEncoding::Auto;  // ECHOLISTENCODING
 };
-
-// The setting's value as the settings file writes it (FASTECHO, NA, ...).
-const char* EchoListFormatName(EchoListFormat format);
-const char* EchoListEncodingName(EchoListEncoding encoding);
 
 inline constexpr const char* kSettingsFileName = "blurbsmith.cfg";
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/echo_list.h"
+#include "driver/fastecho_layout.h"
+#include "echo_list/echo_list.h"
 #include "platform/fault_injection.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
@@ -45,7 +46,7 @@ class EchoListTest : public testing::Test {
   // The 52 bytes a lookup writes; the buffer starts out full of noise so
   // that every byte must be written. `result` gets the lookup's answer.
   std::string Lookup(const std::string& tag, EchoListFile::Lookup* result = nullptr) {
-    Description description;
+    fastecho::Description description;
     std::memset(description, 0xA5, sizeof description);
     const EchoListFile::Lookup read = list_.LookupDescription(ShortString(tag), description);
     if (result) *result = read;
@@ -251,48 +252,58 @@ TEST_F(EchoListTest, EmptyTagMatchesOnlyALineWithoutTagAndGetsNoDescription) {
 // and is no failure.
 TEST_F(EchoListTest, UnreadableListGivesNothingAndSaysSo) {
   using enum EchoListFile::Lookup;
-  EchoListFile::Lookup result = Read;
+  EchoListFile::Lookup result = Answered;
   {
-    SCOPED_TRACE("missing file");
+    SCOPED_TRACE("missing file: no description all run long, even once it is there");
     const std::string missing = scratch_.File("missing.lst");
     list_.Bind(ShortString(missing));
     EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
-    EXPECT_EQ(result, CannotOpen);
+    EXPECT_EQ(result, Unavailable);
     platform::FileHandle handle = platform::kInvalidHandle;
     EXPECT_EQ(list_.LastError(), platform::OpenFile(missing.c_str(), platform::Access::Read,
                                                     platform::Sharing::ReadWrite, platform::Creation::OpenExisting,
                                                     platform::Target::DiskFile, &handle))
         << "the operating system's code, for the message";
+    WriteFileText(missing, ",ALPHA,Alpha\r\n,BETA,Beta\r\n");
+    faults::ResetCounts();
+    EXPECT_EQ(Lookup("BETA", &result), kNothing);
+    EXPECT_EQ(result, Unavailable);
+    EXPECT_EQ(faults::Calls(faults::Op::Open), 0u);
   }
   {
-    SCOPED_TRACE("a directory");
+    SCOPED_TRACE("a directory is there, but no list: the run must stop");
     list_.Bind(ShortString(scratch_.Path().string()));
     EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
-    EXPECT_EQ(result, CannotOpen);
+    EXPECT_EQ(result, Failed);
   }
   {
     SCOPED_TRACE("empty path");
     list_.Bind(ShortString(""));
     EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
-    EXPECT_EQ(result, Read);
+    EXPECT_EQ(result, Answered);
     EXPECT_EQ(Lookup(""), kNothing);
   }
   {
     SCOPED_TRACE("empty file");
     WriteList("");
     EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
-    EXPECT_EQ(result, Read);
+    EXPECT_EQ(result, Answered);
   }
-  {
-    SCOPED_TRACE("read failure");
+  struct Failure {
+    const char* name;
+    faults::Op op;
+    std::uint64_t nth;
+  };
+  for (const Failure& f : {Failure{"open", faults::Op::Open, 1}, Failure{"what the open asks", faults::Op::OpenCheck, 1},
+                           Failure{"first read", faults::Op::Read, 1}, Failure{"rewind", faults::Op::Seek, 1},
+                           Failure{"the pass's read", faults::Op::Read, 2}}) {
+    SCOPED_TRACE(std::string("a failing ") + f.name + " of a list that is there");
     WriteList(",ALPHA,Alpha\r\n");
-    faults::Arm(faults::Op::Read, 1);
+    faults::Arm(f.op, f.nth);
     EXPECT_EQ(Lookup("ALPHA", &result), kNothing);
-    EXPECT_EQ(result, ReadFailed);
+    EXPECT_EQ(result, Failed);
     EXPECT_NE(list_.LastError(), 0u);
     faults::Disarm();
-    EXPECT_EQ(Lookup("ALPHA", &result), Field("Alpha"));  // the next lookup reads again
-    EXPECT_EQ(result, Read);
   }
 }
 
@@ -334,78 +345,47 @@ TEST_F(EchoListTest, NaFilesListATagAndItsDescriptionPerLine) {
   }
 }
 
-TEST_F(EchoListTest, EveryLookupStartsAtTheFirstLine) {
-  WriteList(",A,Alpha\r\n,B,Beta\r\n,C,Gamma\r\n");
+TEST_F(EchoListTest, EachTagGetsWhatAReadingFromTheTopGives) {
+  WriteList(",A,Alpha\r\n,B,Beta\r\n,C,Gamma\r\n,A,Again\r\n");
+  for (const char* tag : {"C", "A", "B"}) list_.Expect(tag);
   struct Step {
     std::string tag, description;
   };
   const std::vector<Step> steps = {
-      {"C", "Gamma"}, {"A", "Alpha"}, {"C", "Gamma"}, {"Z", ""},
-      {"B", "Beta"},  {"A", "Alpha"}, {"Z", ""},      {"A", "Alpha"},
+      {"C", "Gamma"}, {"A", "Alpha"}, {"C", "Gamma"}, {"Z", ""}, {"B", "Beta"}, {"a", "Alpha"}, {"Z", ""},
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     SCOPED_TRACE("lookup " + std::to_string(i + 1) + ": " + steps[i].tag);
     EXPECT_EQ(Lookup(steps[i].tag), Field(steps[i].description));
   }
-
-  // The open file is read anew each time, so a changed list is seen at once.
-  WriteFileText(scratch_.File("echo.lst"), ",A,New alpha\r\n");
-  EXPECT_EQ(Lookup("A"), Field("New alpha"));
-  EXPECT_EQ(Lookup("C"), kNothing);
 }
 
-TEST_F(EchoListTest, TheListStaysOpenFromTheFirstLookupUntilClose) {
+// The list is read once, from its first line to its end, for every tag
+// expected; what it gave stands for the rest of the run. A tag that was not
+// expected gets a reading of its own.
+TEST_F(EchoListTest, TheListIsReadOncePerRun) {
   WriteList(",A,Alpha\r\n,B,Beta\r\n");
+  list_.Expect("A");
+  list_.Expect("B");
+  list_.Expect("Z");
   faults::ResetCounts();
   for (const char* tag : {"B", "Z", "A", "B"}) Lookup(tag);
   EXPECT_EQ(faults::Calls(faults::Op::Open), 1u);
-  EXPECT_EQ(faults::Calls(faults::Op::Close), 0u);
-  // Back to the start once after the first read that told the list is not
-  // UTF-8, and for every later lookup.
-  EXPECT_EQ(faults::Calls(faults::Op::Seek), 4u);
-  list_.Close();
-  EXPECT_EQ(faults::Calls(faults::Op::Close), 1u);
-  list_.Close();  // closed already: nothing happens
-  EXPECT_EQ(faults::Calls(faults::Op::Close), 1u);
-  EXPECT_EQ(Lookup("B"), Field("Beta"));  // a lookup after Close opens it again
+  EXPECT_EQ(faults::Calls(faults::Op::Close), 1u) << "closed right after its reading";
+  WriteFileText(scratch_.File("echo.lst"), ",A,New alpha\r\n,C,Gamma\r\n");
+  EXPECT_EQ(Lookup("A"), Field("Alpha"));
+  EXPECT_EQ(faults::Calls(faults::Op::Open), 1u);
+  EXPECT_EQ(Lookup("C"), Field("Gamma")) << "not expected: read for it alone";
   EXPECT_EQ(faults::Calls(faults::Op::Open), 2u);
-}
-
-TEST_F(EchoListTest, AfterAFailureTheNextLookupOpensTheListAgain) {
-  {
-    SCOPED_TRACE("missing at the first lookup, there at the second");
-    const std::string path = scratch_.File("late.lst");
-    list_.Bind(ShortString(path));
-    EXPECT_EQ(Lookup("A"), kNothing);
-    WriteFileText(path, ",A,Alpha\r\n");
-    EXPECT_EQ(Lookup("A"), Field("Alpha"));
-  }
-  struct Case {
-    faults::Op op;
-    const char* name;
-  };
-  for (const Case& c : {Case{faults::Op::Seek, "seek"}, Case{faults::Op::Read, "read"}}) {
-    SCOPED_TRACE("failing " + std::string(c.name) + " in the second lookup");
-    WriteList(",A,Alpha\r\n");
-    EXPECT_EQ(Lookup("A"), Field("Alpha"));
-    faults::Arm(c.op, 1);
-    EXPECT_EQ(Lookup("A"), kNothing);
-    faults::Disarm();
-    faults::ResetCounts();
-    EXPECT_EQ(Lookup("A"), Field("Alpha"));
-    EXPECT_EQ(faults::Calls(faults::Op::Open), 1u);
-  }
 }
 
 TEST_F(EchoListTest, AFailingCloseOfTheListLosesNothing) {
   WriteList(",A,Alpha\r\n");
-  Lookup("A");
   faults::Arm(faults::Op::Close, 1);
-  list_.Close();
-  faults::Disarm();
-  EchoListFile::Lookup result = EchoListFile::Lookup::ReadFailed;
+  EchoListFile::Lookup result = EchoListFile::Lookup::Failed;
   EXPECT_EQ(Lookup("A", &result), Field("Alpha"));
-  EXPECT_EQ(result, EchoListFile::Lookup::Read);
+  faults::Disarm();
+  EXPECT_EQ(result, EchoListFile::Lookup::Answered);
 }
 
 TEST_F(EchoListTest, LinesAcrossTheReadBufferBoundary) {
@@ -523,11 +503,11 @@ TEST_F(EchoListTest, Utf8ListsAreReadInCodePageCharacters) {
 // A read that fails says nothing about what the list holds.
 TEST_F(EchoListTest, AFailedReadIsNoListWithoutEntries) {
   WriteList("A  Alpha\r\n");  // an NA list: as FASTECHO it would hold no entry
-  faults::Arm(faults::Op::Read, 2);  // the scan after the encoding was decided
-  EchoListFile::Lookup result = EchoListFile::Lookup::Read;
+  faults::Arm(faults::Op::Read, 2);  // the pass, after the encoding was decided
+  EchoListFile::Lookup result = EchoListFile::Lookup::Answered;
   EXPECT_EQ(Lookup("Z", &result), kNothing);
   faults::Disarm();
-  EXPECT_EQ(result, EchoListFile::Lookup::ReadFailed);
+  EXPECT_EQ(result, EchoListFile::Lookup::Failed);
   EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
 }
 
@@ -776,7 +756,7 @@ TEST_F(EchoListTest, HuskyNaAndReplyLinesAreReadWhole) {
 // What the sysop learns of a list, once: how it is read and why, that it
 // looks like UTF-16 without a mark, that it is a hub's reply read as NA,
 // and that it holds no entry of its format, with the format that fits.
-TEST_F(EchoListTest, NoticesAreGivenOnceByTheLookupThatFindsThemOut) {
+TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
   using enum EchoListFormat;
   using enum EchoListEncoding;
   // A few Russian words, o, e, a, i, n, t and more: "Obsuzhdenie novostej

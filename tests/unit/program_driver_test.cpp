@@ -157,7 +157,7 @@ TEST(ProgramDriverTest, StartUp) {
     ASSERT_NE(run.log, nullptr);
 
     // The echo list is bound: a lookup finds the area.
-    Description description;
+    fastecho::Description description;
     run.echoList.LookupDescription("some.area", description);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(description)), "Some words");
 

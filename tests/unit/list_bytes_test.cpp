@@ -5,7 +5,7 @@
 // lines (French, Spanish, German, Portuguese, Italian, Nordic) in 1252, 850
 // and 437. Each is placed whole, and so is every run of its lines: never
 // as another code page than its own.
-#include "driver/echo_list_encoding.h"
+#include "echo_list/list_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/echo_list_encoding.h"
+#include "echo_list/list_bytes.h"
 
 #include <cstring>
 
