@@ -1,0 +1,728 @@
+// A plain reading of the echo list's rules, for tests that hold the
+// program's lookup against it (the fuzz targets and the unit test of the
+// one pass): the text file rules, UTF-8 and UTF-16, how a list is placed,
+// and each format's rule, applied to a list read whole from its first line
+// for every tag. Written apart from the product code: only the code page
+// tables (each code page's characters and its upper-case mapping) are
+// taken from it; everything that reads bytes is written here afresh,
+// plainly and without fast paths.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/program_settings.h"
+#include "support/text_bytes.h"
+#include "util/code_page.h"
+
+namespace reference {
+
+// Reports a broken assumption and stops at once (libFuzzer keeps the input).
+[[noreturn]] inline void Fail(const char* what) {
+  std::fprintf(stderr, "\n*** reference check failed: %s\n", what);
+  std::fflush(stderr);
+  __builtin_trap();
+}
+
+inline void Check(bool ok, const char* what) {
+  if (!ok) Fail(what);
+}
+
+// ---- reference rules ------------------------------------------------------
+
+constexpr std::size_t kMaxLine = 255;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Upper case of one byte as the settings file reads keywords and values:
+// ASCII a-z and the Russian letters of code page 866.
+inline unsigned char Upper(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xA0 && c <= 0xAF) return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xEF) return static_cast<unsigned char>(c - 0x50);
+  if (c == 0xF1) return 0xF0;
+  return c;
+}
+
+inline std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(Upper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Keywords of the echo list formats (HOLD, DOWN, EchoArea, -d) are read in
+// any case of their ASCII letters.
+inline bool SameAsciiWord(std::string_view s, std::string_view upperWord) {
+  if (s.size() != upperWord.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i] >= 'a' && s[i] <= 'z' ? static_cast<char>(s[i] - 32) : s[i];
+    if (c != upperWord[i]) return false;
+  }
+  return true;
+}
+
+// Upper case with a code page's mapping.
+inline std::string Fold(std::string_view s, const CodePage& codePage) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(codePage.UpCaseTable()[static_cast<unsigned char>(c)]);
+  return out;
+}
+
+// NUL, TAB, LF, CR, space and 0xFF.
+inline bool IsBlank(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u == 0 || u == 9 || u == 10 || u == 13 || u == 32 || u == 255;
+}
+
+inline bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+inline std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// ---- text files
+
+inline bool StartsWithByteOrderMark(std::string_view bytes) {
+  return bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
+
+// The text of a text file: what follows a byte-order mark at its very
+// start, up to the first Ctrl-Z.
+inline std::string_view TextOf(std::string_view bytes) {
+  if (StartsWithByteOrderMark(bytes)) bytes.remove_prefix(kByteOrderMark.size());
+  return bytes.substr(0, bytes.find('\x1a'));
+}
+
+// The physical lines of a text, whole: CR LF, a lone CR and a lone LF
+// each end a line; the end of the text ends a last line that has no line
+// end; nothing follows the last line end.
+inline std::vector<std::string_view> PhysicalLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The lines a text reader hands out: the first 255 characters of each.
+struct TextLine {
+  std::string text;  // at most kMaxLine characters
+  bool cut;          // the physical line was longer
+};
+
+inline TextLine CutLine(std::string_view line) {
+  return {std::string(line.substr(0, kMaxLine)), line.size() > kMaxLine};
+}
+
+inline std::vector<TextLine> TextLines(std::string_view fileBytes) {
+  std::vector<TextLine> lines;
+  for (const std::string_view line : PhysicalLines(TextOf(fileBytes))) lines.push_back(CutLine(line));
+  return lines;
+}
+
+// ---- UTF-8
+
+// The number of bytes a lead byte announces (0 for a byte that cannot
+// begin a character: a continuation byte, or 11111xxx), by its bit pattern.
+inline int AnnouncedLength(unsigned char b) {
+  if (b >> 7 == 0) return 1;
+  if (b >> 5 == 0b110) return 2;
+  if (b >> 4 == 0b1110) return 3;
+  if (b >> 3 == 0b11110) return 4;
+  return 0;
+}
+
+inline bool IsContinuation(unsigned char b) { return b >> 6 == 0b10; }
+
+// Whether a text is well-formed UTF-8: every sequence complete, no
+// overlong form (a code point written longer than it needs), no surrogate
+// (U+D800-U+DFFF), nothing beyond U+10FFFF.
+inline bool IsWellFormedUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int n = AnnouncedLength(lead);
+    if (n == 0 || text.size() - i < static_cast<std::size_t>(n)) return false;
+    std::uint32_t code = n == 1 ? lead : lead & (0xFFu >> (n + 1));
+    for (int k = 1; k < n; ++k) {
+      const auto b = static_cast<unsigned char>(text[i + k]);
+      if (!IsContinuation(b)) return false;
+      code = code << 6 | (b & 0x3Fu);
+    }
+    const std::uint32_t shortest = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+    if (shortest != static_cast<std::uint32_t>(n)) return false;
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
+    i += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Whether some code point in [low, high] is a Unicode scalar value that
+// takes exactly n bytes in UTF-8.
+inline bool HoldsScalarOfLength(std::uint32_t low, std::uint32_t high, int n) {
+  const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  const std::uint32_t most[] = {0, 0x7F, 0x7FF, 0xFFFF, 0x10FFFF};
+  low = std::max(low, least[n]);
+  high = std::min(high, most[n]);
+  if (low > high) return false;
+  return !(low >= 0xD800 && high <= 0xDFFF);  // nothing but surrogates
+}
+
+// Decodes the character at text[i]: its code point, or -1 for a maximal
+// ill-formed part, the longest run of bytes there that begins some
+// well-formed sequence (at least one byte). *length is the bytes taken.
+inline long DecodeUtf8At(std::string_view text, std::size_t i, std::size_t* length) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  const int n = AnnouncedLength(lead);
+  *length = 1;
+  if (n == 1) return lead;
+  if (n == 0) return -1;
+  // After k of the n bytes, the code point can still become any of
+  // [bits << 6(n-k), bits << 6(n-k) | ones]; the bytes so far begin a
+  // well-formed sequence when a scalar value of length n is among them.
+  const auto begins = [n](std::uint32_t bits, int k) {
+    const int shift = 6 * (n - k);
+    const std::uint32_t low = bits << shift;
+    return HoldsScalarOfLength(low, low | ((std::uint32_t{1} << shift) - 1), n);
+  };
+  std::uint32_t bits = lead & (0xFFu >> (n + 1));
+  if (!begins(bits, 1)) return -1;
+  for (int k = 1; k < n; ++k) {
+    if (i + k >= text.size()) return -1;
+    const auto b = static_cast<unsigned char>(text[i + k]);
+    if (!IsContinuation(b) || !begins(bits << 6 | (b & 0x3Fu), k + 1)) return -1;
+    bits = bits << 6 | (b & 0x3Fu);
+    *length = static_cast<std::size_t>(k) + 1;
+  }
+  return static_cast<long>(bits);
+}
+
+// One line of UTF-8 in the code page: each character its byte ('?' when
+// the code page lacks it), each maximal ill-formed part one '?'.
+inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePage) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    std::size_t length = 0;
+    const long code = DecodeUtf8At(line, i, &length);
+    out += code < 0 ? '?' : static_cast<char>(codePage.FromUnicode(static_cast<char32_t>(code)));
+    i += length;
+  }
+  return out;
+}
+
+// ---- UTF-16
+
+// The characters of a UTF-16 file: surrogate pairs joined; an unpaired
+// surrogate, and a lone byte at the end, are '?'. A byte-order mark
+// U+FEFF first is no character of the text.
+inline std::u32string Utf16Characters(std::string_view bytes, bool little) {
+  std::vector<std::uint32_t> units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(little ? (a | b << 8) : (a << 8 | b));
+  }
+  std::u32string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint32_t u = units[i];
+    if (i == 0 && u == 0xFEFF) continue;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      text += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      text += U'?';
+    } else {
+      text += static_cast<char32_t>(u);
+    }
+  }
+  if (bytes.size() % 2 == 1) text += U'?';
+  return text;
+}
+
+// ---- the echo list
+
+constexpr std::size_t kDescriptionWidth = 52;
+// A line of 255 characters of UTF-8 may take four bytes a character.
+constexpr std::size_t kUtf8LineBytes = 4 * kMaxLine;
+
+// What AUTO makes of a list without a byte-order mark that is not UTF-8:
+// the code page its letters are written in when it is not the node's, by
+// the bytes above 0x7F of its whole text: under 866, 1251 or KOI8-R when
+// the bytes of the six commonest Russian small letters (o, ye, a, i, en, te)
+// in that code page are a quarter of those bytes and four times those of
+// each other one (866 among them), with 16 such bytes at the least; under
+// 437 and 850, 1252 when of the bytes above 0x7F with an ASCII letter
+// beside them at least 8 are at 0xC0-0xFF (not 0xD7, 0xF7) and twice as
+// many as at 0x80-0xA5. Null otherwise.
+inline const CodePage* PlacedCodePage(std::string_view text, const CodePage& node) {
+  const auto letter = [&](std::size_t i) {
+    return i < text.size() && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'));
+  };
+  std::uint32_t high = 0, count[3] = {}, at1252 = 0, atOem = 0;
+  const unsigned char letters[3][6] = {{0xAE, 0xA5, 0xA0, 0xA8, 0xAD, 0xE2},
+                                       {0xEE, 0xE5, 0xE0, 0xE8, 0xED, 0xF2},
+                                       {0xCF, 0xC5, 0xC1, 0xC9, 0xCE, 0xD4}};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) continue;
+    ++high;
+    for (int page = 0; page < 3; ++page)
+      if (std::find(std::begin(letters[page]), std::end(letters[page]), b) != std::end(letters[page])) ++count[page];
+    if (!(letter(i + 1) || (i > 0 && letter(i - 1)))) continue;
+    if (b >= 0xC0 && b != 0xD7 && b != 0xF7) ++at1252;
+    if (b <= 0xA5) ++atOem;
+  }
+  if (node.Number() != 866) return at1252 >= 8 && at1252 >= 2 * atOem ? CodePage::ForList(1252) : nullptr;
+  if (high < 16) return nullptr;
+  const int numbers[3] = {866, 1251, CodePage::kKoi8R};
+  for (int page = 1; page < 3; ++page) {
+    const bool others = 4 * count[page] >= high && count[page] >= 4 * count[0] && count[page] >= 4 * count[3 - page];
+    if (others && count[page] > 0) return CodePage::ForList(numbers[page]);
+  }
+  return nullptr;
+}
+
+// UTF-16 read as bytes: more than half of its lines (those with a byte)
+// hold a NUL.
+inline bool LooksLikeUtf16(std::string_view text) {
+  std::size_t lines = 0, withNul = 0;
+  for (const std::string_view line : PhysicalLines(text)) {
+    if (line.empty()) continue;
+    ++lines;
+    withNul += line.find('\0') != std::string_view::npos;
+  }
+  return 2 * withNul > lines;
+}
+
+// The echo list as the lookups read it: its lines in the code page (a list
+// in another encoding is converted line by line first); FASTECHO lines cut
+// to 255 characters, the other formats' read whole (a fuzz input never
+// reaches their limit of 256 KB).
+struct ListReading {
+  std::string readAs;  // empty: read as it is
+  std::string why;     // what made it so
+  bool looksLikeUtf16 = false;
+  std::vector<std::string> lines;
+};
+
+inline std::string CodePageName(const CodePage& page) {
+  return page.Number() == CodePage::kKoi8R ? "KOI8-R" : "code page " + page.Name();
+}
+
+inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encoding, const CodePage& codePage,
+                            EchoListFormat format) {
+  ListReading list;
+  const bool cutAt255 = format == EchoListFormat::FastEcho;
+  const std::string_view text = TextOf(fileBytes);
+  // The validator and the decoder, written apart, must agree.
+  bool decodesWhole = true;
+  for (std::size_t i = 0, length = 0; i < text.size() && decodesWhole; i += length)
+    decodesWhole = DecodeUtf8At(text, i, &length) >= 0;
+  Check(decodesWhole == IsWellFormedUtf8(text), "the reference's UTF-8 validator and decoder disagree");
+
+  enum class Way { AsIs, Utf8, Utf16Le, Utf16Be, Translated } way = Way::AsIs;
+  const CodePage* from = nullptr;
+  const std::string setting = std::string("ECHOLISTENCODING ") + EchoListEncodingName(encoding);
+  const auto translated = [&](const CodePage* page, std::string why) {
+    if (page == &codePage) return;
+    way = Way::Translated;
+    from = page;
+    list.readAs = CodePageName(*page);
+    list.why = std::move(why);
+  };
+  const auto read = [&](Way w, const char* name, std::string why) {
+    way = w;
+    list.readAs = name;
+    list.why = std::move(why);
+  };
+  const bool utf16leMark = fileBytes.substr(0, 2) == "\xFF\xFE", utf16beMark = fileBytes.substr(0, 2) == "\xFE\xFF";
+  switch (encoding) {
+    case EchoListEncoding::Utf8: read(Way::Utf8, "UTF-8", setting); break;
+    case EchoListEncoding::Utf16Le: read(Way::Utf16Le, "UTF-16LE", setting); break;
+    case EchoListEncoding::Utf16Be: read(Way::Utf16Be, "UTF-16BE", setting); break;
+    case EchoListEncoding::CodePage: break;
+    case EchoListEncoding::Auto:
+      if (StartsWithByteOrderMark(fileBytes)) {
+        read(Way::Utf8, "UTF-8", "it begins with a byte-order mark");
+      } else if (utf16leMark) {
+        read(Way::Utf16Le, "UTF-16LE", "it begins with a byte-order mark");
+      } else if (utf16beMark) {
+        read(Way::Utf16Be, "UTF-16BE", "it begins with a byte-order mark");
+      } else if (IsWellFormedUtf8(text) &&
+                 std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        read(Way::Utf8, "UTF-8", "it is UTF-8 text");
+      } else if (const CodePage* page = PlacedCodePage(text, codePage)) {
+        translated(page, "its letters are those of " + page->Name() + ", not " + codePage.Name());
+      } else {
+        list.looksLikeUtf16 = LooksLikeUtf16(text);
+      }
+      break;
+    default: translated(CodePage::ForList(EchoListCodePage(encoding)), setting); break;
+  }
+
+  if (way == Way::Utf16Le || way == Way::Utf16Be) {
+    std::u32string characters = Utf16Characters(fileBytes, way == Way::Utf16Le);
+    characters = characters.substr(0, characters.find(U'\x1A'));
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= characters.size(); ++i) {
+      const bool end = i == characters.size();
+      if (!end && characters[i] != U'\r' && characters[i] != U'\n') continue;
+      if (end && start == i) break;
+      std::string line;
+      for (std::size_t k = start; k < i; ++k) line += static_cast<char>(codePage.FromUnicode(characters[k]));
+      list.lines.push_back(cutAt255 ? CutLine(line).text : line);
+      if (!end && characters[i] == U'\r' && i + 1 < characters.size() && characters[i + 1] == U'\n') ++i;
+      start = i + 1;
+    }
+    return list;
+  }
+  for (const std::string_view line : PhysicalLines(text)) {
+    std::string converted;
+    switch (way) {
+      case Way::Utf8:
+        converted = Utf8ToCodePage(cutAt255 ? line.substr(0, kUtf8LineBytes) : line, codePage);
+        break;
+      case Way::Translated:
+        for (const char c : cutAt255 ? line.substr(0, kMaxLine) : line) {
+          const char32_t code = from->ToUnicode(static_cast<unsigned char>(c));
+          converted += code == CodePage::kNoCharacter ? '?' : static_cast<char>(codePage.FromUnicode(code));
+        }
+        break;
+      default: converted = std::string(line); break;
+    }
+    list.lines.push_back(cutAt255 ? CutLine(converted).text : converted);
+  }
+  return list;
+}
+
+// What one line says about a tag: nothing (it does not decide), or the
+// description that decides it (possibly empty).
+struct Verdict {
+  bool decides = false;
+  std::string description;
+};
+
+// FASTECHO: [HOLD|DOWN],TAG,Description[,more fields]. An entry is a line
+// that, trimmed and not a ';' comment, begins with a comma, perhaps after
+// the word HOLD or DOWN; *fields is what follows that comma.
+inline bool FastEchoEntry(std::string_view line, std::string_view* fields) {
+  line = Trim(line);
+  if (line.empty() || line.front() == ';') return false;
+  const std::string_view first4 = line.substr(0, 4);
+  if (SameAsciiWord(first4, "HOLD") || SameAsciiWord(first4, "DOWN")) line.remove_prefix(4);
+  if (line.empty() || line.front() != ',') return false;
+  *fields = line.substr(1);
+  return true;
+}
+
+// Field 1 is the tag, field 2 the description; a run of commas is one
+// separator. The first entry with the tag decides, even without a
+// description.
+inline Verdict FastEchoVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
+  std::string_view rest;
+  if (!FastEchoEntry(line, &rest)) return {};
+  std::vector<std::string_view> fields;
+  std::size_t i = 0;
+  while (i < rest.size() && fields.size() < 2) {
+    while (i < rest.size() && rest[i] == ',') ++i;
+    if (i == rest.size()) break;
+    const std::size_t start = i;
+    while (i < rest.size() && rest[i] != ',') ++i;
+    fields.push_back(rest.substr(start, i - start));
+  }
+  const std::string_view tag = fields.size() > 0 ? fields[0] : std::string_view();
+  if (Fold(tag, codePage) != key) return {};
+  return {true, std::string(fields.size() > 1 ? fields[1] : std::string_view())};
+}
+
+// NA: the tag up to the first blank or tab, then the description after the
+// blanks and tabs that follow it. A tag alone does not decide. A first word
+// that holds a comma is no tag (such a line is a FASTECHO line), so that
+// line is no NA entry.
+inline bool NaEntry(std::string_view line, std::string_view* tag, std::string_view* description) {
+  line = Trim(line);
+  if (line.empty() || line.front() == ';') return false;
+  std::size_t tagEnd = 0;
+  while (tagEnd < line.size() && !IsSpaceOrTab(line[tagEnd])) ++tagEnd;
+  *tag = line.substr(0, tagEnd);
+  if (tag->find(',') != std::string_view::npos) return false;
+  std::size_t start = tagEnd;
+  while (start < line.size() && IsSpaceOrTab(line[start])) ++start;
+  *description = line.substr(start);
+  return true;
+}
+
+inline Verdict NaVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
+  std::string_view tag, description;
+  if (!NaEntry(line, &tag, &description) || description.empty() || Fold(tag, codePage) != key) return {};
+  return {true, std::string(description)};
+}
+
+// FIDOCONFIG: the words of a trimmed line, split at blanks and tabs; a word
+// that begins with a quote runs to the next quote, that quote included (or
+// to the end of the line when none follows: *open then says so).
+inline std::vector<std::string_view> Words(std::string_view line, bool* open = nullptr) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
+    if (i == line.size()) return words;
+    std::size_t end = i + 1;
+    if (line[i] == '"') {
+      while (end < line.size() && line[end] != '"') ++end;
+      if (end < line.size()) {
+        ++end;  // the closing quote
+      } else if (open) {
+        *open = true;
+      }
+    } else {
+      while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+    }
+    words.push_back(line.substr(i, end - i));
+    i = end;
+  }
+}
+
+inline std::string_view WithoutQuotes(std::string_view word) {
+  return word.size() >= 2 && word.front() == '"' && word.back() == '"' ? word.substr(1, word.size() - 2) : word;
+}
+
+// An entry is a line whose first word is EchoArea ('#' lines are comments,
+// and no other line is an entry).
+inline bool FidoConfigEntry(std::string_view line, std::vector<std::string_view>* words, bool* open = nullptr) {
+  *words = Words(Trim(line), open);
+  return !words->empty() && SameAsciiWord(words->front(), "ECHOAREA");
+}
+
+// Word 2 is the tag, without its quotes; the first -d (or -D) after it
+// gives the description in the word that follows it, a quoted one without
+// its quotes. No -d, an empty description or a quote left open anywhere
+// in the line: the line does not decide.
+inline Verdict FidoConfigVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
+  std::vector<std::string_view> words;
+  bool open = false;
+  if (!FidoConfigEntry(line, &words, &open) || open || words.size() < 2 ||
+      Fold(WithoutQuotes(words[1]), codePage) != key)
+    return {};
+  for (std::size_t i = 2; i < words.size(); ++i) {
+    if (!SameAsciiWord(words[i], "-D")) continue;
+    const std::string_view text = i + 1 < words.size() ? WithoutQuotes(words[i + 1]) : std::string_view();
+    if (text.empty()) return {};
+    return {true, std::string(text)};
+  }
+  return {};
+}
+
+// AREAFIX, a hub's answer to %LIST, one line read alone:
+//   [flags] [marks]TAG [..leader..] [(address)] [..leader..] "Description" | Description
+// Flags: up to four words before another, each one mark (* + & - ! @ # % ~
+// ^) or one of the letters R W S M P U, or two different of them with a
+// mark among them. Marks: up to two different marks written against the
+// tag. The tag begins with a letter, a digit or a byte above 0x7F, and
+// holds no quote, parenthesis, colon or comma; dots written against it
+// from two on are a leader. A line that is empty or ends in ':' is none.
+struct AreafixEntry {
+  std::string tag;
+  std::string description;
+  bool marked = false;
+  bool open = false;  // a quote opened and not closed on the line
+};
+
+inline bool IsReplyMark(char c) { return std::string_view("*+&-!@#%~^").find(c) != std::string_view::npos; }
+inline bool IsTagStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
+}
+
+inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
+  line = Trim(line);
+  if (line.empty() || line.back() == ':') return false;
+  bool marked = false;
+  // The flag column.
+  const auto isFlag = [](char c) { return IsReplyMark(c) || std::string_view("RWSMPU").find(c) != std::string_view::npos; };
+  for (int n = 0; n < 4; ++n) {
+    std::size_t end = 0;
+    while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+    const std::string_view word = line.substr(0, end);
+    const bool flag = (word.size() == 1 && isFlag(word[0])) ||
+                      (word.size() == 2 && word[0] != word[1] && isFlag(word[0]) && isFlag(word[1]) &&
+                       (IsReplyMark(word[0]) || IsReplyMark(word[1])));
+    if (!flag || end == line.size()) break;
+    marked = true;
+    line.remove_prefix(end);
+    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+  }
+  // Marks against the tag.
+  for (int n = 0; n < 2; ++n) {
+    if (line.size() < 2 || !IsReplyMark(line[0]) || line[1] == line[0]) break;
+    if (!IsTagStart(line[1]) && !(IsReplyMark(line[1]) && line.size() >= 3 && IsTagStart(line[2]))) break;
+    marked = true;
+    line.remove_prefix(1);
+  }
+  if (line.empty() || !IsTagStart(line[0])) return false;
+  std::size_t end = 0;
+  while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+  std::string_view tag = line.substr(0, end);
+  line.remove_prefix(end);
+  const std::size_t dots = tag.find("..");
+  if (dots != std::string_view::npos) {
+    if (tag.find_first_not_of('.', dots) != std::string_view::npos) return false;
+    tag = tag.substr(0, dots);
+    marked = true;
+  }
+  if (tag.empty() || tag.find_first_of("\"():,") != std::string_view::npos) return false;
+  const auto skipBlanks = [&] {
+    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+  };
+  const auto leader = [&] {
+    if (line.size() < 2 || line[0] != '.' || line[1] != '.') return;
+    while (!line.empty() && (line.front() == '.' || IsSpaceOrTab(line.front()))) line.remove_prefix(1);
+    marked = true;
+  };
+  skipBlanks();
+  leader();
+  // An address: digits, letters and ": / . @ -", with a digit and a ':' or '/'.
+  if (!line.empty() && line.front() == '(') {
+    const std::size_t close = line.find(')');
+    if (close != std::string_view::npos) {
+      const std::string_view inside = line.substr(1, close - 1);
+      const bool chars = inside.find_first_not_of("0123456789:/.@-abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+                         std::string_view::npos;
+      if (chars && inside.find_first_of("0123456789") != std::string_view::npos &&
+          inside.find_first_of(":/") != std::string_view::npos) {
+        line.remove_prefix(close + 1);
+        marked = true;
+        skipBlanks();
+        leader();
+      }
+    }
+  }
+  entry->tag = std::string(tag);
+  entry->open = false;
+  if (!line.empty() && line.front() == '"') {
+    marked = true;
+    const std::size_t close = line.find('"', 1);
+    entry->open = close == std::string_view::npos;
+    entry->description = std::string(entry->open ? Trim(line.substr(1)) : line.substr(1, close - 1));
+  } else {
+    entry->description = std::string(line);
+  }
+  entry->marked = marked;
+  return true;
+}
+
+// The lines of a reply in order: a quoted description left open goes on
+// over the lines after it, joined with one blank, up to the one that holds
+// its closing quote; an empty line ends it with no description. `visit`
+// (bool(const AreafixEntry&)) sees each entry once it is complete; true
+// stops the walk.
+template <typename Visit>
+void WalkReply(const std::vector<std::string>& lines, Visit visit) {
+  AreafixEntry open;
+  bool isOpen = false;
+  for (const std::string& raw : lines) {
+    if (isOpen) {
+      const std::string_view line = Trim(raw);
+      if (line.empty()) {
+        isOpen = false;
+        continue;
+      }
+      const std::size_t close = line.find('"');
+      const std::string_view part = close == std::string_view::npos ? line : Trim(line.substr(0, close));
+      if (!part.empty()) open.description += (open.description.empty() ? "" : " ") + std::string(part);
+      if (close == std::string_view::npos) continue;
+      isOpen = false;
+      open.open = false;
+      if (visit(open)) return;
+      continue;
+    }
+    AreafixEntry entry;
+    if (!ReadAreafixLine(raw, &entry)) continue;
+    if (entry.open) {
+      open = entry;
+      isOpen = true;
+      continue;
+    }
+    if (visit(entry)) return;
+  }
+}
+
+// A reply read as NA: most of its entries (read as a reply's) show its marks.
+inline bool IsAReply(const ListReading& list) {
+  std::size_t entries = 0, marked = 0;
+  AreafixEntry entry;
+  bool open = false;
+  for (const std::string& line : list.lines) {
+    if (open) {
+      const std::string_view trimmed = Trim(line);
+      open = !trimmed.empty() && trimmed.find('"') == std::string_view::npos;
+      continue;
+    }
+    if (!ReadAreafixLine(line, &entry)) continue;
+    ++entries;
+    marked += entry.marked;
+    open = entry.open;
+  }
+  return 2 * marked > entries;
+}
+
+inline bool IsEntry(EchoListFormat format, std::string_view line) {
+  std::string_view a, b;
+  std::vector<std::string_view> words;
+  AreafixEntry entry;
+  switch (format) {
+    case EchoListFormat::FastEcho: return FastEchoEntry(line, &a);
+    case EchoListFormat::Na: return NaEntry(line, &a, &b);
+    case EchoListFormat::FidoConfig: return FidoConfigEntry(line, &words);
+    case EchoListFormat::Areafix: return ReadAreafixLine(line, &entry);
+  }
+  Fail("an unknown echo list format");
+}
+
+inline bool HoldsEntry(const ListReading& list, EchoListFormat format) {
+  return std::any_of(list.lines.begin(), list.lines.end(),
+                     [format](const std::string& line) { return IsEntry(format, line); });
+}
+
+// The 52-byte description for `tag` (all zero when no line decides it):
+// the first line that decides, its description cut to 52 bytes. Read as
+// NA, a reply gives none.
+inline std::string LookupDescription(const ListReading& list, EchoListFormat format, const CodePage& codePage,
+                                     std::string_view tag) {
+  std::string result(kDescriptionWidth, '\0');
+  const std::string key = Fold(tag, codePage);
+  Verdict verdict;
+  if (format == EchoListFormat::Areafix) {
+    WalkReply(list.lines, [&](const AreafixEntry& entry) {
+      if (Fold(entry.tag, codePage) != key || entry.description.empty()) return false;
+      verdict = {true, entry.description};
+      return true;
+    });
+  } else if (format != EchoListFormat::Na || !IsAReply(list)) {
+    for (const std::string& line : list.lines) {
+      switch (format) {
+        case EchoListFormat::FastEcho: verdict = FastEchoVerdict(line, key, codePage); break;
+        case EchoListFormat::Na: verdict = NaVerdict(line, key, codePage); break;
+        default: verdict = FidoConfigVerdict(line, key, codePage); break;
+      }
+      if (verdict.decides) break;
+    }
+  }
+  if (verdict.decides) {
+    const std::string description = verdict.description.substr(0, kDescriptionWidth);
+    result.replace(0, description.size(), description);
+  }
+  return result;
+}
+
+}  // namespace reference
