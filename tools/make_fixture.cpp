@@ -6,11 +6,13 @@
 //                                           list of LINES lines (CR LF) in
 //                                           FORMAT that lists the
 //                                           even-numbered ones only
-//   make_fixture writes DIR AREAS LINES     AREAS areas, every other one
-//                                           described already, and a comma
-//                                           list of LINES lines that gives
-//                                           half of them a new description
-//                                           at random places (FORCEDESC YES)
+//   make_fixture writes DIR AREAS LINES [FORMAT]
+//                                           AREAS areas, every other one
+//                                           described already, and a list of
+//                                           LINES lines (fastecho or na) that
+//                                           gives half of them a new
+//                                           description at random places
+//                                           (FORCEDESC YES)
 //   make_fixture show FILE                  lists the area records of FILE
 #include <cstdio>
 #include <cstdlib>
@@ -126,13 +128,14 @@ void WriteBench(const std::string& dir, int areas, int lines, const std::string&
 }
 
 // The node a list that describes most of its areas meets: AREAS areas, all
-// eligible, every other one holding an old description; a comma list of
-// LINES lines (CR LF) that gives half of the areas, picked at random, a new
+// eligible, every other one holding an old description; a list of LINES
+// lines (CR LF) that gives half of the areas, picked at random, a new
 // description at random places, the other lines other echoes, a comment
-// every 50 lines, some entries under HOLD or DOWN. Under FORCEDESC YES each
-// run writes every description the list gives, and every other area reads
-// the whole list.
-void WriteWritingBench(const std::string& dir, int areas, int lines) {
+// every 50 lines; as a comma list some entries stand under HOLD or DOWN,
+// as an NA list each tag is followed by blanks to a column. Under FORCEDESC
+// YES each run writes every description the list gives; read from the top
+// for every area, the list would be read whole for every other one.
+void WriteWritingBench(const std::string& dir, int areas, int lines, const std::string& format) {
   FastEchoImage f;
   f.leadingRecordCount = 0;
   f.extensionSize = 0;
@@ -164,9 +167,14 @@ void WriteWritingBench(const std::string& dir, int areas, int lines) {
       continue;
     }
     const int area = slots[slot++];
-    const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
     const std::string tag = area >= 0 ? "AREA." + std::to_string(area) + ".ECHO" : "OTHER." + std::to_string(line) + ".ECHO";
-    list += prefix + "," + tag + ",Discussion of " + tag + " on the benchmark node\r\n";
+    const std::string text = "Discussion of " + tag + " on the benchmark node";
+    if (format == "na") {
+      list += tag + std::string(24 - tag.size() % 16, ' ') + text + "\r\n";
+    } else {
+      const std::string prefix = line % 7 == 3 ? "HOLD" : line % 11 == 5 ? "Down" : "";
+      list += prefix + "," + tag + "," + text + "\r\n";
+    }
     if (area >= 0) endOf[area] = list.size();
   }
   WriteFileText(dir + "/echos.lst", list);
@@ -212,14 +220,14 @@ int main(int argc, char** argv) {
     WriteSample(argv[2]);
   } else if (mode == "show" && argc == 3) {
     ShowAreas(argv[2]);
-  } else if (mode == "writes" && argc == 5) {
-    WriteWritingBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  } else if (mode == "writes" && (argc == 5 || argc == 6)) {
+    WriteWritingBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6 ? argv[5] : "fastecho");
   } else if (mode == "bench" && (argc == 5 || argc == 6)) {
     WriteBench(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6 ? argv[5] : "fastecho");
   } else {
     std::fprintf(stderr,
                  "usage: make_fixture sample DIR | bench DIR AREAS LINES [fastecho|na|fidoconfig|areafix|cp866|utf8|cp1251]"
-                 " | writes DIR AREAS LINES | show FILE\n");
+                 " | writes DIR AREAS LINES [fastecho|na] | show FILE\n");
     return 2;
   }
   return 0;
