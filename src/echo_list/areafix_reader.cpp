@@ -2,18 +2,12 @@
 
 #include <algorithm>
 
+#include "echo_list/list_blanks.h"
 #include "util/char_set.h"
 #include "util/short_string.h"
 #include "util/strings.h"
 
 namespace {
-
-bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view SkipBlanksAndTabs(std::string_view text) {
-  while (!text.empty() && IsBlankOrTab(text.front())) text.remove_prefix(1);
-  return text;
-}
 
 // What a reply marks its areas with, which plain lists never have.
 constexpr CharSet kFlagMarks{'*', '+', '&', '-', '!', '@', '#', '%', '~', '^'};
@@ -45,13 +39,13 @@ const char* TagStart(const char* p, const char* end, bool* flags) {
   // lines begin with their tag, a longer word.
   for (int words = 0; words < 4 && end - p >= 2 && IsFlag(p[0]); ++words) {
     std::ptrdiff_t length = 1;
-    if (!IsBlankOrTab(p[1])) {
-      if (end - p < 3 || !IsBlankOrTab(p[2]) || !IsFlagWord(std::string_view(p, 2))) break;
+    if (!IsWordBreak(p[1])) {
+      if (end - p < 3 || !IsWordBreak(p[2]) || !IsFlagWord(std::string_view(p, 2))) break;
       length = 2;
     }
     *flags = true;
     p += length;
-    while (p != end && IsBlankOrTab(*p)) ++p;
+    while (p != end && IsWordBreak(*p)) ++p;
   }
   for (int marks = 0; marks < 2 && end - p >= 2 && IsFlagMark(*p) && p[1] != *p; ++marks) {
     if (!StartsATag(p[1]) && !(IsFlagMark(p[1]) && end - p >= 3 && StartsATag(p[2]))) break;
@@ -80,7 +74,7 @@ std::size_t AddressLength(std::string_view text) {
 // Skips a dot leader, with the blanks around it; true when there was one.
 bool SkipLeader(std::string_view* text) {
   if (text->size() < 2 || (*text)[0] != '.' || (*text)[1] != '.') return false;
-  while (!text->empty() && (text->front() == '.' || IsBlankOrTab(text->front()))) text->remove_prefix(1);
+  while (!text->empty() && (text->front() == '.' || IsWordBreak(text->front()))) text->remove_prefix(1);
   return true;
 }
 
@@ -94,7 +88,7 @@ void AppendJoined(std::string* text, std::string_view part) {
 }  // namespace
 
 bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
-  line = TrimView(line);
+  line = TrimLine(line);
   if (line.empty() || line.back() == ':') return false;
   const char* const end = line.data() + line.size();
   bool flags = false;
@@ -102,9 +96,9 @@ bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
   if (!start) return false;
   std::string_view rest(start, static_cast<std::size_t>(end - start));
   std::size_t tagEnd = 0;
-  while (tagEnd < rest.size() && !IsBlankOrTab(rest[tagEnd])) ++tagEnd;
+  while (tagEnd < rest.size() && !IsWordBreak(rest[tagEnd])) ++tagEnd;
   std::string_view tag = rest.substr(0, tagEnd);
-  rest = SkipBlanksAndTabs(rest.substr(tagEnd));
+  rest = SkipWordBreaks(rest.substr(tagEnd));
   // A leader written against the tag: no tag ends in two dots.
   bool leader = false;
   if (const std::size_t dots = tag.find(".."); dots != std::string_view::npos) {
@@ -116,7 +110,7 @@ bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
   leader = SkipLeader(&rest) || leader;
   bool address = false;
   if (const std::size_t length = AddressLength(rest)) {
-    rest = SkipBlanksAndTabs(rest.substr(length));
+    rest = SkipWordBreaks(rest.substr(length));
     leader = SkipLeader(&rest) || leader;
     address = true;
   }
@@ -126,7 +120,7 @@ bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
   if (quoted) {
     const std::size_t close = rest.find('"', 1);
     fields->open = close == std::string_view::npos;
-    fields->description = fields->open ? TrimView(rest.substr(1)) : rest.substr(1, close - 1);
+    fields->description = fields->open ? TrimLine(rest.substr(1)) : rest.substr(1, close - 1);
   } else {
     fields->description = rest;
   }
@@ -140,7 +134,7 @@ bool AreafixReader::Read(std::string_view line, bool cut, ListEntry* entry) {
     return false;
   }
   if (open_) {
-    line = TrimView(line);
+    line = TrimLine(line);
     const std::size_t close = line.find('"');
     if (line.empty() || close == std::string_view::npos) {
       open_ = !line.empty();
@@ -148,7 +142,7 @@ bool AreafixReader::Read(std::string_view line, bool cut, ListEntry* entry) {
       return false;
     }
     open_ = false;
-    AppendJoined(&text_, TrimView(line.substr(0, close)));
+    AppendJoined(&text_, TrimLine(line.substr(0, close)));
     *entry = {tag_, text_, !text_.empty()};
     return true;
   }
@@ -167,7 +161,7 @@ bool AreafixReader::Read(std::string_view line, bool cut, ListEntry* entry) {
 
 void ReplyCount::Feed(std::string_view line) {
   if (open_) {
-    line = TrimView(line);
+    line = TrimLine(line);
     open_ = !line.empty() && line.find('"') == std::string_view::npos;
     return;
   }

@@ -4,17 +4,11 @@
 #include <iterator>
 
 #include "echo_list/areafix_reader.h"
+#include "echo_list/list_blanks.h"
 #include "util/char_set.h"
 #include "util/strings.h"
 
 namespace {
-
-bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view SkipBlanksAndTabs(std::string_view text) {
-  while (!text.empty() && IsBlankOrTab(text.front())) text.remove_prefix(1);
-  return text;
-}
 
 // ---- FASTECHO ----
 
@@ -27,7 +21,7 @@ bool StartsWithHoldOrDown(std::string_view line) {
 // The line after the trimming and a HOLD or DOWN word, when it begins with
 // the comma that makes it an entry; empty otherwise.
 std::string_view FastEchoFields(std::string_view line) {
-  line = TrimView(line);
+  line = TrimLine(line);
   if (line.empty() || line.front() == ';') return {};
   if (StartsWithHoldOrDown(line)) line.remove_prefix(4);
   if (line.empty() || line.front() != ',') return {};
@@ -41,13 +35,13 @@ bool IsFastEchoEntry(std::string_view line) { return !FastEchoFields(line).empty
 // The tag word and what follows the blanks after it; false for lines that
 // are no entry (empty, comments, a first word holding a comma).
 bool NaFields(std::string_view line, std::string_view* tag, std::string_view* rest) {
-  line = TrimView(line);
+  line = TrimLine(line);
   if (line.empty() || line.front() == ';') return false;
   std::size_t tagEnd = 0;
-  while (tagEnd < line.size() && !IsBlankOrTab(line[tagEnd])) ++tagEnd;
+  while (tagEnd < line.size() && !IsWordBreak(line[tagEnd])) ++tagEnd;
   *tag = line.substr(0, tagEnd);
   if (tag->find(',') != std::string_view::npos) return false;
-  *rest = SkipBlanksAndTabs(line.substr(tagEnd));
+  *rest = SkipWordBreaks(line.substr(tagEnd));
   return true;
 }
 
@@ -69,11 +63,11 @@ bool IsEchoAreaKeyword(std::string_view word) {
 // The text after "EchoArea" and its blanks, when the line is an EchoArea
 // line.
 bool EchoAreaRest(std::string_view line, std::string_view* rest) {
-  line = TrimView(line);
+  line = TrimLine(line);
   if (line.size() < 8 || !IsEchoAreaKeyword(line.substr(0, 8))) return false;
   line.remove_prefix(8);
-  if (!line.empty() && !IsBlankOrTab(line.front())) return false;
-  *rest = SkipBlanksAndTabs(line);
+  if (!line.empty() && !IsWordBreak(line.front())) return false;
+  *rest = SkipWordBreaks(line);
   return true;
 }
 
@@ -92,10 +86,10 @@ std::string_view NextWord(std::string_view* text, bool* unclosed) {
     if (end == std::string_view::npos) *unclosed = true;
     end = end == std::string_view::npos ? text->size() : end + 1;
   } else {
-    while (end < text->size() && !IsBlankOrTab((*text)[end])) ++end;
+    while (end < text->size() && !IsWordBreak((*text)[end])) ++end;
   }
   const std::string_view word = text->substr(0, end);
-  *text = SkipBlanksAndTabs(text->substr(end));
+  *text = SkipWordBreaks(text->substr(end));
   return word;
 }
 
@@ -170,9 +164,10 @@ bool ReadNaEntry(std::string_view line, ListEntry* entry) {
 
 // The tag (which may be quoted) and the argument of the -d or -D option,
 // which may stand anywhere after it (areas under EchoAreaDefaults have no
-// path): a quoted string without its quotes, or else the next word. A line
-// without one, with an empty one, or with a quote left open (it may have
-// been cut) does not decide.
+// path): a quoted string without its quotes, or else the next word. The
+// tosser takes the description anew at each -d, so the last one counts. A
+// line without one, with an empty one, or with a quote left open (it may
+// have been cut) does not decide.
 bool ReadFidoConfigEntry(std::string_view line, ListEntry* entry) {
   std::string_view rest;
   if (!EchoAreaRest(line, &rest)) return false;
@@ -181,8 +176,7 @@ bool ReadFidoConfigEntry(std::string_view line, ListEntry* entry) {
   entry->description = {};
   bool found = false;
   while (!rest.empty()) {
-    const std::string_view word = NextWord(&rest, &unclosed);
-    if (found || !IsDescriptionOption(word)) continue;
+    if (!IsDescriptionOption(NextWord(&rest, &unclosed))) continue;
     entry->description = Unquoted(NextWord(&rest, &unclosed));
     found = true;
   }

@@ -79,9 +79,21 @@ inline bool IsBlank(char c) {
 
 inline bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
+// An echo list's line is trimmed of the blanks above and of form feeds and
+// vertical tabs; the words of NA, FIDOCONFIG and AREAFIX lines are also
+// separated by the no-break space, 0xFF in the node's code page.
+inline bool IsWordBreak(char c) { return c == ' ' || c == '\t' || c == '\xFF'; }
+
 inline std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+inline std::string_view TrimLine(std::string_view s) {
+  const auto trimmed = [](char c) { return IsBlank(c) || c == '\v' || c == '\f'; };
+  while (!s.empty() && trimmed(s.front())) s.remove_prefix(1);
+  while (!s.empty() && trimmed(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -416,7 +428,7 @@ struct Verdict {
 // that, trimmed and not a ';' comment, begins with a comma, perhaps after
 // the word HOLD or DOWN; *fields is what follows that comma.
 inline bool FastEchoEntry(std::string_view line, std::string_view* fields) {
-  line = Trim(line);
+  line = TrimLine(line);
   if (line.empty() || line.front() == ';') return false;
   const std::string_view first4 = line.substr(0, 4);
   if (SameAsciiWord(first4, "HOLD") || SameAsciiWord(first4, "DOWN")) line.remove_prefix(4);
@@ -450,14 +462,14 @@ inline Verdict FastEchoVerdict(std::string_view line, std::string_view key, cons
 // that holds a comma is no tag (such a line is a FASTECHO line), so that
 // line is no NA entry.
 inline bool NaEntry(std::string_view line, std::string_view* tag, std::string_view* description) {
-  line = Trim(line);
+  line = TrimLine(line);
   if (line.empty() || line.front() == ';') return false;
   std::size_t tagEnd = 0;
-  while (tagEnd < line.size() && !IsSpaceOrTab(line[tagEnd])) ++tagEnd;
+  while (tagEnd < line.size() && !IsWordBreak(line[tagEnd])) ++tagEnd;
   *tag = line.substr(0, tagEnd);
   if (tag->find(',') != std::string_view::npos) return false;
   std::size_t start = tagEnd;
-  while (start < line.size() && IsSpaceOrTab(line[start])) ++start;
+  while (start < line.size() && IsWordBreak(line[start])) ++start;
   *description = line.substr(start);
   return true;
 }
@@ -475,7 +487,7 @@ inline std::vector<std::string_view> Words(std::string_view line, bool* open = n
   std::vector<std::string_view> words;
   std::size_t i = 0;
   for (;;) {
-    while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
+    while (i < line.size() && IsWordBreak(line[i])) ++i;
     if (i == line.size()) return words;
     std::size_t end = i + 1;
     if (line[i] == '"') {
@@ -486,7 +498,7 @@ inline std::vector<std::string_view> Words(std::string_view line, bool* open = n
         *open = true;
       }
     } else {
-      while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+      while (end < line.size() && !IsWordBreak(line[end])) ++end;
     }
     words.push_back(line.substr(i, end - i));
     i = end;
@@ -500,27 +512,31 @@ inline std::string_view WithoutQuotes(std::string_view word) {
 // An entry is a line whose first word is EchoArea ('#' lines are comments,
 // and no other line is an entry).
 inline bool FidoConfigEntry(std::string_view line, std::vector<std::string_view>* words, bool* open = nullptr) {
-  *words = Words(Trim(line), open);
+  *words = Words(TrimLine(line), open);
   return !words->empty() && SameAsciiWord(words->front(), "ECHOAREA");
 }
 
-// Word 2 is the tag, without its quotes; the first -d (or -D) after it
+// Word 2 is the tag, without its quotes; the last -d (or -D) after it
 // gives the description in the word that follows it, a quoted one without
-// its quotes. No -d, an empty description or a quote left open anywhere
-// in the line: the line does not decide.
+// its quotes (the tosser takes it anew at each -d). No -d, an empty
+// description or a quote left open anywhere in the line: the line does
+// not decide.
 inline Verdict FidoConfigVerdict(std::string_view line, std::string_view key, const CodePage& codePage) {
   std::vector<std::string_view> words;
   bool open = false;
   if (!FidoConfigEntry(line, &words, &open) || open || words.size() < 2 ||
       Fold(WithoutQuotes(words[1]), codePage) != key)
     return {};
+  bool found = false;
+  std::string_view text;
   for (std::size_t i = 2; i < words.size(); ++i) {
     if (!SameAsciiWord(words[i], "-D")) continue;
-    const std::string_view text = i + 1 < words.size() ? WithoutQuotes(words[i + 1]) : std::string_view();
-    if (text.empty()) return {};
-    return {true, std::string(text)};
+    found = true;
+    text = i + 1 < words.size() ? WithoutQuotes(words[i + 1]) : std::string_view();
+    ++i;
   }
-  return {};
+  if (!found || text.empty()) return {};
+  return {true, std::string(text)};
 }
 
 // AREAFIX, a hub's answer to %LIST, one line read alone:
@@ -545,14 +561,14 @@ inline bool IsTagStart(char c) {
 }
 
 inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
-  line = Trim(line);
+  line = TrimLine(line);
   if (line.empty() || line.back() == ':') return false;
   bool marked = false;
   // The flag column.
   const auto isFlag = [](char c) { return IsReplyMark(c) || std::string_view("RWSMPU").find(c) != std::string_view::npos; };
   for (int n = 0; n < 4; ++n) {
     std::size_t end = 0;
-    while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+    while (end < line.size() && !IsWordBreak(line[end])) ++end;
     const std::string_view word = line.substr(0, end);
     const bool flag = (word.size() == 1 && isFlag(word[0])) ||
                       (word.size() == 2 && word[0] != word[1] && isFlag(word[0]) && isFlag(word[1]) &&
@@ -560,7 +576,7 @@ inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
     if (!flag || end == line.size()) break;
     marked = true;
     line.remove_prefix(end);
-    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+    while (!line.empty() && IsWordBreak(line.front())) line.remove_prefix(1);
   }
   // Marks against the tag.
   for (int n = 0; n < 2; ++n) {
@@ -571,7 +587,7 @@ inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
   }
   if (line.empty() || !IsTagStart(line[0])) return false;
   std::size_t end = 0;
-  while (end < line.size() && !IsSpaceOrTab(line[end])) ++end;
+  while (end < line.size() && !IsWordBreak(line[end])) ++end;
   std::string_view tag = line.substr(0, end);
   line.remove_prefix(end);
   const std::size_t dots = tag.find("..");
@@ -582,11 +598,11 @@ inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
   }
   if (tag.empty() || tag.find_first_of("\"():,") != std::string_view::npos) return false;
   const auto skipBlanks = [&] {
-    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+    while (!line.empty() && IsWordBreak(line.front())) line.remove_prefix(1);
   };
   const auto leader = [&] {
     if (line.size() < 2 || line[0] != '.' || line[1] != '.') return;
-    while (!line.empty() && (line.front() == '.' || IsSpaceOrTab(line.front()))) line.remove_prefix(1);
+    while (!line.empty() && (line.front() == '.' || IsWordBreak(line.front()))) line.remove_prefix(1);
     marked = true;
   };
   skipBlanks();
@@ -613,7 +629,7 @@ inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
     marked = true;
     const std::size_t close = line.find('"', 1);
     entry->open = close == std::string_view::npos;
-    entry->description = std::string(entry->open ? Trim(line.substr(1)) : line.substr(1, close - 1));
+    entry->description = std::string(entry->open ? TrimLine(line.substr(1)) : line.substr(1, close - 1));
   } else {
     entry->description = std::string(line);
   }
@@ -632,13 +648,13 @@ void WalkReply(const std::vector<std::string>& lines, Visit visit) {
   bool isOpen = false;
   for (const std::string& raw : lines) {
     if (isOpen) {
-      const std::string_view line = Trim(raw);
+      const std::string_view line = TrimLine(raw);
       if (line.empty()) {
         isOpen = false;
         continue;
       }
       const std::size_t close = line.find('"');
-      const std::string_view part = close == std::string_view::npos ? line : Trim(line.substr(0, close));
+      const std::string_view part = close == std::string_view::npos ? line : TrimLine(line.substr(0, close));
       if (!part.empty()) open.description += (open.description.empty() ? "" : " ") + std::string(part);
       if (close == std::string_view::npos) continue;
       isOpen = false;
@@ -664,7 +680,7 @@ inline bool IsAReply(const ListReading& list) {
   bool open = false;
   for (const std::string& line : list.lines) {
     if (open) {
-      const std::string_view trimmed = Trim(line);
+      const std::string_view trimmed = TrimLine(line);
       open = !trimmed.empty() && trimmed.find('"') == std::string_view::npos;
       continue;
     }

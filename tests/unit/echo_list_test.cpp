@@ -528,6 +528,51 @@ TEST_F(EchoListTest, FidoConfigTakesTheOptionInCapitals) {
   EXPECT_EQ(Lookup("A"), Field("Upper case"));
 }
 
+// Text pasted from a web page holds no-break spaces (0xFF once in the
+// node's code page) where blanks stand: in NA, FIDOCONFIG and AREAFIX lines
+// they separate words and are trimmed like blanks; FASTECHO separates its
+// fields by commas and keeps them inside a field. Printed reports begin
+// their pages with a form feed: it is trimmed at either end of a line, in
+// every format, and so is a vertical tab. A Husky area line with -d twice
+// gives the last, as the tosser shows it.
+TEST_F(EchoListTest, BlanksOfPastedPrintedAndHuskyText) {
+  using enum EchoListFormat;
+  struct Case {
+    const char* name;
+    std::string content;
+    EchoListFormat format;
+    std::string tag;
+    std::string description;  // empty: nothing found
+  };
+  const std::vector<Case> cases = {
+      {"NA: no-break spaces between tag and text", "FSX_GEN\xFF\xFFGeneral Chat\r\n", Na, "FSX_GEN", "General Chat"},
+      {"NA: blanks and no-break spaces mixed", "FSX_GEN \xFF \xFFGeneral Chat \xFF\r\n", Na, "FSX_GEN", "General Chat"},
+      {"NA: inside the text they stay", "FSX_GEN  General\xFF" "Chat\r\n", Na, "FSX_GEN", "General\xFF" "Chat"},
+      {"NA: a tag and no-break spaces alone do not decide", "MU\xFF\xFF\r\nMU Later\r\n", Na, "MU", "Later"},
+      {"FIDOCONFIG: no-break spaces between words",
+       "EchoArea\xFF" "FSX_GEN\xFF/fido/gen\xFF-d\xFF\"General Chat\"\r\n", FidoConfig, "FSX_GEN", "General Chat"},
+      {"AREAFIX: no-break spaces after the flags and the tag", "*\xFF" "FSX_GEN\xFF\xFF\"General Chat\"\r\n", Areafix,
+       "FSX_GEN", "General Chat"},
+      {"FASTECHO keeps them in a field", ",FSX_GEN,\xFFGeneral Chat\r\n", FastEcho, "FSX_GEN", "\xFFGeneral Chat"},
+      {"FASTECHO: a form feed first", "\f,FSX_GEN,General Chat\r\n", FastEcho, "FSX_GEN", "General Chat"},
+      {"NA: a form feed first", "\fFSX_GEN General Chat\r\n", Na, "FSX_GEN", "General Chat"},
+      {"NA: a form feed last", "FSX_GEN General Chat\f\r\n", Na, "FSX_GEN", "General Chat"},
+      {"FIDOCONFIG: a vertical tab first", "\vEchoArea FSX_GEN /p -d \"General Chat\"\r\n", FidoConfig, "FSX_GEN",
+       "General Chat"},
+      {"AREAFIX: a form feed first", "\f* FSX_GEN .... \"General Chat\"\r\n", Areafix, "FSX_GEN", "General Chat"},
+      {"FIDOCONFIG: -d twice gives the last",
+       "EchoArea FIDONEWS /fido/fidonews -d \"Old text\" -b Squish -d \"FidoNews weekly\"\r\n", FidoConfig,
+       "FIDONEWS", "FidoNews weekly"},
+      {"FIDOCONFIG: an empty last -d decides nothing", "EchoArea A /p -d \"Old\" -d \"\"\r\nEchoArea A /p -d New\r\n",
+       FidoConfig, "A", "New"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content, c.format);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
+  }
+}
+
 // A list in another encoding is read in the node's code page: UTF-16 of
 // either byte order, 1251, KOI8-R and 1252, and a code page of the node's
 // kind other than its own. Tags fold and descriptions are cut once
