@@ -103,6 +103,14 @@ void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
     log.Warning(kProgramTag, "The echo list " + quoted +
                                  " is a hub's %LIST reply, not of the NA format; its areas get no description (try "
                                  "ECHOLISTFORMAT AREAFIX)");
+  if (notices.archive)
+    log.Warning(kProgramTag, "The echo list " + quoted + " is " + notices.archive +
+                                 ", not a text list; unpack it and name the list inside");
+  if (notices.noText)
+    log.Warning(kProgramTag, "The echo list " + quoted + " is no text file; its areas get no description");
+  if (notices.garbled)
+    log.Warning(kProgramTag, "The echo list " + quoted + " may not be in code page " + pass.run.codePage->Name() +
+                                 " (set ECHOLISTENCODING)");
   if (notices.holdsNoEntry) {
     ShortString message = "The echo list " + quoted + " holds no entry of the " +
                           EchoListFormatName(list.Format()) + " format; its areas get no description";

@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "echo_list/areafix_reader.h"
+#include "echo_list/list_bytes.h"
+#include "echo_list/list_words.h"
 #include "platform/platform.h"
 
 namespace {
@@ -67,7 +69,7 @@ void EchoListFile::Bind(const ShortString& path, EchoListFormat format, EchoList
   encoding_ = encoding;
   codePage_ = &codePage;
   answers_.clear();
-  passed_ = unavailable_ = isAReply_ = false;
+  passed_ = unavailable_ = givesNothing_ = false;
   lastError_ = 0;
   reading_ = {};
   notices_ = {};
@@ -94,7 +96,10 @@ EchoListFile::Lookup EchoListFile::LookupDescription(const ShortString& tag, std
   }
   if (answer.decided) {
     const std::size_t n = std::min(answer.description.size(), field.size());
-    if (n != 0) std::memcpy(field.data(), answer.description.data(), n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const char c = answer.description[i];
+      field[i] = static_cast<std::uint8_t>(c == kUnconverted ? '?' : c);
+    }
   }
   return Lookup::Answered;
 }
@@ -125,6 +130,25 @@ bool EchoListFile::Open() {
   return true;  // the text file keeps the decoding decided
 }
 
+// NUL bytes with text after them: a file that is no text list (a NUL or
+// two left at the end of a list are padding).
+class NulBytes {
+ public:
+  void Feed(std::string_view line) {
+    for (const char c : line) {
+      if (c == '\0') {
+        pending_ = true;
+      } else if (pending_) {
+        inside_ = true;
+      }
+    }
+  }
+  bool Inside() const { return inside_; }
+
+ private:
+  bool pending_ = false, inside_ = false;
+};
+
 void EchoListFile::ReadLines() {
   // NA, FIDOCONFIG and AREAFIX lines are read whole (a hub's EchoArea line
   // lists hundreds of links), and a line longer than that decides nothing:
@@ -133,15 +157,23 @@ void EchoListFile::ReadLines() {
   // may take up to four bytes a character.
   const bool wholeLines = format_ != EchoListFormat::FastEcho;
   file_.SetLineLimit(wholeLines                                   ? TextFile::kWholeLineLimit
-                     : reading_.way == ListReading::Way::Utf8 ? TextFile::kLongestLineLimit
-                                                              : ShortString::kCapacity);
+                     : reading_.way == ListReading::Way::AsIs ||
+                             reading_.way == ListReading::Way::Translated
+                         ? ShortString::kCapacity
+                         : TextFile::kLongestLineLimit);
   LineConverter converter(reading_, *codePage_, wholeLines ? TextFile::kWholeLineLimit : ShortString::kCapacity);
   ListShape shape(format_);
   AreafixReader reply;
+  NulBytes nuls;
+  std::uint32_t garbled = 0;
   file_.ScanLines([&](std::string_view raw) {
     const std::string_view line = converter.Convert(raw);
     const bool cut = wholeLines && file_.LineWasCut();
-    if (!passed_) shape.Feed(line);
+    if (!passed_) {
+      shape.Feed(line);
+      nuls.Feed(raw);
+      if (converter.ReadAsIs() && FormatOf(format_).isEntry(line)) garbled += GarbledWords(line, *codePage_);
+    }
     ListEntry entry;
     bool read = false;
     switch (format_) {
@@ -154,19 +186,23 @@ void EchoListFile::ReadLines() {
     return false;
   });
   if (passed_ || file_.IoError() != 0) return;
-  isAReply_ = shape.IsAReply();
   notices_.readAs = reading_.name;
   notices_.why = reading_.why;
-  notices_.looksLikeUtf16 = reading_.looksLikeUtf16;
-  notices_.isAReply = isAReply_;
-  notices_.holdsNoEntry = !isAReply_ && !shape.HoldsEntry();
+  notices_.archive = ArchiveNamed(file_.Head());
+  notices_.noText = !notices_.archive && reading_.decoding == TextFile::Decoding::Bytes &&
+                    !reading_.looksLikeUtf16 && nuls.Inside();
+  notices_.isAReply = !notices_.archive && !notices_.noText && shape.IsAReply();
+  givesNothing_ = notices_.archive || notices_.noText || notices_.isAReply;
+  notices_.looksLikeUtf16 = reading_.looksLikeUtf16 && !notices_.archive;
+  notices_.holdsNoEntry = !givesNothing_ && !shape.HoldsEntry();
   if (notices_.holdsNoEntry) notices_.fits = shape.FormatThatFits();
+  notices_.garbled = !givesNothing_ && garbled > 0;
 }
 
 // The first entry that decides a tag waiting for its answer gives it.
 void EchoListFile::Take(const ListEntry& entry) {
   key_.assign(entry.tag);
-  for (char& c : key_) c = codePage_->UpCase(c);
+  for (char& c : key_) c = c == kUnconverted ? '?' : codePage_->UpCase(c);
   const auto found = answers_.find(key_);
   if (found == answers_.end()) return;
   Answer& answer = found->second;
@@ -175,14 +211,14 @@ void EchoListFile::Take(const ListEntry& entry) {
   answer.description.assign(entry.description.substr(0, std::min(entry.description.size(), ShortString::kCapacity)));
 }
 
-// A reply read as NA gives nothing: its descriptions would be dots and
-// quotes.
+// A reply read as NA gives nothing (its descriptions would be dots and
+// quotes), nor does a file that is no text list.
 void EchoListFile::EndPass() {
   passed_ = true;
   for (auto& [key, answer] : answers_) {
     if (!answer.pending) continue;
     answer.pending = false;
-    if (isAReply_) answer.decided = false;
+    if (givesNothing_) answer.decided = false;
   }
 }
 

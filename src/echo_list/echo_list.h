@@ -37,6 +37,13 @@ struct EchoListNotices {
   // that finds entries in it, if one does.
   bool holdsNoEntry = false;
   std::optional<EchoListFormat> fits;
+  // The list is an archive (`archive` names it, "a zip archive"), or holds
+  // NUL bytes and is no UTF-16: no text list. It gives no description.
+  const char* archive = nullptr;
+  bool noText = false;
+  // Entries read in the node's code page show box drawing next to letters:
+  // the list may be in another code page.
+  bool garbled = false;
 };
 
 class EchoListFile {
@@ -91,7 +98,7 @@ class EchoListFile {
   std::string key_;  // an entry's tag folded, reused line after line
   bool passed_ = false;  // the first pass is done: what the list is is known
   bool unavailable_ = false;
-  bool isAReply_ = false;
+  bool givesNothing_ = false;  // a reply read as NA, or no text list
   std::uint32_t lastError_ = 0;
   ListReading reading_;
   EchoListNotices notices_;

@@ -1,6 +1,6 @@
 #include "echo_list/list_bytes.h"
 
-#include <cstring>
+#include "util/unicode.h"
 
 namespace {
 
@@ -19,55 +19,82 @@ constexpr Letters kRussianLetters[] = {
     {CodePage::kKoi8R, {0xCF, 0xC5, 0xC1, 0xC9, 0xCE, 0xD4}},
 };
 
+// Letters, the symbols of Latin-1, punctuation, currency, letterlike and
+// number forms, arrows, mathematical and technical signs, box drawing and
+// shapes, dingbats and emoji: what descriptions are written in. Not the
+// invisible format characters among the punctuation.
+bool IsDescriptionCharacter(char32_t code) {
+  if (IsLetter(code) || (code >= 0xA0 && code <= 0xBF) || (code >= 0x2500 && code <= 0x27BF)) return true;
+  if (code >= 0x2000 && code <= 0x206F)
+    return !(code >= 0x200B && code <= 0x200F) && !(code >= 0x2028 && code <= 0x202E) && code < 0x2060;
+  return (code >= 0x20A0 && code <= 0x23FF) || (code >= 0x1F300 && code <= 0x1FAFF);
+}
+
 }  // namespace
 
-void ListBytes::Feed(std::string_view piece) {
-  utf8_.Feed(piece);
-  const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
-  const auto* const end = p + piece.size();
-  while (p != end) {
-    // Runs of printable ASCII without a NUL or a line end change only
-    // whether the last of them is a letter.
-    if (waiting_ < 0 && end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, sizeof word);
-      const std::uint64_t low = (word - 0x2020202020202020u) & ~word & 0x8080808080808080u;  // a byte < 0x20
-      if ((word & 0x8080808080808080u) == 0 && low == 0) {
-        lineHasBytes_ = true;
-        afterLetter_ = IsAsciiLetter(p[7]);
-        p += 8;
-        continue;
-      }
-    }
-    FeedByte(*p++);
-  }
+bool StartsWithByteOrderMark(std::string_view line) { return line.substr(0, 3) == "\xEF\xBB\xBF"; }
+
+const char* ArchiveNamed(std::string_view head) {
+  const auto startsWith = [head](std::string_view signature) { return head.substr(0, signature.size()) == signature; };
+  if (startsWith("PK\x03\x04") || startsWith("PK\x05\x06") || startsWith("PK\x07\x08")) return "a zip archive";
+  if (startsWith("\x1F\x8B")) return "a gzip archive";
+  if (startsWith("7z\xBC\xAF\x27\x1C")) return "a 7z archive";
+  if (startsWith("Rar!\x1A\x07")) return "a RAR archive";
+  if (startsWith("\x60\xEA")) return "an ARJ archive";
+  // LHA: a header size and its checksum, then the method, "-lh5-" say.
+  if (head.size() >= 7 && head[2] == '-' && head[3] == 'l' && (head[4] == 'h' || head[4] == 'z') && head[6] == '-')
+    return "an LHA archive";
+  return nullptr;
 }
 
-void ListBytes::FeedByte(unsigned char byte) {
-  const bool letter = IsAsciiLetter(byte);
-  if (waiting_ >= 0) {
-    if (waitingAfterLetter_ || letter) ++inWord_[waiting_];
-    waiting_ = -1;
+bool LineReadsAsUtf8(std::string_view line, bool vouched) {
+  const unicode::Utf8Shape shape = unicode::ShapeOfUtf8(line);
+  if (!shape.wellFormed || !shape.multiByte) return false;
+  if (vouched) return true;
+  const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+  const auto* const end = p + line.size();
+  while (p != end) {
+    std::size_t length = 0;
+    const char32_t code = unicode::DecodeUtf8(p, end, &length);
+    if (code >= 0x80 && !IsDescriptionCharacter(code)) return false;
+    p += length;
   }
-  if (byte >= 0x80) {
-    ++high_[byte - 0x80];
-    waiting_ = byte - 0x80;
-    waitingAfterLetter_ = afterLetter_;
+  return true;
+}
+
+void ListBytes::FeedLine(std::string_view line) {
+  if (StartsWithByteOrderMark(line)) {
+    vouched_ = true;
+    line.remove_prefix(3);
   }
-  afterLetter_ = letter;
-  if (byte == '\r' || byte == '\n') {
-    lines_ += lineHasBytes_;
-    nulLines_ += lineHasNul_;
-    lineHasBytes_ = lineHasNul_ = false;
+  if (line.empty()) return;
+  ++lines_;
+  bool high = false, nul = false;
+  for (const char c : line) {
+    high = high || static_cast<unsigned char>(c) >= 0x80;
+    nul = nul || c == '\0';
+  }
+  nulLines_ += nul;
+  if (!high) return;
+  ++highLines_;
+  if (unicode::ShapeOfUtf8(line).wellFormed) ++wellFormedLines_;
+  if (LineReadsAsUtf8(line, vouched_)) {
+    ++utf8Lines_;
     return;
   }
-  lineHasBytes_ = true;
-  lineHasNul_ = lineHasNul_ || byte == 0;
+  FeedCodePageLine(line);
 }
 
-void ListBytes::Finish() {
-  utf8_.Finish();
-  FeedByte('\n');  // ends the last line and the byte that waits
+// Each byte above 0x7F counted, apart where an ASCII letter stands next
+// to it.
+void ListBytes::FeedCodePageLine(std::string_view line) {
+  const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (p[i] < 0x80) continue;
+    ++high_[p[i] - 0x80];
+    if ((i > 0 && IsAsciiLetter(p[i - 1])) || (i + 1 < line.size() && IsAsciiLetter(p[i + 1]))) ++inWord_[p[i] - 0x80];
+  }
+  words_.FeedLine(line);
 }
 
 const CodePage* ListBytes::LettersCodePage(const CodePage& node) const {
@@ -77,7 +104,8 @@ const CodePage* ListBytes::LettersCodePage(const CodePage& node) const {
 const CodePage* ListBytes::CyrillicCodePage() const {
   std::uint32_t total = 0;
   for (const std::uint32_t count : high_) total += count;
-  if (total < kFewestHighBytes) return nullptr;
+  if (total == 0) return nullptr;
+  if (total < kFewestHighBytes) return words_.BetterThan866();
   std::uint32_t counts[std::size(kRussianLetters)] = {};
   std::size_t best = 0;
   for (std::size_t i = 0; i < std::size(kRussianLetters); ++i) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "echo_list/best_fit.h"
 #include "echo_list/list_bytes.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -32,16 +34,18 @@ std::string CodePageName(const CodePage& page) {
   return page.Number() == CodePage::kKoi8R ? page.Name() : "code page " + page.Name();
 }
 
+std::string Lines(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
+
 void ReadAs(ListReading* reading, ListReading::Way way, std::string name, std::string why) {
   reading->way = way;
   reading->name = std::move(name);
   reading->why = std::move(why);
 }
 
-// A list in another code page than the node's is translated byte for byte.
+// A list in another code page than the node's is translated.
 void Translate(ListReading* reading, const CodePage& from, const CodePage& node, std::string why) {
   if (&from == &node) return;  // the node's own: as it is
-  reading->translation = from.TranslationTo(node);
+  reading->from = &from;
   ReadAs(reading, ListReading::Way::Translated, CodePageName(from), std::move(why));
 }
 
@@ -54,16 +58,38 @@ void ReadUtf16(TextFile& file, ListReading* reading, TextFile::Decoding decoding
   ReadAs(reading, ListReading::Way::Utf8, name, std::move(why));
 }
 
-// AUTO without a byte-order mark: the whole list is read once. UTF-8 when
-// all of it is, with a character beyond ASCII; else the code page its
-// letters show, if not the node's own.
-bool DecideWithoutMark(TextFile& file, const CodePage& node, ListReading* reading) {
-  ListBytes bytes;
-  file.ScanText([&](std::string_view text) { bytes.Feed(text); });
-  bytes.Finish();
+// Some lines of the list read as UTF-8, the others in a code page: the log
+// names what most of them are.
+void ReadMixed(ListReading* reading, const CodePage* placed, const CodePage& node, std::uint32_t utf8Lines,
+               std::uint32_t otherLines) {
+  reading->from = placed && placed != &node ? placed : nullptr;
+  const std::string page = CodePageName(placed ? *placed : node);
+  if (utf8Lines >= otherLines) {
+    ReadAs(reading, ListReading::Way::Mixed, "UTF-8, " + Lines(otherLines) + " in " + page,
+           "it is UTF-8 text with " + Lines(otherLines) + (otherLines == 1 ? " that is not" : " that are not"));
+  } else {
+    ReadAs(reading, ListReading::Way::Mixed, page + ", " + Lines(utf8Lines) + " as UTF-8",
+           "it is " + page + " text with " + Lines(utf8Lines) + " of UTF-8");
+  }
+}
+
+// AUTO without a UTF-16 byte-order mark: the whole list is read once, line
+// by line. UTF-8 when every line with a byte above 0x7F is; a mixture when
+// some are; else the code page its letters show, if not the node's own.
+bool DecideByLines(TextFile& file, const CodePage& node, ListReading* reading) {
+  ListBytes bytes(reading->marked);
+  file.SetLineLimit(TextFile::kWholeLineLimit);
+  file.ScanLines([&](std::string_view line) {
+    bytes.FeedLine(line);
+    return false;
+  });
   if (file.IoError() != 0) return false;
-  if (bytes.IsUtf8()) {
-    ReadAs(reading, ListReading::Way::Utf8, "UTF-8", "it is UTF-8 text");
+  const std::uint32_t otherLines = bytes.HighLines() - bytes.Utf8Lines();
+  if (bytes.WellFormedLines() == bytes.HighLines() && (reading->marked || bytes.HighLines() > 0)) {
+    ReadAs(reading, ListReading::Way::Utf8, "UTF-8",
+           reading->marked ? "it begins with a byte-order mark" : "it is UTF-8 text");
+  } else if (bytes.Utf8Lines() > 0) {
+    ReadMixed(reading, bytes.LettersCodePage(node), node, bytes.Utf8Lines(), otherLines);
   } else if (const CodePage* page = bytes.LettersCodePage(node)) {
     Translate(reading, *page, node, "its letters are those of " + page->Name() + ", not " + node.Name());
   } else {
@@ -100,6 +126,7 @@ bool DecideReading(TextFile& file, EchoListEncoding setting, const CodePage& nod
   file.Eof();  // the first read shows whether a byte-order mark stands first
   if (file.IoError() != 0) return false;
   const TextFile::Mark mark = file.ByteOrderMark();
+  reading->marked = mark == TextFile::Mark::Utf8;
   const std::string bySetting = std::string("ECHOLISTENCODING ") + EchoListEncodingName(setting);
   const std::string byMark = "it begins with a byte-order mark";
   switch (setting) {
@@ -108,13 +135,11 @@ bool DecideReading(TextFile& file, EchoListEncoding setting, const CodePage& nod
     case EchoListEncoding::Utf16Be: ReadUtf16(file, reading, TextFile::Decoding::Utf16Be, "UTF-16BE", bySetting); break;
     case EchoListEncoding::CodePage: break;
     case EchoListEncoding::Auto:
-      if (mark == TextFile::Mark::Utf8) {
-        ReadAs(reading, ListReading::Way::Utf8, "UTF-8", byMark);
-      } else if (mark == TextFile::Mark::Utf16Le) {
+      if (mark == TextFile::Mark::Utf16Le) {
         ReadUtf16(file, reading, TextFile::Decoding::Utf16Le, "UTF-16LE", byMark);
       } else if (mark == TextFile::Mark::Utf16Be) {
         ReadUtf16(file, reading, TextFile::Decoding::Utf16Be, "UTF-16BE", byMark);
-      } else if (!DecideWithoutMark(file, node, reading)) {
+      } else if (!DecideByLines(file, node, reading)) {
         return false;
       }
       break;
@@ -124,21 +149,73 @@ bool DecideReading(TextFile& file, EchoListEncoding setting, const CodePage& nod
 }
 
 LineConverter::LineConverter(const ListReading& reading, const CodePage& node, std::size_t limit)
-    : reading_(reading), node_(node), limit_(limit) {
-  if (reading.way != ListReading::Way::AsIs) out_.reset(new char[limit]);
+    : reading_(reading), node_(node), limit_(limit), vouched_(reading.marked) {
+  if (!reading.from) return;
+  for (unsigned b = 0x80; b < 0x100; ++b) {
+    out_.clear();
+    Put(reading.from->ToUnicode(static_cast<unsigned char>(b)));
+    translation_[b - 0x80] = out_;
+  }
 }
 
 std::string_view LineConverter::Convert(std::string_view raw) {
-  char* const out = out_.get();
-  switch (reading_.way) {
-    case ListReading::Way::AsIs: return raw;
-    case ListReading::Way::Translated: {
-      const std::size_t n = std::min(raw.size(), limit_);
-      for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>(reading_.translation[static_cast<unsigned char>(raw[i])]);
-      return std::string_view(out, n);
-    }
-    case ListReading::Way::Utf8: break;
+  if (StartsWithByteOrderMark(raw)) {
+    raw.remove_prefix(3);
+    vouched_ = true;
   }
-  bool cut = false;
-  return std::string_view(out, Utf8LineToCodePage(raw, node_, out, limit_, &cut));
+  asIs_ = false;
+  switch (reading_.way) {
+    case ListReading::Way::AsIs: break;
+    case ListReading::Way::Utf8: return Utf8(raw);
+    case ListReading::Way::Translated: return Translated(raw);
+    case ListReading::Way::Mixed:
+      if (LineReadsAsUtf8(raw, vouched_)) return Utf8(raw);
+      if (reading_.from) return Translated(raw);
+      break;
+  }
+  asIs_ = true;
+  return raw.substr(0, std::min(raw.size(), limit_));
+}
+
+// The node's byte for `code`, else its best fit, else kUnconverted.
+void LineConverter::Put(char32_t code) {
+  unsigned char byte = 0;
+  if (code != CodePage::kNoCharacter && node_.Holds(code, &byte)) {
+    out_ += static_cast<char>(byte);
+    return;
+  }
+  const std::u32string_view fit = code == CodePage::kNoCharacter ? std::u32string_view() : BestFit(code);
+  if (fit.empty()) {
+    out_ += kUnconverted;
+    return;
+  }
+  for (const char32_t c : fit) out_ += node_.Holds(c, &byte) ? static_cast<char>(byte) : kUnconverted;
+}
+
+std::string_view LineConverter::Utf8(std::string_view raw) {
+  out_.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
+  const auto* const end = p + raw.size();
+  while (p != end && out_.size() < limit_) {
+    if (*p < 0x80) {
+      out_ += static_cast<char>(*p++);
+      continue;
+    }
+    std::size_t length = 0;
+    Put(unicode::DecodeUtf8(p, end, &length));
+    p += length;
+  }
+  if (out_.size() > limit_) out_.resize(limit_);
+  return out_;
+}
+
+std::string_view LineConverter::Translated(std::string_view raw) {
+  out_.clear();
+  for (std::size_t i = 0; i < raw.size() && out_.size() < limit_; ++i) {
+    const auto byte = static_cast<unsigned char>(raw[i]);
+    if (byte < 0x80) out_ += raw[i];
+    else out_ += translation_[byte - 0x80];
+  }
+  if (out_.size() > limit_) out_.resize(limit_);
+  return out_;
 }

@@ -32,37 +32,61 @@ int EchoListCodePage(EchoListEncoding encoding);
 // "AUTO, UTF-8, ... or KOI8-R", for the settings' message.
 std::string EncodingWords();
 
+// What stands in a converted line for a character the node's code page
+// lacks (with no best fit either), and for bytes that are no character:
+// Ctrl-Z, which ends a text and so is in no line. The lookup counts them
+// in a description and shows each as '?'.
+inline constexpr char kUnconverted = '\x1A';
+
 // How one list is read, once decided.
 struct ListReading {
-  enum class Way { AsIs, Utf8, Translated };
+  // As it is (the node's code page); every line as UTF-8; every line
+  // translated from `from`; each line as UTF-8 when it reads so, else
+  // translated from `from` (or as it is, when `from` is null).
+  enum class Way { AsIs, Utf8, Translated, Mixed };
   Way way = Way::AsIs;
+  const CodePage* from = nullptr;
   TextFile::Decoding decoding = TextFile::Decoding::Bytes;
+  // The list begins with a UTF-8 byte-order mark.
+  bool marked = false;
   // For the log: what the list is read as ("UTF-8", "UTF-16LE", "code page
-  // 1251", "KOI8-R") and what decided it; empty when it is read as it is.
+  // 1251", "KOI8-R", "UTF-8, 2 lines in code page 866") and what decided
+  // it; empty when it is read as it is.
   std::string name;
   std::string why;
   // AUTO found no byte-order mark, but most lines hold a NUL byte.
   bool looksLikeUtf16 = false;
-  std::array<unsigned char, 256> translation{};  // Translated: each byte into the node's
 };
 
 // Decides how to read `file`, open for reading and not yet read, as
-// `setting` says on a node of code page `node`. AUTO without a byte-order
-// mark reads the text once. Leaves the file at its first line, in the
-// decoding decided; false when a read failed (IoError says why).
+// `setting` says on a node of code page `node`. AUTO without a UTF-16
+// byte-order mark reads the text once. Leaves the file at its first line,
+// in the decoding decided; false when a read failed (IoError says why).
 bool DecideReading(TextFile& file, EchoListEncoding setting, const CodePage& node, ListReading* reading);
 
 // The lines of a list in the node's code page, as its reading says: each
 // line converted (at most `limit` characters of it kept), or handed on as
-// it is.
+// it is. A UTF-8 byte-order mark at the start of a line is no part of it.
+// A character the node's code page lacks takes its best fit, or else
+// kUnconverted.
 class LineConverter {
  public:
   LineConverter(const ListReading& reading, const CodePage& node, std::size_t limit);
   std::string_view Convert(std::string_view raw);
+  // Whether the line last converted was read in the node's code page, as
+  // it is.
+  bool ReadAsIs() const { return asIs_; }
 
  private:
+  std::string_view Utf8(std::string_view raw);
+  std::string_view Translated(std::string_view raw);
+  void Put(char32_t code);
+
   const ListReading& reading_;
   const CodePage& node_;
   std::size_t limit_;
-  std::unique_ptr<char[]> out_;
+  bool vouched_;  // a byte-order mark stood before: the lines from it on are UTF-8
+  bool asIs_ = true;
+  std::string out_;
+  std::array<std::string, 128> translation_;  // Translated: each byte above 0x7F in the node's
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "util/strings.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -158,56 +159,6 @@ const CodePage kCodePages[] = {
     {CodePage::kKoi8R, kKoi8R, AsciiUpCase()},
 };
 
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// The range the second byte of a sequence must lie in, by its lead byte:
-// what keeps out overlong forms, surrogates and code points past U+10FFFF.
-// The continuation bytes after it lie in 0x80-0xBF.
-struct Lead {
-  int continuations;  // -1: not a lead byte
-  unsigned char lower, upper;
-};
-
-constexpr Lead LeadOf(unsigned char b) {
-  if (b >= 0xC2 && b <= 0xDF) return {1, 0x80, 0xBF};
-  if (b == 0xE0) return {2, 0xA0, 0xBF};
-  if (b == 0xED) return {2, 0x80, 0x9F};
-  if (b >= 0xE1 && b <= 0xEF) return {2, 0x80, 0xBF};
-  if (b == 0xF0) return {3, 0x90, 0xBF};
-  if (b >= 0xF1 && b <= 0xF3) return {3, 0x80, 0xBF};
-  if (b == 0xF4) return {3, 0x80, 0x8F};
-  return {-1, 0, 0};
-}
-
-// Decodes the sequence at `p` (a byte >= 0x80): its code point, or
-// U+FFFD for a maximal ill-formed part; *length is how many bytes it took.
-char32_t DecodeAt(const unsigned char* p, const unsigned char* end, std::size_t* length) {
-  const Lead lead = LeadOf(*p);
-  *length = 1;
-  if (lead.continuations < 0) return 0xFFFD;
-  char32_t code = *p & (0x3F >> lead.continuations);
-  unsigned char lower = lead.lower, upper = lead.upper;
-  for (int i = 1; i <= lead.continuations; ++i) {
-    if (p + i == end || p[i] < lower || p[i] > upper) return 0xFFFD;
-    code = code << 6 | (p[i] & 0x3F);
-    *length = static_cast<std::size_t>(i) + 1;
-    lower = 0x80;
-    upper = 0xBF;
-  }
-  return code;
-}
-
 }  // namespace
 
 CodePage::CodePage(int number, const std::uint16_t (&upperHalf)[128],
@@ -237,96 +188,28 @@ const CodePage* CodePage::ForList(int number) {
 
 std::string CodePage::Name() const { return number_ == kKoi8R ? "KOI8-R" : std::to_string(number_); }
 
-std::array<unsigned char, 256> CodePage::TranslationTo(const CodePage& node) const {
-  std::array<unsigned char, 256> table{};
-  for (unsigned b = 0; b < 256; ++b) {
-    const char32_t code = ToUnicode(static_cast<unsigned char>(b));
-    table[b] = code == kNoCharacter ? '?' : node.FromUnicode(code);
-  }
-  return table;
-}
-
 const CodePage& CodePage::Cp866() { return kCodePages[0]; }
 
 unsigned char CodePage::FromUnicode(char32_t code) const {
-  if (code < 0x80) return static_cast<unsigned char>(code);
-  if (code > 0xFFFF) return '?';
+  unsigned char byte = 0;
+  return Holds(code, &byte) ? byte : '?';
+}
+
+bool CodePage::Holds(char32_t code, unsigned char* byte) const {
+  if (code < 0x80) {
+    *byte = static_cast<unsigned char>(code);
+    return true;
+  }
+  if (code > 0xFFFF) return false;
   const std::uint8_t row = rowOf_[code >> 8];
-  const std::uint8_t byte = row == 0 ? 0 : rows_[row - 1][code & 0xFF];
-  return byte == 0 ? '?' : byte;
+  *byte = row == 0 ? 0 : rows_[row - 1][code & 0xFF];
+  return *byte != 0;
 }
 
 std::string CodePage::ToUtf8(std::string_view text) const {
   std::string out;
   out.reserve(text.size() * 2);
-  for (const char c : text) AppendUtf8(out, ToUnicode(static_cast<unsigned char>(c)));
+  for (const char c : text) unicode::AppendUtf8(out, ToUnicode(static_cast<unsigned char>(c)));
   return out;
 }
 
-std::size_t Utf8LineToCodePage(std::string_view line, const CodePage& codePage, char* out,
-                               std::size_t maxChars, bool* cut) {
-  const auto* p = reinterpret_cast<const unsigned char*>(line.data());
-  const auto* const end = p + line.size();
-  std::size_t n = 0;
-  while (p != end && n != maxChars) {
-    // Runs of ASCII go over as they are, eight bytes at a time.
-    while (end - p >= 8 && maxChars - n >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, sizeof word);
-      if (word & 0x8080808080808080u) break;
-      std::memcpy(out + n, p, 8);
-      p += 8;
-      n += 8;
-    }
-    if (p == end || n == maxChars) break;
-    if (*p < 0x80) {
-      out[n++] = static_cast<char>(*p++);
-      continue;
-    }
-    std::size_t length = 0;
-    const char32_t code = DecodeAt(p, end, &length);
-    out[n++] = static_cast<char>(code == 0xFFFD ? '?' : codePage.FromUnicode(code));
-    p += length;
-  }
-  *cut = p != end;
-  return n;
-}
-
-void Utf8Check::Feed(std::string_view piece) {
-  for (std::size_t i = 0; i < piece.size(); ++i) {
-    if (!valid_) return;
-    // Runs of ASCII, eight bytes at a time.
-    while (needed_ == 0 && piece.size() - i >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, piece.data() + i, sizeof word);
-      if (word & 0x8080808080808080u) break;
-      i += 8;
-    }
-    if (i == piece.size()) return;
-    const auto b = static_cast<unsigned char>(piece[i]);
-    if (needed_ > 0) {
-      if (b < lower_ || b > upper_) {
-        valid_ = false;
-        return;
-      }
-      --needed_;
-      lower_ = 0x80;
-      upper_ = 0xBF;
-      continue;
-    }
-    if (b < 0x80) continue;
-    const Lead lead = LeadOf(b);
-    if (lead.continuations < 0) {
-      valid_ = false;
-      return;
-    }
-    multiByte_ = true;
-    needed_ = lead.continuations;
-    lower_ = lead.lower;
-    upper_ = lead.upper;
-  }
-}
-
-void Utf8Check::Finish() {
-  if (needed_ > 0) valid_ = false;
-}

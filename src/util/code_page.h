@@ -41,11 +41,10 @@ class CodePage {
   // The character a byte stands for (kNoCharacter for none); 0x00-0x7F are
   // ASCII.
   char32_t ToUnicode(unsigned char byte) const { return byte < 0x80 ? byte : upperHalf_[byte - 0x80]; }
-  // For each byte of this code page, the byte of `node` that stands for the
-  // same character, or '?' where `node` lacks it.
-  std::array<unsigned char, 256> TranslationTo(const CodePage& node) const;
   // The byte that stands for `code`, or '?' when the code page lacks it.
   unsigned char FromUnicode(char32_t code) const;
+  // Whether the code page holds `code`, and in which byte.
+  bool Holds(char32_t code, unsigned char* byte) const;
   // Each byte of `text` as UTF-8.
   std::string ToUtf8(std::string_view text) const;
 
@@ -62,27 +61,3 @@ class CodePage {
   std::array<std::array<std::uint8_t, 256>, 8> rows_{};  // 437 uses seven, the most
 };
 
-// Converts one line of UTF-8 text (without its line end) into `codePage`:
-// each character becomes its byte, a character the code page lacks and a
-// malformed sequence (one maximal ill-formed part) become '?'. At most
-// `maxChars` characters are written to `out`; `*cut` says whether the line
-// had more. Returns the number written.
-std::size_t Utf8LineToCodePage(std::string_view line, const CodePage& codePage, char* out,
-                               std::size_t maxChars, bool* cut);
-
-// Whether a text, fed in pieces, is well-formed UTF-8 (no overlong forms,
-// no surrogates, nothing beyond U+10FFFF, no sequence cut at the end) and
-// holds a character beyond ASCII.
-class Utf8Check {
- public:
-  void Feed(std::string_view piece);
-  void Finish();  // the end of the text: a sequence still open makes it invalid
-  bool Valid() const { return valid_; }
-  bool HasMultiByte() const { return multiByte_; }
-
- private:
-  bool valid_ = true;
-  bool multiByte_ = false;
-  int needed_ = 0;         // continuation bytes still expected
-  unsigned char lower_ = 0x80, upper_ = 0xBF;  // the range of the next one
-};

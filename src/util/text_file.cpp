@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/unicode.h"
+
 namespace {
 
 constexpr char kEndOfText = 26;
@@ -61,6 +63,7 @@ void TextFile::Open(platform::Access access, platform::Creation creation,
   textEnded_ = false;
   atStart_ = mode == Mode::Reading;
   byteOrderMark_ = Mark::None;
+  headSize_ = 0;
   appending_ = false;
   lineWasCut_ = false;
   const std::uint32_t error = platform::OpenFile(name_.CStr().c_str(), access,
@@ -186,42 +189,17 @@ bool TextFile::ReadInto(char* into, std::uint32_t size, std::uint32_t* got) {
     return false;
   }
   if (*got < size) textEnded_ = true;
+  if (atStart_) {
+    headSize_ = std::min<std::size_t>(*got, kHeadSize);
+    std::memcpy(head_, into, headSize_);
+  }
   return true;
 }
 
-namespace {
-
-std::uint32_t PutUtf8(char32_t code, char* out) {
-  if (code < 0x80) {
-    out[0] = static_cast<char>(code);
-    return 1;
-  }
-  if (code < 0x800) {
-    out[0] = static_cast<char>(0xC0 | code >> 6);
-    out[1] = static_cast<char>(0x80 | (code & 0x3F));
-    return 2;
-  }
-  if (code < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | code >> 12);
-    out[1] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out[2] = static_cast<char>(0x80 | (code & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | code >> 18);
-  out[1] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
-  out[2] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-  out[3] = static_cast<char>(0x80 | (code & 0x3F));
-  return 4;
-}
-
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-}  // namespace
-
 // Reads on in a UTF-16 file and writes its characters into the buffer as
 // UTF-8; returns how many bytes that made. Surrogate pairs are decoded; an
-// unpaired surrogate, and a lone byte at the end of the file, become '?'.
+// unpaired surrogate, and a lone byte at the end of the file, are no
+// character: U+FFFD stands for each.
 // The bytes of a character the read cut wait in raw_ for the next fill.
 std::uint32_t TextFile::DecodeUtf16() {
   std::uint32_t got = 0;
@@ -244,23 +222,23 @@ std::uint32_t TextFile::DecodeUtf16() {
   while (n - i >= 2 && capacity_ - written >= 4) {
     char32_t code = unit(i);
     std::uint32_t size = 2;
-    if (IsHighSurrogate(code)) {
+    if (unicode::IsHighSurrogate(code)) {
       if (n - i < 4 && !textEnded_) break;  // its pair comes with the next read
       const char32_t low = n - i >= 4 ? unit(i + 2) : 0;
-      if (IsLowSurrogate(low)) {
+      if (unicode::IsLowSurrogate(low)) {
         code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
         size = 4;
       } else {
-        code = '?';
+        code = unicode::kReplacement;
       }
-    } else if (IsLowSurrogate(code)) {
-      code = '?';
+    } else if (unicode::IsLowSurrogate(code)) {
+      code = unicode::kReplacement;
     }
-    written += PutUtf8(code, out + written);
+    written += static_cast<std::uint32_t>(unicode::PutUtf8(code, out + written));
     i += size;
   }
-  if (textEnded_ && n - i == 1 && capacity_ != written) {
-    out[written++] = '?';
+  if (textEnded_ && n - i == 1 && capacity_ - written >= 3) {
+    written += static_cast<std::uint32_t>(unicode::PutUtf8(unicode::kReplacement, out + written));
     ++i;
   }
   pending_ = n - i;

@@ -85,6 +85,10 @@ class TextFile {
   // when the file is read as bytes.
   enum class Mark { None, Utf8, Utf16Le, Utf16Be };
   Mark ByteOrderMark() const { return byteOrderMark_; }
+  // The file's first bytes as they are (up to kHeadSize), known once the
+  // first bytes were read: what a file that is no text begins with.
+  static constexpr std::size_t kHeadSize = 8;
+  std::string_view Head() const { return std::string_view(head_, headSize_); }
   // Hands the text (after a byte-order mark, up to a Ctrl-Z) to `visit`
   // (void(std::string_view)) in pieces as the reads bring it, without
   // splitting it into lines; IoError tells of a failed read.
@@ -133,6 +137,8 @@ class TextFile {
   bool textEnded_ = false;  // Ctrl-Z or end of file met: no more fills
   bool atStart_ = false;    // the next fill reads the first bytes of the file
   Mark byteOrderMark_ = Mark::None;
+  char head_[kHeadSize] = {};
+  std::size_t headSize_ = 0;
   bool appending_ = false;  // writes go to the end of the file as it is then
   bool lineWasCut_ = false;
   std::size_t lineLimit_ = ShortString::kCapacity;

@@ -1,5 +1,5 @@
-// The node's code pages: their characters against the system's iconv (on
-// the native build), their case mapping, and UTF-8 text converted into them.
+// The code pages: their characters against the system's iconv (on the
+// native build), and their case mapping.
 #include "util/code_page.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/iconv_bytes.h"
 #include "support/text_bytes.h"
 #include "util/strings.h"
 
@@ -19,14 +20,6 @@
 namespace {
 
 const std::vector<int> kNumbers = {866, 437, 850};
-
-std::string Convert(const std::string& utf8, int codePage, std::size_t maxChars = 255, bool* cut = nullptr) {
-  char out[1024];
-  bool wasCut = false;
-  const std::size_t n = Utf8LineToCodePage(utf8, *CodePage::Find(codePage), out, maxChars, &wasCut);
-  if (cut) *cut = wasCut;
-  return std::string(out, n);
-}
 
 }  // namespace
 
@@ -92,23 +85,6 @@ TEST(CodePageTest, EveryCharacterOfAListsCodePageLeadsBackToItsByte) {
 
 #ifndef _WIN32
 // Every code page of a list by its iconv name.
-const std::vector<std::pair<int, std::string>> kIconvNames = {
-    {866, "CP866"}, {437, "CP437"}, {850, "CP850"}, {1251, "CP1251"}, {1252, "CP1252"}, {20866, "KOI8-R"}};
-
-// One byte of `from` in `to` by iconv; empty when iconv has none for it.
-std::string IconvByte(const std::string& from, const std::string& to, unsigned char byte) {
-  iconv_t cd = iconv_open(to.c_str(), from.c_str());
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " to " << to;
-  char in[1] = {static_cast<char>(byte)};
-  char out[8];
-  char* inPtr = in;
-  char* outPtr = out;
-  std::size_t inLeft = 1, outLeft = sizeof out;
-  const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-  iconv_close(cd);
-  return converted ? std::string(out, sizeof out - outLeft) : std::string();
-}
-
 // The list's code pages: each byte is glibc's character, and a byte glibc
 // gives none stands for no character.
 TEST(CodePageTest, ListTablesAgreeWithIconv) {
@@ -121,21 +97,6 @@ TEST(CodePageTest, ListTablesAgreeWithIconv) {
         EXPECT_EQ(page.ToUnicode(static_cast<unsigned char>(b)), CodePage::kNoCharacter) << b;
       } else {
         EXPECT_EQ(page.ToUtf8(std::string(1, static_cast<char>(b))), utf8) << b;
-      }
-    }
-  }
-}
-
-// A list in one code page reads in the node's as iconv converts it: every
-// byte its character's byte there, '?' where the node's lacks it.
-TEST(CodePageTest, ListTextTranslatesIntoTheNodesCodePageAsIconvConvertsIt) {
-  for (const auto& [number, name] : kIconvNames) {
-    for (int node : kNumbers) {
-      SCOPED_TRACE(name + " to " + std::to_string(node));
-      const std::array<unsigned char, 256> table = CodePage::ForList(number)->TranslationTo(*CodePage::Find(node));
-      for (unsigned b = 0; b < 0x100; ++b) {
-        const std::string byte = IconvByte(name, "CP" + std::to_string(node), static_cast<unsigned char>(b));
-        EXPECT_EQ(table[b], byte.empty() ? '?' : static_cast<unsigned char>(byte[0])) << b;
       }
     }
   }
@@ -170,7 +131,6 @@ TEST(CodePageTest, TablesAgreeWithIconv) {
       ASSERT_NE(iconv(fromUtf8, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1)) << b;
       ASSERT_EQ(sizeof back - outLeft, 1u);
       EXPECT_EQ(static_cast<unsigned char>(back[0]), b);
-      EXPECT_EQ(Convert(expected, number), std::string(1, static_cast<char>(b)));
     }
     iconv_close(toUtf8);
     iconv_close(fromUtf8);
@@ -222,87 +182,4 @@ TEST(CodePageTest, CaseMappingOfEachCodePage) {
   // 866 is exactly the mapping of names and keywords.
   for (unsigned b = 0; b < 256; ++b)
     EXPECT_EQ(CodePage::Cp866().UpCase(static_cast<unsigned char>(b)), kUpCaseTable[b]) << b;
-}
-
-TEST(CodePageTest, Utf8LinesBecomeCodePageText) {
-  struct Case {
-    const char* name;
-    std::string utf8;
-    int codePage;
-    std::string expected;
-  };
-  const std::vector<Case> cases = {
-      {"ASCII", "plain, text; 123", 866, "plain, text; 123"},
-      {"Cyrillic", "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8 \xD1\x91", 866,
-       "\x8D\xAE\xA2\xAE\xE1\xE2\xA8 \xF1"},
-      {"accented Latin in 437", "\xC3\xA1rea \xC3\xB1" "and\xC3\xBA", 437, "\xA0rea \xA4" "and\xA3"},
-      {"accented Latin in 850", "\xC3\x81rea \xC3\x95", 850, "\xB5rea \xE5"},
-      {"lacking characters", "5 \xE2\x82\xAC, \xF0\x9F\x98\x80!", 866, "5 ?, ?!"},
-      {"stray continuation bytes", "a\x80\xBF" "b", 866, "a??b"},
-      {"lead without continuation", "a\xD0" "b", 866, "a?b"},
-      {"three-byte sequence cut after two", "a\xE2\x82" "b", 866, "a?b"},
-      {"sequence cut at the line end", "ab\xF0\x9F\x98", 866, "ab?"},
-      {"overlong forms", "\xC0\xAF\xE0\x80\xAF", 866, "?????"},
-      {"surrogate", "\xED\xA0\x80", 866, "???"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", 866, "????"},
-      {"bytes never in UTF-8", "\xFE\xFF", 866, "??"},
-      {"a character across 8-byte steps", "1234567\xD0\x96" "89012345\xD0\x96", 866, "1234567\x86" "89012345\x86"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    bool cut = true;
-    EXPECT_EQ(Convert(c.utf8, c.codePage, 255, &cut), c.expected);
-    EXPECT_FALSE(cut);
-  }
-}
-
-// The 255-character limit counts characters after conversion: a line of
-// Cyrillic letters twice as long in bytes is not cut, a longer one is cut
-// between letters, never inside one.
-TEST(CodePageTest, TheLimitCountsConvertedCharacters) {
-  std::string line;
-  for (int i = 0; i < 150; ++i) line += Utf8(0x0436);  // 300 bytes
-  bool cut = true;
-  EXPECT_EQ(Convert(line, 866, 255, &cut), std::string(150, '\xA6'));
-  EXPECT_FALSE(cut);
-  for (int i = 0; i < 150; ++i) line += Utf8(0x0436);
-  EXPECT_EQ(Convert(line, 866, 255, &cut), std::string(255, '\xA6'));
-  EXPECT_TRUE(cut);
-  EXPECT_EQ(Convert(std::string(300, 'x'), 866, 255, &cut), std::string(255, 'x'));
-  EXPECT_TRUE(cut);
-  EXPECT_EQ(Convert("abc" + Utf8(0x0436), 866, 4, &cut), "abc\xA6");
-  EXPECT_FALSE(cut);
-}
-
-TEST(CodePageTest, Utf8CheckOfAWholeText) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> pieces;
-    bool valid, multiByte;
-  };
-  const std::vector<Case> cases = {
-      {"empty", {}, true, false},
-      {"ASCII only", {"just text\r\n"}, true, false},
-      {"Cyrillic", {"\xD0\x96 and \xE2\x82\xAC"}, true, true},
-      {"a sequence across two pieces", {"x\xE2\x82", "\xAC y"}, true, true},
-      {"ends inside a sequence", {"x\xE2\x82"}, false, true},
-      {"code page 866 text", {"\x8D\xAE\xA2\xAE\xE1\xE2\xA8"}, false, false},
-      {"code page 437 text", {"\xA0rea"}, false, false},
-      {"overlong", {"\xC0\xAF"}, false, false},
-      {"surrogate", {"\xED\xA0\x80"}, false, true},
-      {"four bytes", {Utf8(0x1F600)}, true, true},
-      // Eight ASCII bytes and more, where a continuation byte was due.
-      {"a sequence broken by eight ASCII bytes", {"\xD0" "abcdefgh" "\xB6"}, false, true},
-      {"a sequence broken by sixteen ASCII bytes", {"x\xE2\x82" "abcdefghijklmnop" "\xAC"}, false, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Utf8Check check;
-    for (const std::string& piece : c.pieces) check.Feed(piece);
-    check.Finish();
-    EXPECT_EQ(check.Valid(), c.valid);
-    if (c.valid) {
-      EXPECT_EQ(check.HasMultiByte(), c.multiByte);
-    }
-  }
 }

@@ -417,10 +417,11 @@ TEST_F(TextFileTest, Utf16TextIsReadInCharacters) {
       // U+0D0A, U+010D, U+1A1A: line-end and Ctrl-Z bytes inside characters.
       {"their bytes inside other characters", u"\x0D0A\x010D\x1A1A|\r\n", {"\xE0\xB4\x8A\xC4\x8D\xE1\xA8\x9A|"}},
       {"a surrogate pair", u"a\U0001F600b", {"a\xF0\x9F\x98\x80" "b"}},
-      {"an unpaired high surrogate", u"a\xD800" u"b\r\n", {"a?b"}},
-      {"two high surrogates", u"\xD800\xD801\xDC00", {"?\xF0\x90\x90\x80"}},
-      {"a lone low surrogate", u"a\xDC00" u"b", {"a?b"}},
-      {"a high surrogate last", u"ab\xD83D", {"ab?"}},
+      // A surrogate without its pair is no character: U+FFFD stands for it.
+      {"an unpaired high surrogate", u"a\xD800" u"b\r\n", {"a\xEF\xBF\xBD" "b"}},
+      {"two high surrogates", u"\xD800\xD801\xDC00", {"\xEF\xBF\xBD\xF0\x90\x90\x80"}},
+      {"a lone low surrogate", u"a\xDC00" u"b", {"a\xEF\xBF\xBD" "b"}},
+      {"a high surrogate last", u"ab\xD83D", {"ab\xEF\xBF\xBD"}},
       {"a byte-order mark is no character", u"\xFEFF" u"a\r\n\xFEFF" u"b", {"a", "\xEF\xBB\xBF" "b"}},
       {"a long line is cut at 255 bytes of UTF-8", x300 + u"\r\nnext", {std::string(255, 'x'), "next"}},
       {"NUL is a character", std::u16string(u"a\0b", 3), {std::string("a\0b", 3)}},
@@ -448,7 +449,7 @@ TEST_F(TextFileTest, Utf16OddEndsAndByteOrderMarks) {
     Mark mark;
   };
   const std::vector<Case> cases = {
-      {"a lone byte last", std::string("a\0b", 3), Decoding::Utf16Le, {"a?"}, Mark::None},
+      {"a lone byte last", std::string("a\0b", 3), Decoding::Utf16Le, {"a\xEF\xBF\xBD"}, Mark::None},
       {"little-endian mark", std::string("\xFF\xFE" "a\0", 4), Decoding::Utf16Le, {"a"}, Mark::Utf16Le},
       {"big-endian mark", std::string("\xFE\xFF\0a", 4), Decoding::Utf16Be, {"a"}, Mark::Utf16Be},
       // The mark of the other byte order reads as U+FFFE, a character.
