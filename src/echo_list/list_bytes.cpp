@@ -105,6 +105,8 @@ const CodePage* ListBytes::CyrillicCodePage() const {
   std::uint32_t total = 0;
   for (const std::uint32_t count : high_) total += count;
   if (total == 0) return nullptr;
+  // Where the letters are too few to count, or tell no code page apart,
+  // the words decide.
   if (total < kFewestHighBytes) return words_.BetterThan866();
   std::uint32_t counts[std::size(kRussianLetters)] = {};
   std::size_t best = 0;
@@ -112,10 +114,11 @@ const CodePage* ListBytes::CyrillicCodePage() const {
     for (const unsigned char byte : kRussianLetters[i].bytes) counts[i] += high_[byte - 0x80];
     if (counts[i] > counts[best]) best = i;
   }
-  if (kRussianLetters[best].codePage == 866 || 4 * counts[best] < total) return nullptr;
+  if (kRussianLetters[best].codePage == 866) return nullptr;
+  bool clear = 4 * counts[best] >= total;
   for (std::size_t i = 0; i < std::size(kRussianLetters); ++i)
-    if (i != best && counts[best] < 4 * counts[i]) return nullptr;
-  return CodePage::ForList(kRussianLetters[best].codePage);
+    clear = clear && (i == best || counts[best] >= 4 * counts[i]);
+  return clear ? CodePage::ForList(kRussianLetters[best].codePage) : words_.BetterThan866();
 }
 
 const CodePage* ListBytes::WesternCodePage() const {

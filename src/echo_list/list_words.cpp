@@ -55,6 +55,14 @@ int ListWords::CandidateOf(const CodePage& page) {
 
 namespace {
 
+// Three equal bytes in a row are drawing (a frame's "═══"), no letters of
+// a word in any language the lists are written in.
+bool IsDrawing(std::string_view word) {
+  for (std::size_t i = 2; i < word.size(); ++i)
+    if (word[i] == word[i - 1] && word[i] == word[i - 2]) return true;
+  return false;
+}
+
 // Hands each word of `line` to `visit`.
 template <typename Visit>
 void ForEachWord(std::string_view line, Visit visit) {
@@ -70,7 +78,7 @@ void ForEachWord(std::string_view line, Visit visit) {
       high = high || static_cast<unsigned char>(line[end]) >= 0x80;
       ++end;
     }
-    if (high) visit(line.substr(i, end - i));
+    if (high && !IsDrawing(line.substr(i, end - i))) visit(line.substr(i, end - i));
     i = end;
   }
 }
@@ -111,7 +119,8 @@ void ListWords::FeedWord(std::string_view word) {
       const char32_t code = page.ToUnicode(static_cast<unsigned char>(word[k]));
       letter[k] = IsLetter(code);
       cases[k] = letter[k] ? CaseOf(code) : Case::None;
-      common_[c] += IsCommon(code);
+      // A letter alone tells little: any byte reads as one somewhere.
+      common_[c] += n > 1 && IsCommon(code);
     }
     const bool garbled = IsGarbled(letter, n);
     garbled_[c] += garbled;
@@ -122,10 +131,13 @@ void ListWords::FeedWord(std::string_view word) {
 const CodePage* ListWords::BetterThan866() const {
   int best = 0;
   for (int c = 1; c < kCandidates; ++c) {
-    if (misread_[c] < misread_[best] || (misread_[c] == misread_[best] && common_[c] > common_[best])) best = c;
+    if (garbled_[c] != 0) continue;  // only a code page that reads every word as letters
+    if (best == 0 || misread_[c] < misread_[best] || (misread_[c] == misread_[best] && common_[c] > common_[best]))
+      best = c;
   }
-  if (best == 0) return nullptr;
+  // A list whose words misread in every code page mixes two.
+  if (best == 0 || 10 * misread_[best] > words_) return nullptr;
   const bool fewerMisread = misread_[best] < misread_[0];
-  const bool moreCommon = misread_[best] == misread_[0] && common_[best] > 2 * common_[0] && common_[best] >= 2;
+  const bool moreCommon = misread_[best] <= misread_[0] && common_[best] >= 4 && common_[best] > 2 * common_[0];
   return fewerMisread || moreCommon ? &Candidate(best) : nullptr;
 }

@@ -4,7 +4,8 @@
 // another it shows box drawing next to its letters (1251's "Сисопы" read
 // as 866 is "╤шёюя√"), or capitals inside small letters. A word is a run
 // of ASCII letters and bytes above 0x7F (not the no-break space) that
-// holds at least one of the latter.
+// holds at least one of the latter and no byte three times in a row (a
+// frame's "═══", which any code page may read as letters).
 #pragma once
 
 #include <array>
@@ -30,13 +31,14 @@ class ListWords {
   // Garbled words, and words whose letters change case where no word does.
   std::uint32_t Misread(int i) const { return misread_[i]; }
   // Letters among the ten commonest of Russian text (o, e, a, i, n, t, s,
-  // r, v, l), either case, when read in candidate `i`.
+  // r, v, l), either case, in words of two letters and more, when read in
+  // candidate `i`.
   std::uint32_t CommonLetters(int i) const { return common_[i]; }
 
-  // For a list too short for its letters to be counted: the candidate that
-  // reads its words better than 866 does, when one does clearly (fewer
-  // words misread, or as few and more than twice the common letters).
-  // Null when 866 reads them as well as any.
+  // For a list whose letters are too few to be counted: the candidate that
+  // reads every word as letters, misreads at most one word in ten, and
+  // reads them better than 866 does (fewer words misread, or no more and
+  // over twice the common letters, four at the least). Null when none does.
   const CodePage* BetterThan866() const;
 
  private:

@@ -573,6 +573,37 @@ TEST_F(EchoListTest, BlanksOfPastedPrintedAndHuskyText) {
   }
 }
 
+// Lists as sysops put them together: a line of one encoding pasted into a
+// list of another keeps its text, two lists joined (the second with its
+// byte-order mark) lose no area at the join, typographic punctuation and
+// letters the node's code page lacks take their plain forms, and a file
+// with NUL bytes inside, or an archive, gives nothing at all.
+TEST_F(EchoListTest, PastedJoinedAndTypographicText) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::vector<std::pair<std::string, std::string>> lookups;  // tag, description ("": nothing)
+  };
+  const std::string echo866 = "\x9D\xE5\xAE", echoUtf8 = "\xD0\xAD\xD1\x85\xD0\xBE";
+  const std::vector<Case> cases = {
+      {"UTF-8 with an 866 line", ",A," + echoUtf8 + "\r\n,B," + echoUtf8 + "\r\n,C," + echo866 + "\r\n",
+       {{"A", echo866}, {"C", echo866}}},
+      {"866 with a UTF-8 line", ",A," + echo866 + "\r\n,B," + echo866 + " 2\r\n,C," + echoUtf8 + "\r\n",
+       {{"A", echo866}, {"B", echo866 + " 2"}, {"C", echo866}}},
+      {"joined: a byte-order mark at the start of a later line", ",A,a\r\n\xEF\xBB\xBF,B," + echoUtf8 + "\r\n",
+       {{"A", "a"}, {"B", echo866}}},
+      {"typographic punctuation", ",A,\xE2\x80\x9CQuoted\xE2\x80\x9D \xE2\x80\x94 it\xE2\x80\x99s\xE2\x80\xA6\r\n",
+       {{"A", "\"Quoted\" - it's..."}}},
+      {"NUL bytes inside", std::string(",A,a\r\n\0,B,b\r\n", 13), {{"A", ""}, {"B", ""}}},
+      {"a zip archive", std::string("PK\x03\x04\n,A,a\r\n", 12), {{"A", ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content);
+    for (const auto& [tag, description] : c.lookups) EXPECT_EQ(Lookup(tag), Field(description)) << tag;
+  }
+}
+
 // A list in another encoding is read in the node's code page: UTF-16 of
 // either byte order, 1251, KOI8-R and 1252, and a code page of the node's
 // kind other than its own. Tags fold and descriptions are cut once
@@ -820,6 +851,8 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
     std::string why = "";
     bool looksLikeUtf16 = false, isAReply = false, noEntry = false;
     std::optional<EchoListFormat> fits = std::nullopt;
+    std::string archive = "";
+    bool noText = false, garbled = false;
   };
   const std::vector<Case> cases = {
       {.name = "code page 866 list", .content = ",A,\xA0\xA1\r\n"},
@@ -849,7 +882,7 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
        .why = "its letters are those of 1251, not 866"},
       {.name = "a KOI8-R list", .content = ",A," + wordsKoi8 + "\r\n", .readAs = "KOI8-R",
        .why = "its letters are those of KOI8-R, not 866"},
-      {.name = "a 1251 list, CODEPAGE set", .content = ",A," + words1251 + "\r\n", .encoding = CodePage},
+      {.name = "a 1251 list, CODEPAGE set", .content = ",A," + words1251 + "\r\n", .encoding = CodePage, .garbled = true},
       {.name = "a 1252 list",
        .content = ",A,Espa\xF1ol, fran\xE7" "ais, \xE9t\xE9, na\xEFve, \xFC" "ber, c\xE1lido, gar\xE7on\r\n",
        .codePage = 850, .readAs = "code page 1252", .why = "its letters are those of 1252, not 850"},
@@ -873,6 +906,28 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
       {.name = "a plain NA list as AREAFIX", .content = "A  Alpha\r\n", .format = Areafix},
       {.name = "a reply's footer as AREAFIX", .content = "Total: 0 areas\r\n---\r\n", .format = Areafix,
        .noEntry = true, .fits = Na},
+      // Lines of one encoding pasted into a list of another.
+      {.name = "UTF-8 with a line in 866",
+       .content = ",A,\xD0\xAD\xD1\x85\xD0\xBE\r\n,B,\xD0\x96\r\n,C,\x9D\xE5\xAE\r\n",
+       .readAs = "UTF-8, 1 line in code page 866", .why = "it is UTF-8 text with 1 line that is not"},
+      {.name = "866 with two lines of UTF-8",
+       .content = ",A,\xD0\xAD\xD1\x85\xD0\xBE\r\n,B,\xD0\x96\r\n,C,\x9D\xE5\xAE\r\n,D,\x9D\r\n,E,\x96\r\n",
+       .readAs = "code page 866, 2 lines as UTF-8", .why = "it is code page 866 text with 2 lines of UTF-8"},
+      {.name = "an 866 list joined with a UTF-8 one", .content = ",C,\x9D\xE5\xAE\r\n\xEF\xBB\xBF,A,\xD0\xAD\r\n",
+       .readAs = "UTF-8, 1 line in code page 866", .why = "it is UTF-8 text with 1 line that is not"},
+      // Files that are no text list give nothing, and say what they are.
+      {.name = "a zip archive", .content = std::string("PK\x03\x04\x14\0\0\0", 8) + ",A,a\r\n", .archive = "a zip archive"},
+      {.name = "a gzip archive", .content = "\x1F\x8B\x08,A,a\r\n", .archive = "a gzip archive"},
+      {.name = "a RAR archive", .content = "Rar!\x1A\x07\x01", .archive = "a RAR archive"},
+      {.name = "an LHA archive", .content = "\x22\x0F-lh5-,A,a\r\n", .archive = "an LHA archive"},
+      {.name = "NUL bytes inside", .content = std::string(",A,a\r\n\0\0\0,B,b\r\n", 15), .noText = true},
+      {.name = "NUL bytes at the end are padding", .content = std::string(",A,a\r\n\0\0", 8)},
+      // A 1251 list read as the node's code page shows box drawing.
+      {.name = "1251 read as 866", .content = "RU.SYSOP  \xD1\xE8\xF1\xEE\xEF\xFB\r\n", .format = Na,
+       .encoding = CodePage, .garbled = true},
+      {.name = "1251 placed by its words", .content = "RU.SYSOP  \xD1\xE8\xF1\xEE\xEF\xFB\r\n", .format = Na,
+       .readAs = "code page 1251", .why = "its letters are those of 1251, not 866"},
+      {.name = "a frame read as 866 is no garbage", .content = ";\xC9\xCD\xCD\xCD\xBB\r\n,A,\xBA \x8A\xAD\xA8\xA3\xA8 \xBA\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -889,6 +944,9 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
     EXPECT_EQ(first.isAReply, c.isAReply);
     EXPECT_EQ(first.holdsNoEntry, c.noEntry);
     EXPECT_EQ(first.fits, c.fits);
+    EXPECT_EQ(std::string(first.archive ? first.archive : ""), c.archive);
+    EXPECT_EQ(first.noText, c.noText);
+    EXPECT_EQ(first.garbled, c.garbled);
     Lookup("Z");
     const EchoListNotices second = list_.TakeNotices();
     EXPECT_FALSE(!second.readAs.empty() || second.looksLikeUtf16 || second.isAReply || second.holdsNoEntry)

@@ -137,10 +137,8 @@ TEST(ListBytesTest, TheRulesBounds) {
   };
   const std::vector<Case> cases = {
       {"16 bytes, 4 of them letters", times(o1251, 4) + times(other, 12), 866, 1251},
-      // Too few to count: the words decide, and each of these is a common
-      // small letter read in 1251, none read in 866.
-      {"15 bytes", times(o1251, 4) + times(other, 11), 866, 1251},
-      {"15 bytes that read as no letters anywhere", times("\xB0", 15), 866, 0},
+      // Too few to count: the words decide, and letters alone tell nothing.
+      {"15 bytes", times(o1251, 4) + times(other, 11), 866, 0},
       {"under a quarter", times(o1251, 4) + times(other, 13), 866, 0},
       {"four times 866's", times(o1251, 8) + times(a866, 2) + times(other, 6), 866, 1251},
       {"under four times 866's", times(o1251, 8) + times(a866, 3) + times(other, 5), 866, 0},
@@ -164,6 +162,42 @@ TEST(ListBytesTest, TheRulesBounds) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Number(Placed(c.text, c.node)), c.placedAs);
   }
+}
+
+// Short lists, a line to five of real descriptions, in each code page a
+// Russian or Ukrainian list is written in: too few letters to count, so
+// their words place them. Read as 866 they would show box drawing next to
+// letters ("╤шёюя√"), or small letters in an order no word has.
+TEST(ListBytesTest, ShortListsArePlacedByTheirWords) {
+  const std::vector<std::vector<std::u32string>> lists = {
+      {U"RU.SYSOP  Сисопы"},
+      {U"RU.NEWS  новости сети"},
+      {U"RU.FIDONET  Жизнь сети Фидонет", U"RU.LINUX  Линукс для всех"},
+      {U"RU.HUMOR  Юмор и анекдоты", U"SU.GENERAL  Общие разговоры", U"RU.COMPUTER  Компьютеры и всё о них"},
+      {U"RU.BOOKS  Книги", U"RU.MUSIC  Музыка", U"RU.CINEMA  Кино", U"RU.AUTO  Автомобили"},
+      {U"RU.NEWS  Новости", U"RU.SPORT  Спорт", U"RU.HAM  Радиолюбители", U"RU.GAMES  Игры",
+       U"RU.PHOTO  Фотография"},
+  };
+  const auto encoded = [](const std::vector<std::u32string>& lines, int codePage) {
+    const CodePage& page = *CodePage::ForList(codePage);
+    std::string text;
+    for (const std::u32string& line : lines) {
+      for (const char32_t c : line) text += static_cast<char>(page.FromUnicode(c));
+      text += "\r\n";
+    }
+    return text;
+  };
+  for (const auto& lines : lists) {
+    SCOPED_TRACE(lines.size());
+    EXPECT_EQ(Number(Placed(encoded(lines, 866), 866)), 0);
+    EXPECT_EQ(Number(Placed(encoded(lines, 1251), 866)), 1251);
+    EXPECT_EQ(Number(Placed(encoded(lines, CodePage::kKoi8R), 866)), CodePage::kKoi8R);
+  }
+  // Ukrainian: 1251 holds its letters; in 866 lists it is written with the
+  // Latin i.
+  const std::vector<std::u32string> ukrainian = {U"UA.GENERAL  Загальна розмова", U"UA.LINUX  Лінукс і все інше"};
+  EXPECT_EQ(Number(Placed(encoded(ukrainian, 1251), 866)), 1251);
+  EXPECT_EQ(Number(Placed(encoded({U"UA.GENERAL  Загальна розмова", U"UA.LINUX  Лiнукс i все iнше"}, 866), 866)), 0);
 }
 
 // UTF-16 read as bytes: most of its lines hold a NUL. A NUL or two at the
