@@ -109,6 +109,9 @@ void ExpectLookup(EchoListFile& echoList, const Case& c, std::string_view tag, i
   fuzzref::Check(notices.looksLikeUtf16 == (first && c.list.looksLikeUtf16),
                  "'looks like UTF-16' differs from the reference, or is told again");
   fuzzref::Check(notices.isAReply == (first && c.isAReply), "'a reply read as NA' differs from the reference, or is told again");
+  fuzzref::Check(std::string(notices.archive ? notices.archive : "") == (first ? c.list.archive : ""),
+                 "the archive told differs from the reference, or is told again");
+  fuzzref::Check(notices.noText == (first && c.list.noText), "'no text file' differs from the reference, or is told again");
   fuzzref::Check(notices.holdsNoEntry == (first && !c.holdsEntry && !c.isAReply),
                  first ? "'holds no entry' differs from the reference"
                        : "a later lookup tells again that the list holds no entry");
@@ -165,8 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzref::WriteBytes(path, file);
 
   c.list = fuzzref::ReadList(file, encoding, *c.codePage, c.format);
-  c.holdsEntry = fuzzref::HoldsEntry(c.list, c.format);
-  c.isAReply = c.format == EchoListFormat::Na && fuzzref::IsAReply(c.list);
+  c.holdsEntry = c.list.GivesNothing() || fuzzref::HoldsEntry(c.list, c.format);
+  c.isAReply = !c.list.GivesNothing() && c.format == EchoListFormat::Na && fuzzref::IsAReply(c.list);
   // The list is read once for the tags expected; the shorter tag is not
   // among them and gets a reading of its own.
   echoList.Expect(ShortString(tag));

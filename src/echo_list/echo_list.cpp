@@ -153,14 +153,12 @@ void EchoListFile::ReadLines() {
   // NA, FIDOCONFIG and AREAFIX lines are read whole (a hub's EchoArea line
   // lists hundreds of links), and a line longer than that decides nothing:
   // what gives its description may stand in the part that was not read.
-  // FASTECHO lines are used to their 255th character; in UTF-8 such a line
-  // may take up to four bytes a character.
+  // FASTECHO lines are used to their 255th character; one that may be
+  // UTF-8 is read whole too, so that it is told UTF-8 or not as AUTO told
+  // it, and cut once converted.
   const bool wholeLines = format_ != EchoListFormat::FastEcho;
-  file_.SetLineLimit(wholeLines                                   ? TextFile::kWholeLineLimit
-                     : reading_.way == ListReading::Way::AsIs ||
-                             reading_.way == ListReading::Way::Translated
-                         ? ShortString::kCapacity
-                         : TextFile::kLongestLineLimit);
+  const bool asBytes = reading_.way == ListReading::Way::AsIs || reading_.way == ListReading::Way::Translated;
+  file_.SetLineLimit(wholeLines || !asBytes ? TextFile::kWholeLineLimit : ShortString::kCapacity);
   LineConverter converter(reading_, *codePage_, wholeLines ? TextFile::kWholeLineLimit : ShortString::kCapacity);
   ListShape shape(format_);
   AreafixReader reply;

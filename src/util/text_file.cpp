@@ -18,8 +18,7 @@ const std::uint32_t TextFile::kDiskFull = platform::kDiskFull;
 
 TextFile::TextFile(std::uint32_t bufferSize)
     : capacity_(bufferSize), buffer_(new char[bufferSize]) {
-  SetLineLimit(kLongestLineLimit);
-  lineLimit_ = ShortString::kCapacity;
+  SetLineLimit(ShortString::kCapacity);
 }
 
 void TextFile::SetLineLimit(std::size_t bytes) {

@@ -68,10 +68,8 @@ class TextFile {
   void ReadLine(ShortString& line) { line = ReadLineView(); }
   // True when the line last read was longer than the limit.
   bool LineWasCut() const { return lineWasCut_; }
-  // How many bytes of a line are handed out (255 unless set): a UTF-8 line
-  // of 255 characters can take up to four bytes a character; a line read
+  // How many bytes of a line are handed out (255 unless set); a line read
   // whole may take up to 256 KB.
-  static constexpr std::size_t kLongestLineLimit = 4 * ShortString::kCapacity;
   static constexpr std::size_t kWholeLineLimit = 256 * 1024;
   void SetLineLimit(std::size_t bytes);
 

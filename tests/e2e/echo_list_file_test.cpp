@@ -511,3 +511,62 @@ TEST_F(E2eEchoList, HuskyAreaLinesAsHuskyReadsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lists as sysops put them together, end to end: each case's list, the
+// line the run tells of it, and the description bytes of FIDONEWS and
+// NET_DEV in the FastEcho file afterwards ("": left empty).
+TEST_F(E2eEchoList, ListsAsTheyCome) {
+  const std::string echo866 = "\x9D\xE5\xAE", echoUtf8 = "\xD0\xAD\xD1\x85\xD0\xBE";  // "Эхо"
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string setting;  // besides ECHOLIST
+    std::string told;     // a console line the run shows
+    std::string fidonews, netDev;
+  };
+  const std::vector<Case> cases = {
+      {"a UTF-8 list with a line pasted from an 866 one",
+       ",FIDONEWS," + echoUtf8 + " 1\r\n,NET_DEV," + echo866 + " 2\r\n,OTHER," + echoUtf8 + "\r\n", "",
+       "  Reading the echo list \"echos.lst\" as UTF-8, 1 line in code page 866 (it is UTF-8 text with 1 line "
+       "that is not)",
+       echo866 + " 1", echo866 + " 2"},
+      {"two lists joined, the second with its byte-order mark",
+       ",FIDONEWS," + echo866 + "\r\n\xEF\xBB\xBF,NET_DEV," + echoUtf8 + "\r\n", "",
+       "  Reading the echo list \"echos.lst\" as UTF-8, 1 line in code page 866 (it is UTF-8 text with 1 line "
+       "that is not)",
+       echo866, echo866},
+      {"a short list in 1251", "FIDONEWS  \xD1\xE8\xF1\xEE\xEF\xFB\r\n", "ECHOLISTFORMAT NA\r\n",
+       "  Reading the echo list \"echos.lst\" as code page 1251 (its letters are those of 1251, not 866)",
+       "\x91\xA8\xE1\xAE\xAF\xEB", ""},
+      {"a short list in 1251 read as 866", "FIDONEWS  \xD1\xE8\xF1\xEE\xEF\xFB\r\n",
+       "ECHOLISTFORMAT NA\r\nECHOLISTENCODING CODEPAGE\r\n",
+       "Warning: The echo list \"echos.lst\" may not be in code page 866 (set ECHOLISTENCODING)",
+       "\xD1\xE8\xF1\xEE\xEF\xFB", ""},
+      {"typographic text from a web page, no-break spaces and all",
+       "FIDONEWS\xC2\xA0\xC2\xA0The \xE2\x80\x9C" "FidoNews\xE2\x80\x9D \xE2\x80\x94 weekly\xE2\x80\xA6\r\n",
+       "ECHOLISTFORMAT NA\r\n", "  Reading the echo list \"echos.lst\" as UTF-8 (it is UTF-8 text)",
+       "The \"FidoNews\" - weekly...", ""},
+      {"a zip archive", std::string("PK\x03\x04\x14\0\0\0", 8) + ",FIDONEWS,Zipped\r\n", "",
+       "Warning: The echo list \"echos.lst\" is a zip archive, not a text list; unpack it and name the list inside",
+       "", ""},
+      {"a printed report's form feed", "\f,FIDONEWS,Printed\r\n,NET_DEV,Report\f\r\n", "", "   Added description for area NET_DEV",
+       "Printed", "Report"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    WriteFileText(inst_.WorkPath("echos.lst"), c.list);
+    inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\n" + c.setting));
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\r\n" + c.told + "\r\n"), std::string::npos) << r.out;
+    Bytes expected = original_;
+    if (!c.fidonews.empty()) PutDescription(expected, layout_, 0, c.fidonews);
+    if (!c.netDev.empty()) PutDescription(expected, layout_, 1, c.netDev);
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+  }
+}
+
+}  // namespace

@@ -219,15 +219,56 @@ inline long DecodeUtf8At(std::string_view text, std::size_t i, std::size_t* leng
   return static_cast<long>(bits);
 }
 
-// One line of UTF-8 in the code page: each character its byte ('?' when
-// the code page lacks it), each maximal ill-formed part one '?'.
+// A character in the code page: its byte, else what stands for it where
+// the code page lacks it (the manual's table), else '?'.
+inline std::string InCodePage(long code, const CodePage& codePage) {
+  unsigned char byte = 0;
+  if (code >= 0 && code != CodePage::kNoCharacter && codePage.Holds(static_cast<char32_t>(code), &byte))
+    return std::string(1, static_cast<char>(byte));
+  std::u32string fit;
+  if (code == 0x2018 || code == 0x2019 || code == 0x201A || code == 0x201B || code == 0x2032) fit = U"'";
+  if (code == 0x201C || code == 0x201D || code == 0x201E || code == 0x201F || code == 0x2033 || code == 0xAB ||
+      code == 0xBB)
+    fit = U"\"";
+  if (code == 0x2010 || code == 0x2011 || code == 0x2012 || code == 0x2013 || code == 0x2014 || code == 0x2015 ||
+      code == 0x2212)
+    fit = U"-";
+  if (code == 0x2026) fit = U"...";
+  if (code == 0x456) fit = U"i";
+  if (code == 0x406) fit = U"I";
+  if (code == 0x491) fit = U"\u0433";
+  if (code == 0x490) fit = U"\u0413";
+  if (code == 0x2116) fit = U"N";
+  if (code == 0xA0) fit = U" ";
+  // An accented Latin letter: its bare letter (the letters with a stroke
+  // too), by its name's first letter.
+  struct Bare {
+    long first, last;
+    const char* letters;  // for each code point of the range; '.' for none
+  };
+  const Bare bare[] = {
+      {0xC0, 0xFF, "AAAAAA.CEEEEIIIIDNOOOOO.OUUUUY..aaaaaa.ceeeeiiiidnooooo.ouuuuy.y"},
+      {0x100, 0x17F, "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi..JjKk.LlLlLlLlLlNnNnNn...OoOoOo..RrRrRr"
+                     "SsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZz."},
+  };
+  for (const Bare& range : bare)
+    if (fit.empty() && code >= range.first && code <= range.last && range.letters[code - range.first] != '.')
+      fit = std::u32string(1, static_cast<char32_t>(range.letters[code - range.first]));
+  if (fit.empty()) return "?";
+  std::string out;
+  for (const char32_t c : fit) out += codePage.Holds(c, &byte) ? static_cast<char>(byte) : '?';
+  return out;
+}
+
+// One line of UTF-8 in the code page: each character as InCodePage makes
+// it, each maximal ill-formed part one '?'.
 inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePage) {
   std::string out;
   std::size_t i = 0;
   while (i < line.size()) {
     std::size_t length = 0;
     const long code = DecodeUtf8At(line, i, &length);
-    out += code < 0 ? '?' : static_cast<char>(codePage.FromUnicode(static_cast<char32_t>(code)));
+    out += code < 0 ? std::string("?") : InCodePage(code, codePage);
     i += length;
   }
   return out;
@@ -264,76 +305,209 @@ inline std::u32string Utf16Characters(std::string_view bytes, bool little) {
 // ---- the echo list
 
 constexpr std::size_t kDescriptionWidth = 52;
-// A line of 255 characters of UTF-8 may take four bytes a character.
-constexpr std::size_t kUtf8LineBytes = 4 * kMaxLine;
 
-// What AUTO makes of a list without a byte-order mark that is not UTF-8:
-// the code page its letters are written in when it is not the node's, by
-// the bytes above 0x7F of its whole text: under 866, 1251 or KOI8-R when
-// the bytes of the six commonest Russian small letters (o, ye, a, i, en, te)
-// in that code page are a quarter of those bytes and four times those of
-// each other one (866 among them), with 16 such bytes at the least; under
-// 437 and 850, 1252 when of the bytes above 0x7F with an ASCII letter
-// beside them at least 8 are at 0xC0-0xFF (not 0xD7, 0xF7) and twice as
-// many as at 0x80-0xA5. Null otherwise.
-inline const CodePage* PlacedCodePage(std::string_view text, const CodePage& node) {
-  const auto letter = [&](std::size_t i) {
-    return i < text.size() && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'));
-  };
+// ---- AUTO
+
+// The characters descriptions are written in, by the manual: letters
+// (Latin, Greek, Cyrillic), punctuation and symbols. A line of a code page
+// that happens to be valid UTF-8 gives others.
+inline bool IsDescriptionCharacter(long c) {
+  const bool latin = (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
+  const bool greekOrCyrillic = (c >= 0x370 && c <= 0x3FF && c != 0x37E && c != 0x387) || (c >= 0x400 && c <= 0x52F);
+  const bool latin1Signs = c >= 0xA0 && c <= 0xBF;
+  const bool punctuation = c >= 0x2000 && c <= 0x205F && !(c >= 0x200B && c <= 0x200F) && !(c >= 0x2028 && c <= 0x202E);
+  const bool symbols = (c >= 0x20A0 && c <= 0x23FF) || (c >= 0x2500 && c <= 0x27BF) || (c >= 0x1F300 && c <= 0x1FAFF);
+  return latin || greekOrCyrillic || latin1Signs || punctuation || symbols;
+}
+
+inline bool HasHighByte(std::string_view s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// A line counts as UTF-8 in a list that mixes UTF-8 and a code page: valid
+// UTF-8 with a byte above 0x7F, made of description characters unless a
+// byte-order mark stood before it.
+inline bool ReadsAsUtf8(std::string_view line, bool vouched) {
+  if (!HasHighByte(line) || !IsWellFormedUtf8(line)) return false;
+  for (std::size_t i = 0, length = 0; i < line.size() && !vouched; i += length) {
+    const long code = DecodeUtf8At(line, i, &length);
+    if (code >= 0x80 && !IsDescriptionCharacter(code)) return false;
+  }
+  return true;
+}
+
+// The words of code page lines as 866, 1251 and KOI8-R read them: runs of
+// ASCII letters and bytes above 0x7F but 0xFF that hold such a byte, and no
+// byte three times in a row (drawing).
+struct WordReadings {
+  std::uint32_t words = 0;
+  std::uint32_t garbled[3] = {}, misread[3] = {}, common[3] = {};
+};
+
+inline bool IsLetterCode(long c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
+         (c >= 0x370 && c <= 0x3FF && c != 0x37E && c != 0x387) || (c >= 0x400 && c <= 0x52F);
+}
+inline bool IsSmall(long c) {
+  return (c >= 'a' && c <= 'z') || (c >= 0x430 && c <= 0x45F) || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+}
+inline bool IsCapital(long c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 0x400 && c <= 0x42F) || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+}
+
+inline WordReadings ReadWords(const std::vector<std::string>& lines) {
+  const CodePage* pages[3] = {CodePage::ForList(866), CodePage::ForList(1251), CodePage::ForList(CodePage::kKoi8R)};
+  const std::u32string common = U"оеаинтсрвлОЕАИНТСРВЛ";
+  WordReadings r;
+  for (const std::string& line : lines) {
+    std::size_t i = 0;
+    while (i < line.size()) {
+      const auto inWord = [&](std::size_t k) {
+        const auto b = static_cast<unsigned char>(line[k]);
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= 0x80 && b != 0xFF);
+      };
+      if (!inWord(i)) {
+        ++i;
+        continue;
+      }
+      std::size_t end = i;
+      while (end < line.size() && inWord(end)) ++end;
+      std::string word = line.substr(i, end - i);
+      i = end;
+      bool drawing = false;
+      for (std::size_t k = 2; k < word.size(); ++k) drawing = drawing || (word[k] == word[k - 1] && word[k] == word[k - 2]);
+      if (!HasHighByte(word) || drawing) continue;
+      word = word.substr(0, 64);
+      ++r.words;
+      for (int p = 0; p < 3; ++p) {
+        std::vector<long> codes;
+        for (const char c : word) codes.push_back(pages[p]->ToUnicode(static_cast<unsigned char>(c)));
+        bool garbled = false, sawSmall = false, badCase = false;
+        for (std::size_t k = 0; k < codes.size(); ++k) {
+          const bool letter = IsLetterCode(codes[k]);
+          const bool nextToLetter = (k > 0 && IsLetterCode(codes[k - 1])) || (k + 1 < codes.size() && IsLetterCode(codes[k + 1]));
+          garbled = garbled || (!letter && nextToLetter);
+          if (letter && IsSmall(codes[k])) sawSmall = true;
+          if (letter && IsCapital(codes[k]) && sawSmall) badCase = true;
+          if (word.size() > 1 && common.find(static_cast<char32_t>(codes[k])) != std::u32string::npos) ++r.common[p];
+        }
+        r.garbled[p] += garbled;
+        r.misread[p] += garbled || badCase;
+      }
+    }
+  }
+  return r;
+}
+
+// The code page of lines too few, or too mixed, for their letters to tell:
+// 1251 or KOI8-R when it reads every word as letters, misreads at most one
+// word in ten, and misreads fewer than 866, or no more and finds over twice
+// its common letters (four at the least).
+inline const CodePage* PlacedByWords(const std::vector<std::string>& lines) {
+  const WordReadings r = ReadWords(lines);
+  int best = 0;
+  for (int p = 1; p < 3; ++p) {
+    if (r.garbled[p] != 0) continue;
+    if (best == 0 || r.misread[p] < r.misread[best] || (r.misread[p] == r.misread[best] && r.common[p] > r.common[best]))
+      best = p;
+  }
+  if (best == 0 || 10 * r.misread[best] > r.words) return nullptr;
+  const bool better = r.misread[best] < r.misread[0] ||
+                      (r.misread[best] <= r.misread[0] && r.common[best] >= 4 && r.common[best] > 2 * r.common[0]);
+  return better ? CodePage::ForList(best == 1 ? 1251 : CodePage::kKoi8R) : nullptr;
+}
+
+// What AUTO makes of the lines of a list that are not UTF-8: the code page
+// their letters are written in when it is not the node's. Under 866, 1251
+// or KOI8-R when the bytes of the six commonest Russian small letters (o,
+// ye, a, i, en, te) in that code page are a quarter of their bytes above
+// 0x7F and four times those of each other one (866 among them), with 16
+// such bytes at the least, else as their words place them; under 437 and
+// 850, 1252 when of the bytes above 0x7F with an ASCII letter beside them
+// at least 8 are at 0xC0-0xFF (not 0xD7, 0xF7) and twice as many as at
+// 0x80-0xA5. Null otherwise.
+inline const CodePage* PlacedCodePage(const std::vector<std::string>& lines, const CodePage& node) {
   std::uint32_t high = 0, count[3] = {}, at1252 = 0, atOem = 0;
   const unsigned char letters[3][6] = {{0xAE, 0xA5, 0xA0, 0xA8, 0xAD, 0xE2},
                                        {0xEE, 0xE5, 0xE0, 0xE8, 0xED, 0xF2},
                                        {0xCF, 0xC5, 0xC1, 0xC9, 0xCE, 0xD4}};
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) continue;
-    ++high;
-    for (int page = 0; page < 3; ++page)
-      if (std::find(std::begin(letters[page]), std::end(letters[page]), b) != std::end(letters[page])) ++count[page];
-    if (!(letter(i + 1) || (i > 0 && letter(i - 1)))) continue;
-    if (b >= 0xC0 && b != 0xD7 && b != 0xF7) ++at1252;
-    if (b <= 0xA5) ++atOem;
+  for (const std::string& text : lines) {
+    const auto letter = [&](std::size_t i) {
+      return i < text.size() && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'));
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      if (b < 0x80) continue;
+      ++high;
+      for (int page = 0; page < 3; ++page)
+        if (std::find(std::begin(letters[page]), std::end(letters[page]), b) != std::end(letters[page])) ++count[page];
+      if (!(letter(i + 1) || (i > 0 && letter(i - 1)))) continue;
+      if (b >= 0xC0 && b != 0xD7 && b != 0xF7) ++at1252;
+      if (b <= 0xA5) ++atOem;
+    }
   }
   if (node.Number() != 866) return at1252 >= 8 && at1252 >= 2 * atOem ? CodePage::ForList(1252) : nullptr;
-  if (high < 16) return nullptr;
+  if (high == 0) return nullptr;
+  if (high < 16) return PlacedByWords(lines);
   const int numbers[3] = {866, 1251, CodePage::kKoi8R};
   for (int page = 1; page < 3; ++page) {
     const bool others = 4 * count[page] >= high && count[page] >= 4 * count[0] && count[page] >= 4 * count[3 - page];
     if (others && count[page] > 0) return CodePage::ForList(numbers[page]);
   }
-  return nullptr;
+  if (count[0] >= count[1] && count[0] >= count[2]) return nullptr;  // 866's own letters lead
+  return PlacedByWords(lines);
 }
 
 // UTF-16 read as bytes: more than half of its lines (those with a byte)
 // hold a NUL.
-inline bool LooksLikeUtf16(std::string_view text) {
-  std::size_t lines = 0, withNul = 0;
-  for (const std::string_view line : PhysicalLines(text)) {
+inline bool LooksLikeUtf16(const std::vector<std::string>& lines) {
+  std::size_t withBytes = 0, withNul = 0;
+  for (const std::string& line : lines) {
     if (line.empty()) continue;
-    ++lines;
-    withNul += line.find('\0') != std::string_view::npos;
+    ++withBytes;
+    withNul += line.find('\0') != std::string::npos;
   }
-  return 2 * withNul > lines;
+  return 2 * withNul > withBytes;
+}
+
+// The archive a file is, by its first bytes; empty for none.
+inline std::string ArchiveOf(std::string_view bytes) {
+  const auto starts = [&](std::string_view s) { return bytes.substr(0, s.size()) == s; };
+  if (starts("PK\x03\x04") || starts("PK\x05\x06") || starts("PK\x07\x08")) return "a zip archive";
+  if (starts("\x1F\x8B")) return "a gzip archive";
+  if (starts("7z\xBC\xAF\x27\x1C")) return "a 7z archive";
+  if (starts("Rar!\x1A\x07")) return "a RAR archive";
+  if (starts("\x60\xEA")) return "an ARJ archive";
+  if (bytes.size() >= 7 && bytes.substr(2, 3) == "-lh" && bytes[6] == '-') return "an LHA archive";
+  if (bytes.size() >= 7 && bytes.substr(2, 3) == "-lz" && bytes[6] == '-') return "an LHA archive";
+  return "";
 }
 
 // The echo list as the lookups read it: its lines in the code page (a list
 // in another encoding is converted line by line first); FASTECHO lines cut
 // to 255 characters, the other formats' read whole (a fuzz input never
-// reaches their limit of 256 KB).
+// reaches their limit of 256 KB). `givesNothing`: an archive, or a file
+// with NUL bytes inside that is no UTF-16.
 struct ListReading {
   std::string readAs;  // empty: read as it is
   std::string why;     // what made it so
   bool looksLikeUtf16 = false;
+  std::string archive;
+  bool noText = false;
   std::vector<std::string> lines;
+  bool GivesNothing() const { return !archive.empty() || noText; }
 };
 
 inline std::string CodePageName(const CodePage& page) {
   return page.Number() == CodePage::kKoi8R ? "KOI8-R" : "code page " + page.Name();
 }
 
+inline std::string LinesWord(std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
+
 inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encoding, const CodePage& codePage,
                             EchoListFormat format) {
   ListReading list;
+  list.archive = ArchiveOf(fileBytes);
   const bool cutAt255 = format == EchoListFormat::FastEcho;
   const std::string_view text = TextOf(fileBytes);
   // The validator and the decoder, written apart, must agree.
@@ -342,43 +516,83 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
     decodesWhole = DecodeUtf8At(text, i, &length) >= 0;
   Check(decodesWhole == IsWellFormedUtf8(text), "the reference's UTF-8 validator and decoder disagree");
 
-  enum class Way { AsIs, Utf8, Utf16Le, Utf16Be, Translated } way = Way::AsIs;
+  enum class Way { AsIs, Utf8, Utf16Le, Utf16Be, Translated, Mixed } way = Way::AsIs;
   const CodePage* from = nullptr;
   const std::string setting = std::string("ECHOLISTENCODING ") + EchoListEncodingName(encoding);
+  const auto read = [&](Way w, std::string name, std::string why) {
+    way = w;
+    list.readAs = std::move(name);
+    list.why = std::move(why);
+  };
   const auto translated = [&](const CodePage* page, std::string why) {
     if (page == &codePage) return;
-    way = Way::Translated;
     from = page;
-    list.readAs = CodePageName(*page);
-    list.why = std::move(why);
+    read(Way::Translated, CodePageName(*page), std::move(why));
   };
-  const auto read = [&](Way w, const char* name, std::string why) {
-    way = w;
-    list.readAs = name;
-    list.why = std::move(why);
-  };
+  const bool marked = StartsWithByteOrderMark(fileBytes);
   const bool utf16leMark = fileBytes.substr(0, 2) == "\xFF\xFE", utf16beMark = fileBytes.substr(0, 2) == "\xFE\xFF";
+
+  // The lines as bytes, each without a UTF-8 byte-order mark at its start;
+  // `vouched[i]`: a mark stood at the start of the list or of a line up to
+  // line i.
+  std::vector<std::string> raw;
+  std::vector<bool> vouched;
+  bool mark = marked;
+  for (std::string_view line : PhysicalLines(text)) {
+    if (StartsWithByteOrderMark(line)) {
+      line.remove_prefix(kByteOrderMark.size());
+      mark = true;
+    }
+    raw.emplace_back(line);
+    vouched.push_back(mark);
+  }
+
   switch (encoding) {
     case EchoListEncoding::Utf8: read(Way::Utf8, "UTF-8", setting); break;
     case EchoListEncoding::Utf16Le: read(Way::Utf16Le, "UTF-16LE", setting); break;
     case EchoListEncoding::Utf16Be: read(Way::Utf16Be, "UTF-16BE", setting); break;
     case EchoListEncoding::CodePage: break;
-    case EchoListEncoding::Auto:
-      if (StartsWithByteOrderMark(fileBytes)) {
-        read(Way::Utf8, "UTF-8", "it begins with a byte-order mark");
-      } else if (utf16leMark) {
+    case EchoListEncoding::Auto: {
+      if (utf16leMark && !marked) {
         read(Way::Utf16Le, "UTF-16LE", "it begins with a byte-order mark");
-      } else if (utf16beMark) {
+        break;
+      }
+      if (utf16beMark) {
         read(Way::Utf16Be, "UTF-16BE", "it begins with a byte-order mark");
-      } else if (IsWellFormedUtf8(text) &&
-                 std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        read(Way::Utf8, "UTF-8", "it is UTF-8 text");
-      } else if (const CodePage* page = PlacedCodePage(text, codePage)) {
-        translated(page, "its letters are those of " + page->Name() + ", not " + codePage.Name());
+        break;
+      }
+      std::size_t high = 0, valid = 0, utf8 = 0;
+      std::vector<std::string> others;
+      for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (!HasHighByte(raw[i])) continue;
+        ++high;
+        valid += IsWellFormedUtf8(raw[i]);
+        if (ReadsAsUtf8(raw[i], vouched[i])) {
+          ++utf8;
+        } else {
+          others.push_back(raw[i]);
+        }
+      }
+      const CodePage* placed = PlacedCodePage(others, codePage);
+      if (valid == high && (marked || high > 0)) {
+        read(Way::Utf8, "UTF-8", marked ? "it begins with a byte-order mark" : "it is UTF-8 text");
+      } else if (utf8 > 0) {
+        from = placed && placed != &codePage ? placed : nullptr;
+        const std::string page = CodePageName(placed ? *placed : codePage);
+        const std::size_t other = high - utf8;
+        if (utf8 >= other)
+          read(Way::Mixed, "UTF-8, " + LinesWord(other) + " in " + page,
+               "it is UTF-8 text with " + LinesWord(other) + (other == 1 ? " that is not" : " that are not"));
+        else
+          read(Way::Mixed, page + ", " + LinesWord(utf8) + " as UTF-8",
+               "it is " + page + " text with " + LinesWord(utf8) + " of UTF-8");
+      } else if (placed) {
+        translated(placed, "its letters are those of " + placed->Name() + ", not " + codePage.Name());
       } else {
-        list.looksLikeUtf16 = LooksLikeUtf16(text);
+        list.looksLikeUtf16 = LooksLikeUtf16(raw);
       }
       break;
+    }
     default: translated(CodePage::ForList(EchoListCodePage(encoding)), setting); break;
   }
 
@@ -390,27 +604,45 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
       const bool end = i == characters.size();
       if (!end && characters[i] != U'\r' && characters[i] != U'\n') continue;
       if (end && start == i) break;
+      std::size_t first = start;
+      if (first < i && characters[first] == 0xFEFF) ++first;  // a mark at a line's start
       std::string line;
-      for (std::size_t k = start; k < i; ++k) line += static_cast<char>(codePage.FromUnicode(characters[k]));
+      for (std::size_t k = first; k < i; ++k) line += InCodePage(characters[k], codePage);
       list.lines.push_back(cutAt255 ? CutLine(line).text : line);
       if (!end && characters[i] == U'\r' && i + 1 < characters.size() && characters[i + 1] == U'\n') ++i;
       start = i + 1;
     }
     return list;
   }
-  for (const std::string_view line : PhysicalLines(text)) {
+  // NUL bytes with text after them, in what the lines are read of: no text
+  // list (a NUL or two at the end are padding). UTF-16 read as bytes is
+  // told as such instead.
+  const bool cutBytes = cutAt255 && (way == Way::AsIs || way == Way::Translated);
+  bool nul = false;
+  for (const std::string& line : raw) {
+    for (const char c : cutBytes ? line.substr(0, kMaxLine) : line) {
+      list.noText = list.noText || (nul && c != '\0');
+      nul = nul || c == '\0';
+    }
+  }
+  list.noText = list.noText && list.archive.empty() && !list.looksLikeUtf16;
+  if (!list.archive.empty()) list.looksLikeUtf16 = false;  // an archive is told as such, and no more
+  for (std::size_t n = 0; n < raw.size(); ++n) {
+    const std::string& line = raw[n];
+    const auto translate = [&](const CodePage* page) {
+      std::string out;
+      for (const char c : cutAt255 ? line.substr(0, kMaxLine) : line) {
+        const auto b = static_cast<unsigned char>(c);
+        out += b < 0x80 || !page ? std::string(1, c) : InCodePage(page->ToUnicode(b), codePage);
+      }
+      return out;
+    };
     std::string converted;
     switch (way) {
-      case Way::Utf8:
-        converted = Utf8ToCodePage(cutAt255 ? line.substr(0, kUtf8LineBytes) : line, codePage);
-        break;
-      case Way::Translated:
-        for (const char c : cutAt255 ? line.substr(0, kMaxLine) : line) {
-          const char32_t code = from->ToUnicode(static_cast<unsigned char>(c));
-          converted += code == CodePage::kNoCharacter ? '?' : static_cast<char>(codePage.FromUnicode(code));
-        }
-        break;
-      default: converted = std::string(line); break;
+      case Way::Utf8: converted = Utf8ToCodePage(line, codePage); break;
+      case Way::Translated: converted = translate(from); break;
+      case Way::Mixed: converted = ReadsAsUtf8(line, vouched[n]) ? Utf8ToCodePage(line, codePage) : translate(from); break;
+      default: converted = line; break;
     }
     list.lines.push_back(cutAt255 ? CutLine(converted).text : converted);
   }
@@ -716,6 +948,7 @@ inline bool HoldsEntry(const ListReading& list, EchoListFormat format) {
 inline std::string LookupDescription(const ListReading& list, EchoListFormat format, const CodePage& codePage,
                                      std::string_view tag) {
   std::string result(kDescriptionWidth, '\0');
+  if (list.GivesNothing()) return result;
   const std::string key = Fold(tag, codePage);
   Verdict verdict;
   if (format == EchoListFormat::Areafix) {

@@ -258,14 +258,17 @@ TEST(OnePassTest, EveryTagGetsWhatAReadingFromTheTopGives) {
           described += want[0] != 0;
           if (i != 0) continue;
           const EchoListNotices notices = list.TakeNotices();
-          const bool isAReply = format == EchoListFormat::Na && reference::IsAReply(expected);
+          const bool isAReply = !expected.GivesNothing() && format == EchoListFormat::Na && reference::IsAReply(expected);
           EXPECT_EQ(notices.readAs, expected.readAs);
           if (!expected.readAs.empty()) {
             EXPECT_EQ(notices.why, expected.why);
           }
           EXPECT_EQ(notices.looksLikeUtf16, expected.looksLikeUtf16);
           EXPECT_EQ(notices.isAReply, isAReply);
-          EXPECT_EQ(notices.holdsNoEntry, !isAReply && !reference::HoldsEntry(expected, format));
+          EXPECT_EQ(notices.holdsNoEntry,
+                    !isAReply && !expected.GivesNothing() && !reference::HoldsEntry(expected, format));
+          EXPECT_EQ(std::string(notices.archive ? notices.archive : ""), expected.archive);
+          EXPECT_EQ(notices.noText, expected.noText);
         }
       }
     }
