@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.settings.codePage = codePage->Number();
     run.settings.echoListEncoding = encoding;
     run.codePage = codePage;
-    run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat, encoding, *codePage);
+    run.AddEchoList(run.settings.echoListPath, run.settings.echoListFormat, encoding, *codePage);
     exitCode = trap.Run([&] {
       run.log = LogWriter::Init(run.settings.logFilePath, true);
       DescribeAreas(run);

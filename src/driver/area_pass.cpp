@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "driver/list_lookup.h"
 #include "driver/reserve_copy.h"
 #include "log/console.h"
 #include "platform/fault_injection.h"
@@ -22,7 +23,7 @@ struct PassContext {
   std::uint16_t recordSize = 0;
   bool matchedReserveCopy = false;  // checked before the first write
   bool firstWriteOnDisk = false;    // the previous reserve copy may go
-  bool toldUnreadableList = false;  // the sysop is told once
+  ListLookup lists{run};
 };
 
 [[noreturn]] void Stop(PassContext& pass, const ShortString& message) { StopRun(pass.run, message); }
@@ -77,50 +78,9 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   pass.run.log->Flush();
 }
 
-// What the sysop should know about the echo list, told once a run, before
-// the line of the first area looked up. A list that is there but cannot be
-// read stops the run: no area is said to lack a description on the
-// strength of a read that failed.
-void TellAboutTheList(PassContext& pass, EchoListFile::Lookup lookup) {
-  LogWriter& log = *pass.run.log;
-  EchoListFile& list = pass.run.echoList;
-  const ShortString quoted = ShortString("\"") + list.Path() + "\"";
-  const FileError failure{list.Path(), list.LastError()};
-  if (lookup == EchoListFile::Lookup::Failed) Stop(pass, "Can't read the echo list " + quoted + Because(failure));
-  if (lookup == EchoListFile::Lookup::Unavailable && !pass.toldUnreadableList) {
-    log.Warning(kProgramTag,
-                "Can't read the echo list " + quoted + "; its areas get no description" + Because(failure));
-    pass.toldUnreadableList = true;
-  }
-  const EchoListNotices notices = list.TakeNotices();
-  if (!notices.readAs.empty())
-    log.Log('%', kProgramTag, "  Reading the echo list " + quoted + " as " + notices.readAs + " (" + notices.why + ")");
-  if (notices.looksLikeUtf16)
-    log.Warning(kProgramTag, "The echo list " + quoted +
-                                 " looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING UTF-16LE or "
-                                 "UTF-16BE)");
-  if (notices.isAReply)
-    log.Warning(kProgramTag, "The echo list " + quoted +
-                                 " is a hub's %LIST reply, not of the NA format; its areas get no description (try "
-                                 "ECHOLISTFORMAT AREAFIX)");
-  if (notices.archive)
-    log.Warning(kProgramTag, "The echo list " + quoted + " is " + notices.archive +
-                                 ", not a text list; unpack it and name the list inside");
-  if (notices.noText)
-    log.Warning(kProgramTag, "The echo list " + quoted + " is no text file; its areas get no description");
-  if (notices.garbled)
-    log.Warning(kProgramTag, "The echo list " + quoted + " may not be in code page " + pass.run.codePage->Name() +
-                                 " (set ECHOLISTENCODING)");
-  if (notices.holdsNoEntry) {
-    ShortString message = "The echo list " + quoted + " holds no entry of the " +
-                          EchoListFormatName(list.Format()) + " format; its areas get no description";
-    if (notices.fits) message += ShortString(" (try ECHOLISTFORMAT ") + EchoListFormatName(*notices.fits) + ")";
-    log.Warning(kProgramTag, message);
-  }
-}
-
+// With several lists, the preview also says which gives the description.
 void ShowWhatWouldBeWritten(const RunState& run, const std::uint8_t* record, const ShortString& tag,
-                            const Description& description) {
+                            const Description& description, const EchoListFile& from) {
   std::string line = AreaDescriptionEmpty(record) ? "   Would add description for area "
                                                   : "   Would replace description for area ";
   line += Shown(run, tag);
@@ -131,6 +91,7 @@ void ShowWhatWouldBeWritten(const RunState& run, const std::uint8_t* record, con
   }
   line += Shown(run, CStrToShort(description, kDescriptionWidth));
   line += '"';
+  if (run.echoLists.size() > 1) line += "  (from " + Shown(run, from.Path()) + ")";
   ConsoleResult(line);
 }
 
@@ -152,7 +113,8 @@ bool IsEligible(const RunState& run, const std::uint8_t* record) {
 // look up.
 void ExpectTheWalksTags(RunState& run, const AreaTable& table) {
   ForEachAreaRecordAhead(*run.stream, table, run.fastEchoSize, [&](const std::uint8_t* record) {
-    if (IsEligible(run, record)) run.echoList.Expect(AreaTag(record));
+    if (!IsEligible(run, record)) return;
+    for (const auto& list : run.echoLists) list->Expect(AreaTag(record));
   });
 }
 
@@ -162,8 +124,8 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   const ShortString tag = AreaTag(record);
   Description description;
   LogWriter& log = *run.log;
-  TellAboutTheList(pass, run.echoList.LookupDescription(tag, description));
-  if (description[0] == 0) {
+  const EchoListFile* from = pass.lists.Describe(tag, description);
+  if (!from) {
     log.Log('-', kProgramTag, ShortString("   No description for area") + Shown(run, tag));
     return;
   }
@@ -172,7 +134,7 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   // no line, no count, and the previous reserve copy stays the undo point.
   if (std::memcmp(description, record + kDescriptionOffset, kDescriptionWidth) == 0) return;
   if (run.readOnly) {
-    ShowWhatWouldBeWritten(run, record, tag, description);
+    ShowWhatWouldBeWritten(run, record, tag, description, *from);
     ++run.addedCount;
     return;
   }
@@ -290,11 +252,12 @@ void DescribeAreas(RunState& run) {
   AreaTable table;
   if (OpenAreaTable(run, pass.cfgPath, &table)) {
     pass.recordSize = table.areaRecordSize;
-    if (!run.echoList.Path().empty()) ExpectTheWalksTags(run, table);
+    if (!run.echoLists.empty()) ExpectTheWalksTags(run, table);
     EndWalk(run, pass.cfgPath,
             ForEachAreaRecord(*run.stream, table, [&](const std::uint8_t* record, std::uint64_t start) {
               DescribeArea(pass, record, start);
             }));
+    pass.lists.TellTheRest();
   }
   if (!run.readOnly) FinishWriting(pass);
 }

@@ -42,22 +42,18 @@ void RefuseLogOnAnotherFile(const RunState& run) {
   const ShortString& log = run.settings.logFilePath;
   if (log.empty()) return;
   const ReserveCopy reserveCopy(run.installationDir);
-  const struct {
-    const char* what;
-    ShortString path;
-  } others[] = {
+  std::vector<std::pair<const char*, ShortString>> others = {
       {"the FastEcho configuration file", FastEchoPath(run)},
       {"the reserve copy", reserveCopy.Path()},
       {"the reserve copy's temporary copy", reserveCopy.TemporaryPath()},
       {"the previous reserve copy", reserveCopy.PreviousPath()},
       {"the settings file", run.settingsPath},
-      {"the echo list", run.settings.echoListPath},
   };
-  for (const auto& other : others) {
-    if (other.path.empty()) continue;
-    const Sameness sameness = SameFile(log, other.path);
-    const ShortString names = ShortString("\"") + log + "\" is the same file as " + other.what + " \"" +
-                              other.path + "\"";
+  for (const EchoListSetting& list : run.settings.echoLists) others.emplace_back("the echo list", list.path);
+  for (const auto& [what, path] : others) {
+    if (path.empty()) continue;
+    const Sameness sameness = SameFile(log, path);
+    const ShortString names = ShortString("\"") + log + "\" is the same file as " + what + " \"" + path + "\"";
     // A lookup that failed tells nothing: the log is not opened on a guess.
     if (sameness.failure.Failed())
       ConsoleError(ShortString("Can't tell whether log file ") + names + Naming(sameness.failure));
@@ -151,8 +147,8 @@ void StartUp(RunState& run) {
   if (!run.listing) RefuseLogOnAnotherFile(run);
   OpenLog(run);
   run.codePage = CodePage::Find(run.settings.codePage);
-  run.echoList.Bind(run.settings.echoListPath, run.settings.echoListFormat,
-                    run.settings.echoListEncoding, *run.codePage);
+  for (const EchoListSetting& list : run.settings.echoLists)
+    if (!list.path.empty()) run.AddEchoList(list.path, run.settings.FormatOf(list), run.settings.EncodingOf(list));
 }
 
 void ShutDown(RunState& run) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "echo_list/echo_list.h"
 #include "driver/reserve_copy.h"
@@ -28,7 +29,15 @@ struct RunState {
   std::unique_ptr<RecordStream> stream;  // the FastEcho configuration file
   std::int64_t fastEchoSize = -1;        // its length when it was opened
   std::unique_ptr<ReserveCopy> reserveCopy;  // the run's, from the pass on
-  EchoListFile echoList;
+  // The echo lists, in the order the settings name them: the first that
+  // gives an area a description gives it.
+  std::vector<std::unique_ptr<EchoListFile>> echoLists;
+  EchoListFile& AddEchoList(const ShortString& path, EchoListFormat format = EchoListFormat::FastEcho,
+                            EchoListEncoding encoding = EchoListEncoding::Auto) {
+    echoLists.push_back(std::make_unique<EchoListFile>());
+    echoLists.back()->Bind(path, format, encoding, *codePage);
+    return *echoLists.back();
+  }
   std::uint32_t addedCount = 0;  // 32 bits: a big node must not wrap it
   // A preview or a listing: no log, no reserve copy, the FastEcho file only
   // read. `utf8Console` then asks for code page 866 text shown as UTF-8.

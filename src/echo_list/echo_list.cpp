@@ -94,14 +94,30 @@ EchoListFile::Lookup EchoListFile::LookupDescription(const ShortString& tag, std
   if (answer.pending) {
     if (const Lookup result = Pass(); result != Lookup::Answered) return result;
   }
-  if (answer.decided) {
-    const std::size_t n = std::min(answer.description.size(), field.size());
-    for (std::size_t i = 0; i < n; ++i) {
-      const char c = answer.description[i];
-      field[i] = static_cast<std::uint8_t>(c == kUnconverted ? '?' : c);
-    }
+  if (!answer.decided) return Lookup::Answered;
+  // Of the characters beyond ASCII, those converted and those the node's
+  // code page had no byte for.
+  const std::size_t n = std::min(answer.description.size(), field.size());
+  std::size_t converted = 0, unconverted = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = answer.description[i];
+    converted += static_cast<unsigned char>(c) >= 0x80;
+    unconverted += c == kUnconverted;
+    field[i] = static_cast<std::uint8_t>(c == kUnconverted ? '?' : c);
   }
-  return Lookup::Answered;
+  if (unconverted <= converted) return Lookup::Answered;
+  std::fill(field.begin(), field.end(), std::uint8_t{0});
+  refusedEncoding_ = NameOf(answer.way);
+  return Lookup::NotInEncoding;
+}
+
+std::string EchoListFile::NameOf(LineConverter::LineWay way) const {
+  switch (way) {
+    case LineConverter::LineWay::Utf8: return reading_.decoding == TextFile::Decoding::Bytes ? "UTF-8" : reading_.name;
+    case LineConverter::LineWay::Translated: return CodePageName(*reading_.from);
+    case LineConverter::LineWay::AsIs: break;
+  }
+  return CodePageName(*codePage_);
 }
 
 // One reading of the whole list for every tag that waits for an answer.
@@ -163,13 +179,15 @@ void EchoListFile::ReadLines() {
   ListShape shape(format_);
   AreafixReader reply;
   NulBytes nuls;
-  std::uint32_t garbled = 0;
+  std::uint32_t garbled = 0, highLines = 0, undecodable = 0;
   file_.ScanLines([&](std::string_view raw) {
     const std::string_view line = converter.Convert(raw);
     const bool cut = wholeLines && file_.LineWasCut();
     if (!passed_) {
       shape.Feed(line);
       nuls.Feed(raw);
+      highLines += converter.HeldHighBytes();
+      undecodable += converter.HeldUndecodable();
       if (converter.ReadAsIs() && FormatOf(format_).isEntry(line)) garbled += GarbledWords(line, *codePage_);
     }
     ListEntry entry;
@@ -180,7 +198,7 @@ void EchoListFile::ReadLines() {
       case EchoListFormat::FidoConfig: read = !cut && ReadFidoConfigEntry(line, &entry); break;
       case EchoListFormat::Areafix: read = reply.Read(line, cut, &entry); break;
     }
-    if (read && entry.decides) Take(entry);
+    if (read && entry.decides) Take(entry, converter.Way());
     return false;
   });
   if (passed_ || file_.IoError() != 0) return;
@@ -192,13 +210,18 @@ void EchoListFile::ReadLines() {
   notices_.isAReply = !notices_.archive && !notices_.noText && shape.IsAReply();
   givesNothing_ = notices_.archive || notices_.noText || notices_.isAReply;
   notices_.looksLikeUtf16 = reading_.looksLikeUtf16 && !notices_.archive;
+  notices_.highLines = highLines;
+  notices_.undecodableLines = undecodable;
+  const bool setToUnicode = encoding_ == EchoListEncoding::Utf8 || encoding_ == EchoListEncoding::Utf16Le ||
+                            encoding_ == EchoListEncoding::Utf16Be;
+  notices_.notInSetting = !givesNothing_ && setToUnicode && 2 * undecodable > highLines;
   notices_.holdsNoEntry = !givesNothing_ && !shape.HoldsEntry();
-  if (notices_.holdsNoEntry) notices_.fits = shape.FormatThatFits();
+  if (notices_.holdsNoEntry && !notices_.notInSetting) notices_.fits = shape.FormatThatFits();
   notices_.garbled = !givesNothing_ && garbled > 0;
 }
 
 // The first entry that decides a tag waiting for its answer gives it.
-void EchoListFile::Take(const ListEntry& entry) {
+void EchoListFile::Take(const ListEntry& entry, LineConverter::LineWay way) {
   key_.assign(entry.tag);
   for (char& c : key_) c = c == kUnconverted ? '?' : codePage_->UpCase(c);
   const auto found = answers_.find(key_);
@@ -206,6 +229,7 @@ void EchoListFile::Take(const ListEntry& entry) {
   Answer& answer = found->second;
   if (!answer.pending || answer.decided) return;
   answer.decided = true;
+  answer.way = way;
   answer.description.assign(entry.description.substr(0, std::min(entry.description.size(), ShortString::kCapacity)));
 }
 

@@ -44,6 +44,12 @@ struct EchoListNotices {
   // Entries read in the node's code page show box drawing next to letters:
   // the list may be in another code page.
   bool garbled = false;
+  // Lines that hold bytes above 0x7F, and those of them with bytes that
+  // are no character of the encoding they are read in.
+  std::uint32_t highLines = 0;
+  std::uint32_t undecodableLines = 0;
+  // The encoding set for the list (UTF-8, UTF-16) fails on most such lines.
+  bool notInSetting = false;
 };
 
 class EchoListFile {
@@ -65,6 +71,10 @@ class EchoListFile {
     Answered,     // the list was read (or none is named)
     Unavailable,  // the list is missing or refused: no area gets a description from it this run
     Failed,       // the list could not be opened or read otherwise
+    // The list's description for the tag is mostly characters its encoding
+    // could not give in the node's code page (they would be '?'): it is
+    // not given. RefusedEncoding names what it was read as.
+    NotInEncoding,
   };
   // Fills `field` with the listed description for `tag`, cut to the field's
   // size or zero-padded to it; all zero when the list does not describe the
@@ -72,6 +82,9 @@ class EchoListFile {
   Lookup LookupDescription(const ShortString& tag, std::span<std::uint8_t> field);
   // The operating system's code for the failure a lookup answered.
   std::uint32_t LastError() const { return lastError_; }
+  // What the description a lookup answered NotInEncoding was read as:
+  // "UTF-8", "code page 1251", ...
+  const std::string& RefusedEncoding() const { return refusedEncoding_; }
   // The notices gathered since the last call.
   EchoListNotices TakeNotices();
 
@@ -79,14 +92,16 @@ class EchoListFile {
   struct Answer {
     bool pending = true;  // no pass has read the list for it yet
     bool decided = false;
-    std::string description;  // its first 255 bytes
+    std::string description;  // its first 255 bytes, kUnconverted where a character had none
+    LineConverter::LineWay way = LineConverter::LineWay::AsIs;  // what its line was read as
   };
 
   std::string Folded(std::string_view tag) const;
   Lookup Pass();
   bool Open();
   void ReadLines();
-  void Take(const ListEntry& entry);
+  void Take(const ListEntry& entry, LineConverter::LineWay way);
+  std::string NameOf(LineConverter::LineWay way) const;
   void EndPass();
 
   ShortString path_;
@@ -100,6 +115,7 @@ class EchoListFile {
   bool unavailable_ = false;
   bool givesNothing_ = false;  // a reply read as NA, or no text list
   std::uint32_t lastError_ = 0;
+  std::string refusedEncoding_;
   ListReading reading_;
   EchoListNotices notices_;
 };

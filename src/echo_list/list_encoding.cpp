@@ -29,11 +29,6 @@ const EncodingSetting& SettingOf(EchoListEncoding encoding) {
   return kEncodings[0];
 }
 
-// How the log names a code page a list is read in.
-std::string CodePageName(const CodePage& page) {
-  return page.Number() == CodePage::kKoi8R ? page.Name() : "code page " + page.Name();
-}
-
 std::string Lines(std::uint32_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
 
 void ReadAs(ListReading* reading, ListReading::Way way, std::string name, std::string why) {
@@ -101,6 +96,10 @@ bool DecideByLines(TextFile& file, const CodePage& node, ListReading* reading) {
 
 }  // namespace
 
+std::string CodePageName(const CodePage& page) {
+  return page.Number() == CodePage::kKoi8R ? page.Name() : "code page " + page.Name();
+}
+
 const EncodingSetting* FindEncoding(std::string_view word) {
   for (const EncodingSetting& setting : kEncodings)
     if (word == setting.word) return &setting;
@@ -163,7 +162,8 @@ std::string_view LineConverter::Convert(std::string_view raw) {
     raw.remove_prefix(3);
     vouched_ = true;
   }
-  asIs_ = false;
+  high_ = undecodable_ = false;
+  for (const char c : raw) high_ = high_ || static_cast<unsigned char>(c) >= 0x80;
   switch (reading_.way) {
     case ListReading::Way::AsIs: break;
     case ListReading::Way::Utf8: return Utf8(raw);
@@ -173,7 +173,7 @@ std::string_view LineConverter::Convert(std::string_view raw) {
       if (reading_.from) return Translated(raw);
       break;
   }
-  asIs_ = true;
+  way_ = LineWay::AsIs;
   return raw.substr(0, std::min(raw.size(), limit_));
 }
 
@@ -193,6 +193,7 @@ void LineConverter::Put(char32_t code) {
 }
 
 std::string_view LineConverter::Utf8(std::string_view raw) {
+  way_ = LineWay::Utf8;
   out_.clear();
   const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
   const auto* const end = p + raw.size();
@@ -202,7 +203,9 @@ std::string_view LineConverter::Utf8(std::string_view raw) {
       continue;
     }
     std::size_t length = 0;
-    Put(unicode::DecodeUtf8(p, end, &length));
+    const char32_t code = unicode::DecodeUtf8(p, end, &length);
+    undecodable_ = undecodable_ || code == unicode::kReplacement;
+    Put(code);
     p += length;
   }
   if (out_.size() > limit_) out_.resize(limit_);
@@ -210,11 +213,16 @@ std::string_view LineConverter::Utf8(std::string_view raw) {
 }
 
 std::string_view LineConverter::Translated(std::string_view raw) {
+  way_ = LineWay::Translated;
   out_.clear();
   for (std::size_t i = 0; i < raw.size() && out_.size() < limit_; ++i) {
     const auto byte = static_cast<unsigned char>(raw[i]);
-    if (byte < 0x80) out_ += raw[i];
-    else out_ += translation_[byte - 0x80];
+    if (byte < 0x80) {
+      out_ += raw[i];
+      continue;
+    }
+    out_ += translation_[byte - 0x80];
+    undecodable_ = undecodable_ || reading_.from->ToUnicode(byte) == CodePage::kNoCharacter;
   }
   if (out_.size() > limit_) out_.resize(limit_);
   return out_;

@@ -32,6 +32,10 @@ int EchoListCodePage(EchoListEncoding encoding);
 // "AUTO, UTF-8, ... or KOI8-R", for the settings' message.
 std::string EncodingWords();
 
+// How the log names a code page a list is read in: "code page 1251",
+// "KOI8-R".
+std::string CodePageName(const CodePage& page);
+
 // What stands in a converted line for a character the node's code page
 // lacks (with no best fit either), and for bytes that are no character:
 // Ctrl-Z, which ends a text and so is in no line. The lookup counts them
@@ -73,9 +77,16 @@ class LineConverter {
  public:
   LineConverter(const ListReading& reading, const CodePage& node, std::size_t limit);
   std::string_view Convert(std::string_view raw);
-  // Whether the line last converted was read in the node's code page, as
-  // it is.
-  bool ReadAsIs() const { return asIs_; }
+
+  // What the line last converted was read as.
+  enum class LineWay { AsIs, Utf8, Translated };
+  LineWay Way() const { return way_; }
+  bool ReadAsIs() const { return way_ == LineWay::AsIs; }
+  // Whether it held a byte above 0x7F, and bytes that are no character of
+  // its encoding (a malformed UTF-8 sequence, an unpaired UTF-16
+  // surrogate, a byte its code page does not define).
+  bool HeldHighBytes() const { return high_; }
+  bool HeldUndecodable() const { return undecodable_; }
 
  private:
   std::string_view Utf8(std::string_view raw);
@@ -86,7 +97,9 @@ class LineConverter {
   const CodePage& node_;
   std::size_t limit_;
   bool vouched_;  // a byte-order mark stood before: the lines from it on are UTF-8
-  bool asIs_ = true;
+  LineWay way_ = LineWay::AsIs;
+  bool high_ = false;
+  bool undecodable_ = false;
   std::string out_;
   std::array<std::string, 128> translation_;  // Translated: each byte above 0x7F in the node's
 };

@@ -34,39 +34,44 @@ bool Choose(const Choice<Value> (&choices)[N], const ShortString& word, Value& s
 struct Keyword {
   const char* name;
   ShortString ProgramSettings::*path;  // a path, taken as it is written
-  // A word from a list: false when the value is none of them.
-  bool (*choose)(ProgramSettings& settings, const ShortString& upperValue);
+  // A word from a list: false when the value is none of them. `list` is
+  // the echo list the line belongs to (null before the first ECHOLIST).
+  bool (*choose)(ProgramSettings& settings, EchoListSetting* list, const ShortString& upperValue);
   std::string wrongValueMessage;
 };
 
 const Keyword kKeywords[] = {
     {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, ""},
     {"LOGFILE", &ProgramSettings::logFilePath, nullptr, ""},
-    {"ECHOLIST", &ProgramSettings::echoListPath, nullptr, ""},
+    {"ECHOLIST", nullptr, nullptr, ""},
     {"FORCEDESC", nullptr,
-     [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.forceDesc); },
+     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kSwitch, v, s.forceDesc); },
      "Wrong value of ForceDesc"},
     {"UPCASEFIRSTDESCCHAR", nullptr,
-     [](ProgramSettings& s, const ShortString& v) { return Choose(kSwitch, v, s.upcaseFirstDescChar); },
+     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kSwitch, v, s.upcaseFirstDescChar); },
      "Wrong value of UpcaseFirstDescChar"},
     {"ECHOLISTFORMAT", nullptr,
-     [](ProgramSettings& s, const ShortString& v) {
+     [](ProgramSettings& s, EchoListSetting* list, const ShortString& v) {
        const ListFormat* format = FindFormat(v);
-       if (format) s.echoListFormat = format->format;
+       if (format && list) list->format = format->format;
+       if (format && !list) s.echoListFormat = format->format;
        return format != nullptr;
      },
      "Wrong value of EchoListFormat (" + FormatWords() + ")"},
     {"CODEPAGE", nullptr,
-     [](ProgramSettings& s, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
+     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
      "Wrong value of CodePage (866, 437 or 850)"},
     {"ECHOLISTENCODING", nullptr,
-     [](ProgramSettings& s, const ShortString& v) {
+     [](ProgramSettings& s, EchoListSetting* list, const ShortString& v) {
        const EncodingSetting* encoding = FindEncoding(v);
-       if (encoding) s.echoListEncoding = encoding->encoding;
+       if (encoding && list) list->encoding = encoding->encoding;
+       if (encoding && !list) s.echoListEncoding = encoding->encoding;
        return encoding != nullptr;
      },
      "Wrong value of EchoListEncoding (" + EncodingWords() + ")"},
 };
+
+bool IsListOwn(const ShortString& keyword) { return keyword == "ECHOLISTFORMAT" || keyword == "ECHOLISTENCODING"; }
 
 const Keyword* Find(const ShortString& keyword) {
   for (const Keyword& known : kKeywords)
@@ -88,13 +93,30 @@ bool SettingsReader::IsKeyword(const ShortString& keyword) { return Find(keyword
 void SettingsReader::HandleKeyword(const ShortString& keyword, const ShortString& value) {
   const Keyword* known = Find(keyword);
   if (!known) return;
-  if (known->path) {
-    settings_.*known->path = value;
+  if (keyword == "ECHOLIST") {  // each line names one more list (an empty one none)
+    settings_.echoLists.push_back({value, {}, {}});
     return;
   }
-  if (known->choose(settings_, UpCaseStr(value))) return;
+  if (known->path) {
+    settings_.*known->path = value;
+    NoteWhereSet(keyword);
+    return;
+  }
+  EchoListSetting* list = IsListOwn(keyword) && !settings_.echoLists.empty() ? &settings_.echoLists.back() : nullptr;
+  if (known->choose(settings_, list, UpCaseStr(value))) {
+    NoteWhereSet(keyword);
+    return;
+  }
   CountError();
   Warning(known->wrongValueMessage);
+}
+
+void SettingsReader::NoteWhereSet(const ShortString& keyword) {
+  std::string scope = keyword.str();
+  if (IsListOwn(keyword) && !settings_.echoLists.empty()) scope += " " + std::to_string(settings_.echoLists.size());
+  const auto [first, isFirst] = firstLineOf_.try_emplace(scope, LineNumber());
+  if (isFirst) return;
+  Warning(keyword + " is set again (first on line " + NumToStr(first->second) + "); this value is used");
 }
 
 void SettingsReader::UnknownKeyword(const ShortString& keyword, const ShortString&) {

@@ -2,20 +2,39 @@
 // executable, and the reader that knows their keywords.
 #pragma once
 
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "echo_list/list_encoding.h"
 #include "echo_list/list_format.h"
 #include "settings/config_reader.h"
 #include "util/short_string.h"
 
+// One ECHOLIST line, and the ECHOLISTFORMAT and ECHOLISTENCODING lines
+// written after it (before the next ECHOLIST), which override those
+// written before the first ECHOLIST for this list alone.
+struct EchoListSetting {
+  ShortString path;
+  std::optional<EchoListFormat> format;
+  std::optional<EchoListEncoding> encoding;
+};
+
 struct ProgramSettings {
   ShortString fastEchoCfgPath;      // FASTECHOCFG
   ShortString logFilePath;          // LOGFILE
-  ShortString echoListPath;         // ECHOLIST
+  std::vector<EchoListSetting> echoLists;  // ECHOLIST, in the order written (an empty path names no list)
   bool forceDesc = false;           // FORCEDESC
   bool upcaseFirstDescChar = true;  // UPCASEFIRSTDESCCHAR
-  EchoListFormat echoListFormat = EchoListFormat::FastEcho;      // ECHOLISTFORMAT
+  // ECHOLISTFORMAT and ECHOLISTENCODING for every list (written before the
+  // first ECHOLIST, or after the one list there is).
+  EchoListFormat echoListFormat = EchoListFormat::FastEcho;
   int codePage = 866;  // CODEPAGE: of the texts in the FastEcho file
-  EchoListEncoding echoListEncoding = EchoListEncoding::Auto;  // ECHOLISTENCODING
+  EchoListEncoding echoListEncoding = EchoListEncoding::Auto;
+
+  EchoListFormat FormatOf(const EchoListSetting& list) const { return list.format.value_or(echoListFormat); }
+  EchoListEncoding EncodingOf(const EchoListSetting& list) const { return list.encoding.value_or(echoListEncoding); }
 };
 
 inline constexpr const char* kSettingsFileName = "blurbsmith.cfg";
@@ -41,5 +60,11 @@ class SettingsReader : public ConfigReader {
   friend class ConfigReader;
   SettingsReader(const ShortString& fileName, ProgramSettings& settings);
 
+  // Where a setting was first given, by keyword and (for the echo list's
+  // format and encoding) the list it belongs to: a later line that sets it
+  // again is told.
+  void NoteWhereSet(const ShortString& keyword);
+
   ProgramSettings& settings_;
+  std::map<std::string, std::int32_t> firstLineOf_;
 };

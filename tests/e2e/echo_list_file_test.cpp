@@ -132,8 +132,8 @@ TEST_F(E2eEchoList, AByteOrderMarkIsNotPartOfTheFirstEntry) {
 
 // A list kept in UTF-8 is converted into the FastEcho file's code page
 // (866 here) before anything reads it: tags compare and descriptions are cut
-// in code page characters, never in half a letter; a character the code
-// page lacks becomes '?'.
+// in code page characters, never in half a letter; a description made
+// mostly of characters the code page lacks is left as it is.
 TEST_F(E2eEchoList, AUtf8ListGivesCodePageText) {
   layout_.areas = {{"RU.\xAD\xAE\xA2\xAE\xE1\xE2\xA8", ""},  // RU.новости in 866
                    {"LONG", ""}, {"EURO", ""}, {"FIDONEWS", ""}};
@@ -158,7 +158,11 @@ TEST_F(E2eEchoList, AUtf8ListGivesCodePageText) {
   Bytes expected = original_;
   PutDescription(expected, layout_, 0, "\x8D\xAE\xA2\xAE\xE1\xE2\xA8 \xE4\xA8\xA4\xAE");  // Новости фидо
   PutDescription(expected, layout_, 1, "\x86" + std::string(51, '\xA6'));  // Жжж..., 52 letters
-  PutDescription(expected, layout_, 2, "Price 5 ? or ?");
+  // Of EURO's characters beyond ASCII none has a byte in 866: it would be
+  // "Price 5 ? or ?", and is left as it is.
+  EXPECT_NE(r.out.find("\r\nWarning: The description of EURO in the echo list \"echos.lst\" is not in UTF-8; left "
+                       "as it is\r\n   No description for areaEURO\r\n"),
+            std::string::npos) << r.out;
   PutDescription(expected, layout_, 3, "FidoNews");
   EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
 
@@ -567,6 +571,81 @@ TEST_F(E2eEchoList, ListsAsTheyCome) {
     if (!c.netDev.empty()) PutDescription(expected, layout_, 1, c.netDev);
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A node in FidoNet and fsxNet: a list for each network, in two formats
+// and encodings. The first list that gives an area a description gives it;
+// one that lists the tag without one passes it on. Each list is told of at
+// its first lookup; the preview says which list gives what.
+TEST_F(E2eEchoList, ANodeInSeveralNetworks) {
+  WriteFileText(inst_.WorkPath("fido.lst"), ",FIDONEWS,FidoNews from Fido\r\n,NOT.LISTED,\r\n");
+  WriteFileText(inst_.WorkPath("fsx.na"),
+                "FIDONEWS      Not this one\r\nNET_DEV       \xD1\xE5\xF2\xFC\r\nNOT.LISTED    From fsxNet\r\n");
+  inst_.WriteSettings(Settings("ECHOLIST fido.lst\r\nECHOLIST fsx.na\r\nECHOLISTFORMAT NA\r\nECHOLISTENCODING 1251\r\n"));
+  const RunResult preview = inst_.Run({"-n"});
+  EXPECT_EQ(preview.exitCode, 0) << preview.out;
+  const std::string shownNet = inst_.UnderWine() ? "\x91\xA5\xE2\xEC" : "\xD0\xA1\xD0\xB5\xD1\x82\xD1\x8C";
+  EXPECT_NE(preview.out.find("   Would add description for area NET_DEV: \"" + shownNet + "\"  (from fsx.na)\r\n"),
+            std::string::npos) << preview.out;
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("   Added description for area FIDONEWS\r\n"
+                       "  Reading the echo list \"fsx.na\" as code page 1251 (ECHOLISTENCODING 1251)\r\n"
+                       "   Added description for area NET_DEV\r\n"
+                       "   Added description for area NOT.LISTED\r\n"),
+            std::string::npos) << r.out;
+  Bytes expected = original_;
+  PutDescription(expected, layout_, 0, "FidoNews from Fido");
+  PutDescription(expected, layout_, 1, "\x91\xA5\xE2\xEC");
+  PutDescription(expected, layout_, 2, "From fsxNet");
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+}
+
+// A 1251 list read as UTF-8, as a wrong ECHOLISTENCODING says: no
+// description made of '?' is written, and the run says why.
+TEST_F(E2eEchoList, AListReadInTheWrongEncodingWritesNoQuestionMarks) {
+  WriteFileText(inst_.WorkPath("echos.lst"), ",FIDONEWS,\xCD\xEE\xE2\xEE\xF1\xF2\xE8\r\n,NET_DEV,\xD1\xE5\xF2\xFC\r\n");
+  inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\nECHOLISTENCODING UTF-8\r\n"));
+  const RunResult r = inst_.Run();
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("  Reading the echo list \"echos.lst\" as UTF-8 (ECHOLISTENCODING UTF-8; 2 lines do not "
+                       "decode)\r\n"
+                       "Warning: The echo list \"echos.lst\" does not read as UTF-8 (2 of 2 lines); check "
+                       "ECHOLISTENCODING\r\n"
+                       "Warning: The description of FIDONEWS in the echo list \"echos.lst\" is not in UTF-8; left as "
+                       "it is\r\n"
+                       "   No description for areaFIDONEWS\r\n"
+                       "Warning: The description of NET_DEV in the echo list \"echos.lst\" is not in UTF-8; left as "
+                       "it is\r\n"
+                       "   No description for areaNET_DEV\r\n"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);
+
+  // Ten such descriptions are told one by one, the rest in one line.
+  FastEchoImage many;
+  std::string list;
+  for (int i = 0; i < 13; ++i) {
+    many.areas.push_back({"AREA." + std::to_string(i), ""});
+    list += ",AREA." + std::to_string(i) + ",\xD1\xE5\xF2\xFC\r\n";
+  }
+  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), many.Build());
+  WriteFileText(inst_.WorkPath("echos.lst"), list);
+  const RunResult more = inst_.Run();
+  EXPECT_EQ(more.exitCode, 0) << more.out;
+  std::size_t told = 0;
+  for (std::size_t at = 0; (at = more.out.find("Warning: The description of AREA.", at)) != std::string::npos; ++at)
+    ++told;
+  EXPECT_EQ(told, 10u) << more.out;
+  EXPECT_NE(more.out.find("   No description for areaAREA.12\r\nWarning: 3 more descriptions in the echo list "
+                          "\"echos.lst\" are not in its encoding; left as they are\r\n"),
+            std::string::npos) << more.out;
+  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), many.Build());
 }
 
 }  // namespace

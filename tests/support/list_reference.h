@@ -65,9 +65,14 @@ inline bool SameAsciiWord(std::string_view s, std::string_view upperWord) {
 }
 
 // Upper case with a code page's mapping.
+// What the reference writes for a character the code page has no byte for
+// (nor a best fit), and for bytes that are no character: Ctrl-Z, which no
+// line holds. A tag compares and a description shows it as '?'.
+constexpr char kNoByte = '\x1A';
+
 inline std::string Fold(std::string_view s, const CodePage& codePage) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(codePage.UpCaseTable()[static_cast<unsigned char>(c)]);
+  for (char& c : out) c = c == kNoByte ? '?' : static_cast<char>(codePage.UpCaseTable()[static_cast<unsigned char>(c)]);
   return out;
 }
 
@@ -220,7 +225,7 @@ inline long DecodeUtf8At(std::string_view text, std::size_t i, std::size_t* leng
 }
 
 // A character in the code page: its byte, else what stands for it where
-// the code page lacks it (the manual's table), else '?'.
+// the code page lacks it (the manual's table), else kNoByte.
 inline std::string InCodePage(long code, const CodePage& codePage) {
   unsigned char byte = 0;
   if (code >= 0 && code != CodePage::kNoCharacter && codePage.Holds(static_cast<char32_t>(code), &byte))
@@ -254,21 +259,21 @@ inline std::string InCodePage(long code, const CodePage& codePage) {
   for (const Bare& range : bare)
     if (fit.empty() && code >= range.first && code <= range.last && range.letters[code - range.first] != '.')
       fit = std::u32string(1, static_cast<char32_t>(range.letters[code - range.first]));
-  if (fit.empty()) return "?";
+  if (fit.empty()) return std::string(1, kNoByte);
   std::string out;
-  for (const char32_t c : fit) out += codePage.Holds(c, &byte) ? static_cast<char>(byte) : '?';
+  for (const char32_t c : fit) out += codePage.Holds(c, &byte) ? static_cast<char>(byte) : kNoByte;
   return out;
 }
 
 // One line of UTF-8 in the code page: each character as InCodePage makes
-// it, each maximal ill-formed part one '?'.
+// it, each maximal ill-formed part one kNoByte.
 inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePage) {
   std::string out;
   std::size_t i = 0;
   while (i < line.size()) {
     std::size_t length = 0;
     const long code = DecodeUtf8At(line, i, &length);
-    out += code < 0 ? std::string("?") : InCodePage(code, codePage);
+    out += code < 0 ? std::string(1, kNoByte) : InCodePage(code, codePage);
     i += length;
   }
   return out;
@@ -277,7 +282,7 @@ inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePag
 // ---- UTF-16
 
 // The characters of a UTF-16 file: surrogate pairs joined; an unpaired
-// surrogate, and a lone byte at the end, are '?'. A byte-order mark
+// surrogate, and a lone byte at the end, are no character (U+FFFD). A byte-order mark
 // U+FEFF first is no character of the text.
 inline std::u32string Utf16Characters(std::string_view bytes, bool little) {
   std::vector<std::uint32_t> units;
@@ -293,12 +298,12 @@ inline std::u32string Utf16Characters(std::string_view bytes, bool little) {
       text += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      text += U'?';
+      text += U'\xFFFD';
     } else {
       text += static_cast<char32_t>(u);
     }
   }
-  if (bytes.size() % 2 == 1) text += U'?';
+  if (bytes.size() % 2 == 1) text += U'\xFFFD';
   return text;
 }
 
@@ -498,7 +503,7 @@ struct ListReading {
   bool GivesNothing() const { return !archive.empty() || noText; }
 };
 
-inline std::string CodePageName(const CodePage& page) {
+inline std::string ReferencePageName(const CodePage& page) {
   return page.Number() == CodePage::kKoi8R ? "KOI8-R" : "code page " + page.Name();
 }
 
@@ -527,7 +532,7 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
   const auto translated = [&](const CodePage* page, std::string why) {
     if (page == &codePage) return;
     from = page;
-    read(Way::Translated, CodePageName(*page), std::move(why));
+    read(Way::Translated, ReferencePageName(*page), std::move(why));
   };
   const bool marked = StartsWithByteOrderMark(fileBytes);
   const bool utf16leMark = fileBytes.substr(0, 2) == "\xFF\xFE", utf16beMark = fileBytes.substr(0, 2) == "\xFE\xFF";
@@ -578,7 +583,7 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
         read(Way::Utf8, "UTF-8", marked ? "it begins with a byte-order mark" : "it is UTF-8 text");
       } else if (utf8 > 0) {
         from = placed && placed != &codePage ? placed : nullptr;
-        const std::string page = CodePageName(placed ? *placed : codePage);
+        const std::string page = ReferencePageName(placed ? *placed : codePage);
         const std::size_t other = high - utf8;
         if (utf8 >= other)
           read(Way::Mixed, "UTF-8, " + LinesWord(other) + " in " + page,
@@ -968,7 +973,14 @@ inline std::string LookupDescription(const ListReading& list, EchoListFormat for
     }
   }
   if (verdict.decides) {
-    const std::string description = verdict.description.substr(0, kDescriptionWidth);
+    std::string description = verdict.description.substr(0, kDescriptionWidth);
+    // A description most of whose characters beyond ASCII have no byte in
+    // the code page is not given.
+    const auto noByte = std::count(description.begin(), description.end(), kNoByte);
+    const auto high = std::count_if(description.begin(), description.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (noByte > high) return result;
+    std::replace(description.begin(), description.end(), kNoByte, '?');
     result.replace(0, description.size(), description);
   }
   return result;

@@ -223,11 +223,10 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
     run.programDir = programDir;
     run.installationDir = programDir;
     run.settings.fastEchoCfgPath = ShortString(cfgPath);
-    run.settings.echoListPath = ShortString(echoPath);
     run.settings.logFilePath = ShortString(logPath);
     run.settings.forceDesc = false;
     run.settings.upcaseFirstDescChar = true;
-    run.echoList.Bind(ShortString(echoPath));
+    run.AddEchoList(ShortString(echoPath));
 
     ProcessTrap trap;
     g_probe = ConsoleProbe{};
@@ -379,7 +378,7 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
     run.programDir = programDir;
     run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
-    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    run.AddEchoList(ShortString(dir.File("echo.lst")));
     ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(logPath), true, FixedClock); }), -1);
     EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), 255);
     faults::ClearMoments();
@@ -437,7 +436,7 @@ TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
     RunState run;
     run.programDir = run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
-    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    run.AddEchoList(ShortString(dir.File("echo.lst")));
     ASSERT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(dir.File("blsm.log")), true, FixedClock); }), -1);
     EXPECT_EQ(trap.Run([&] { DescribeAreas(run); }), 255);
     faults::Disarm();
@@ -479,7 +478,7 @@ TEST(DescribeAreasTest, EachWrittenDescriptionCostsOneReadAndTwoWrites) {
     RunState run;
     run.programDir = run.installationDir = dir.Path().string() + platform::kDirSeparator;
     run.settings.fastEchoCfgPath = dir.File("fastecho.cfg");
-    run.echoList.Bind(ShortString(dir.File("echo.lst")));
+    run.AddEchoList(ShortString(dir.File("echo.lst")));
     EXPECT_EQ(trap.Run([&] { run.log = LogWriter::Init(ShortString(dir.File("blsm.log")), true, FixedClock); }), -1);
     faults::Disarm();
     faults::ResetCounts();

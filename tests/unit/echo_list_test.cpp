@@ -631,8 +631,11 @@ TEST_F(EchoListTest, ListsInOtherEncodingsGiveTheNodesCodePage) {
        "RU.\x8F\x90\x88\x82\x85\x92", hello866},
       {"KOI8-R set", ",A,\xF0\xD2\xC9\xD7\xC5\xD4 \xCD\xC9\xD2\r\n", Koi8R, 866, "A", hello866},
       {"1252 set on an 850 node", ",A,Espa\xF1ol\r\n", Cp1252, 850, "A", "Espa\xA4ol"},
-      {"866 set on a 437 node", ",A,\x8F\xE0\xA8\r\n", Cp866, 437, "A", "???"},
-      {"the node's lacking letters", ",A,\x80 \x98 \xB9\r\n", Cp1251, 866, "A", "? ? \xFC"},  // euro, none, numero
+      // Descriptions mostly of characters the node's code page lacks are not
+      // given: they would be '?'.
+      {"866 set on a 437 node", ",A,\x8F\xE0\xA8\r\n", Cp866, 437, "A", ""},
+      {"the node's lacking letters", ",A,\x80 \x98 \xB9\r\n", Cp1251, 866, "A", ""},  // euro, none, numero
+      {"a lacking letter among others", ",A,\x80 \xF1\xEB\r\n", Cp1251, 866, "A", "? \xE1\xAB"},
       {"1251's no-break space is a blank", ",MU\xA0\r\n,MU,Later\r\n", Cp1251, 866, "MU", ""},
       {"1251's ya is a letter", ",MU\xFF,x\r\n,MU,Later\r\n", Cp1251, 866, "MU", "Later"},
       {"a tag that ends in ya", ",MU\xFF,x\r\n", Cp1251, 866, "MU\x9F", "x"},

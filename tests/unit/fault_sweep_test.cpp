@@ -76,11 +76,10 @@ class FaultSweep : public testing::Test {
     run.installationDir = programDir_;
     run.settings.fastEchoCfgPath = dir_.File("fastecho.cfg");
     run.settings.logFilePath = dir_.File("blsm.log");
-    run.settings.echoListPath = dir_.File("echos.lst");
     trap.Clear();
     const int code = trap.Run([&] {
       run.log = LogWriter::Init(run.settings.logFilePath, true);
-      run.echoList.Bind(run.settings.echoListPath);
+      run.AddEchoList(dir_.File("echos.lst"));
       DescribeAreas(run);
       ShutDown(run);
       platform::ExitProcess(0);

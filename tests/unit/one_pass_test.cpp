@@ -249,7 +249,8 @@ TEST(OnePassTest, EveryTagGetsWhatAReadingFromTheTopGives) {
         for (std::size_t i = 0; i < areaTags.size(); ++i) {
           std::uint8_t field[52];
           std::memset(field, 0xA5, sizeof field);
-          ASSERT_EQ(list.LookupDescription(ShortString(areaTags[i]), field), EchoListFile::Lookup::Answered);
+          const EchoListFile::Lookup result = list.LookupDescription(ShortString(areaTags[i]), field);
+          ASSERT_TRUE(result == EchoListFile::Lookup::Answered || result == EchoListFile::Lookup::NotInEncoding);
           const std::string got(reinterpret_cast<const char*>(field), sizeof field);
           const std::string want = reference::LookupDescription(expected, format, node, areaTags[i]);
           EXPECT_EQ(got, want) << "tag " << Escaped(areaTags[i]) << ": got \"" << Shown(got) << "\", expected \""

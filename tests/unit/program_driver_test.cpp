@@ -158,7 +158,8 @@ TEST(ProgramDriverTest, StartUp) {
 
     // The echo list is bound: a lookup finds the area.
     fastecho::Description description;
-    run.echoList.LookupDescription("some.area", description);
+    ASSERT_EQ(run.echoLists.size(), 1u);
+    run.echoLists[0]->LookupDescription("some.area", description);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(description)), "Some words");
 
     run.log.reset();

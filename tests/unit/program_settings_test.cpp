@@ -51,7 +51,7 @@ class ProgramSettingsTest : public ::testing::Test {
 void ExpectStartValues(const ProgramSettings& s) {
   EXPECT_EQ(s.fastEchoCfgPath.str(), "");
   EXPECT_EQ(s.logFilePath.str(), "");
-  EXPECT_EQ(s.echoListPath.str(), "");
+  EXPECT_TRUE(s.echoLists.empty());
   EXPECT_FALSE(s.forceDesc);
   EXPECT_TRUE(s.upcaseFirstDescChar);
 }
@@ -66,13 +66,14 @@ TEST_F(ProgramSettingsTest, ReadsTheExampleFile) {
       "ECHOLIST     C:\\FE\\ECHOS.LST    // tag and description per line\r\n"
       "FORCEDESC    no\r\n"
       "UPCASEFIRSTDESCCHAR Yes\r\n",
-      ProgramSettings{"x", "y", "z", true, false});
+      ProgramSettings{"x", "y", {}, true, false});
   EXPECT_EQ(o.exitCode, -1);
   EXPECT_EQ(o.errorCount, 0);
   EXPECT_EQ(o.console, "");
   EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "C:\\FE\\FASTECHO.CFG");
   EXPECT_EQ(o.settings.logFilePath.str(), "C:\\FE\\LOG\\EVENTS.LOG");
-  EXPECT_EQ(o.settings.echoListPath.str(), "C:\\FE\\ECHOS.LST");
+  ASSERT_EQ(o.settings.echoLists.size(), 1u);
+  EXPECT_EQ(o.settings.echoLists[0].path.str(), "C:\\FE\\ECHOS.LST");
   EXPECT_FALSE(o.settings.forceDesc);
   EXPECT_TRUE(o.settings.upcaseFirstDescChar);
 }
@@ -143,19 +144,16 @@ TEST_F(ProgramSettingsTest, PathsKeepCaseAndInnerBlanks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    ProgramSettings start;
-    start.echoListPath = "old";
-    const Outcome o = Read(std::string(c.line) + "\r\n", start);
+    const Outcome o = Read(std::string(c.line) + "\r\n");
     EXPECT_EQ(o.errorCount, 0);
-    EXPECT_EQ(o.settings.echoListPath.str(), c.stored);
+    ASSERT_EQ(o.settings.echoLists.size(), 1u);
+    EXPECT_EQ(o.settings.echoLists[0].path.str(), c.stored);
   }
   // A path on an over-long line is never cut into another path: the line
-  // is an error, and the setting keeps its value.
-  ProgramSettings start;
-  start.echoListPath = "old";
-  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n", start);
+  // is an error, and names no list.
+  const Outcome o = Read("ECHOLIST " + std::string(300, 'p') + "\r\nLOGFILE x.log\r\n");
   EXPECT_EQ(o.errorCount, 1);
-  EXPECT_EQ(o.settings.echoListPath.str(), "old");
+  EXPECT_TRUE(o.settings.echoLists.empty());
   EXPECT_EQ(o.settings.logFilePath.str(), "x.log");
 }
 
@@ -169,7 +167,8 @@ TEST_F(ProgramSettingsTest, EachKeywordFillsItsOwnSetting) {
   EXPECT_EQ(o.errorCount, 0);
   EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "F");
   EXPECT_EQ(o.settings.logFilePath.str(), "L");
-  EXPECT_EQ(o.settings.echoListPath.str(), "E");
+  ASSERT_EQ(o.settings.echoLists.size(), 1u);
+  EXPECT_EQ(o.settings.echoLists[0].path.str(), "E");
   EXPECT_TRUE(o.settings.forceDesc);
   EXPECT_FALSE(o.settings.upcaseFirstDescChar);
 }
@@ -194,6 +193,62 @@ TEST_F(ProgramSettingsTest, LaterLinesOfAKeywordDecide) {
     EXPECT_EQ(o.errorCount, c.errors);
     EXPECT_EQ(o.settings.forceDesc, c.forceDesc);
     EXPECT_EQ(o.settings.logFilePath.str(), c.logFile);
+  }
+  // A keyword set again is told, with both lines, and is no error.
+  const Outcome o = Read("LOGFILE a.log\r\nFORCEDESC yes\r\n\r\nLOGFILE b.log\r\nFORCEDESC maybe\r\n");
+  EXPECT_EQ(o.errorCount, 1);
+  EXPECT_EQ(o.console, Warning(4, "LOGFILE is set again (first on line 1); this value is used") +
+                           Warning(5, "Wrong value of ForceDesc"));
+}
+
+// A node in several networks names a list for each, in the order they are
+// consulted. ECHOLISTFORMAT and ECHOLISTENCODING written before the first
+// ECHOLIST hold for every list; written after one, for that list alone.
+TEST_F(ProgramSettingsTest, SeveralEchoListsEachWithItsFormatAndEncoding) {
+  using enum EchoListFormat;
+  using enum EchoListEncoding;
+  struct Expected {
+    const char* path;
+    EchoListFormat format;
+    EchoListEncoding encoding;
+  };
+  struct Case {
+    const char* label;
+    const char* text;
+    std::vector<Expected> lists;
+    std::string console;
+  };
+  const std::vector<Case> cases = {
+      {"one list, the settings before it", "ECHOLISTFORMAT NA\r\nECHOLISTENCODING 1251\r\nECHOLIST a.na\r\n",
+       {{"a.na", Na, Cp1251}}, ""},
+      {"one list, the settings after it", "ECHOLIST a.na\r\nECHOLISTFORMAT NA\r\nECHOLISTENCODING 1251\r\n",
+       {{"a.na", Na, Cp1251}}, ""},
+      {"one list, after overrides before", "ECHOLISTFORMAT NA\r\nECHOLIST a\r\nECHOLISTFORMAT AREAFIX\r\n",
+       {{"a", Areafix, Auto}}, ""},
+      {"two networks", "ECHOLISTENCODING 866\r\nECHOLIST fido.lst\r\nECHOLIST fsx.na\r\nECHOLISTFORMAT NA\r\n"
+                       "ECHOLISTENCODING UTF-8\r\nECHOLIST third.lst\r\n",
+       {{"fido.lst", FastEcho, Cp866}, {"fsx.na", Na, Utf8}, {"third.lst", FastEcho, Cp866}}, ""},
+      {"an empty ECHOLIST names no list", "ECHOLIST\r\nECHOLIST a\r\n", {{"", FastEcho, Auto}, {"a", FastEcho, Auto}},
+       ""},
+      {"a list's format set twice", "ECHOLIST a\r\nECHOLISTFORMAT NA\r\nECHOLISTFORMAT AREAFIX\r\n",
+       {{"a", Areafix, Auto}}, "3:ECHOLISTFORMAT is set again (first on line 2); this value is used"},
+      {"before and after is no repetition", "ECHOLISTFORMAT NA\r\nECHOLIST a\r\nECHOLISTFORMAT NA\r\nECHOLIST b\r\n"
+                                            "ECHOLISTFORMAT NA\r\n",
+       {{"a", Na, Auto}, {"b", Na, Auto}}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const Outcome o = Read(c.text);
+    EXPECT_EQ(o.errorCount, 0);
+    ASSERT_EQ(o.settings.echoLists.size(), c.lists.size());
+    for (std::size_t i = 0; i < c.lists.size(); ++i) {
+      const EchoListSetting& list = o.settings.echoLists[i];
+      EXPECT_EQ(list.path.str(), c.lists[i].path);
+      EXPECT_EQ(o.settings.FormatOf(list), c.lists[i].format);
+      EXPECT_EQ(o.settings.EncodingOf(list), c.lists[i].encoding);
+    }
+    const std::string console = c.console.empty() ? "" : Warning(c.console[0] - '0', c.console.substr(2));
+    EXPECT_EQ(o.console, console);
   }
 }
 
