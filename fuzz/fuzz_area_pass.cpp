@@ -163,13 +163,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.installationDir = programDir;
     run.settings.fastEchoCfgPath = cfgPath;
     run.settings.logFilePath = logPath;
-    run.settings.echoListPath = echoPath;
     run.settings.forceDesc = force;
     run.settings.upcaseFirstDescChar = upcaseFirst;
     run.settings.codePage = codePage->Number();
     run.settings.echoListEncoding = encoding;
     run.codePage = codePage;
-    run.AddEchoList(run.settings.echoListPath, run.settings.echoListFormat, encoding, *codePage);
+    run.AddEchoList(ShortString(echoPath), run.settings.echoListFormat, encoding);
     exitCode = trap.Run([&] {
       run.log = LogWriter::Init(run.settings.logFilePath, true);
       DescribeAreas(run);

@@ -75,6 +75,7 @@ std::string Padding(std::size_t length) {
 
 struct Case {
   EchoListFormat format;
+  EchoListEncoding encoding;
   const CodePage* codePage;
   fuzzref::ListReading list;
   bool holdsEntry;
@@ -116,10 +117,21 @@ void ExpectLookup(EchoListFile& echoList, const Case& c, std::string_view tag, i
   fuzzref::Check(notices.holdsNoEntry == (first && !c.holdsEntry && !c.isAReply),
                  first ? "'holds no entry' differs from the reference"
                        : "a later lookup tells again that the list holds no entry");
+  const bool setToUnicode = c.encoding == EchoListEncoding::Utf8 || c.encoding == EchoListEncoding::Utf16Le ||
+                            c.encoding == EchoListEncoding::Utf16Be;
+  const bool notInSetting =
+      !c.list.GivesNothing() && setToUnicode && 2 * c.list.undecodableLines > c.list.highLines;
+  fuzzref::Check(notices.notInSetting == (first && notInSetting), "'does not read as' differs from the reference");
+  if (first) {
+    fuzzref::Check(notices.highLines == c.list.highLines && notices.undecodableLines == c.list.undecodableLines,
+                   "the lines counted as not decoding differ from the reference");
+  }
   if (notices.holdsNoEntry) {
+    // A list not in the encoding set is no hint of another format.
     std::optional<EchoListFormat> fits;
     for (const EchoListFormat other : {EchoListFormat::FidoConfig, EchoListFormat::Areafix, EchoListFormat::FastEcho,
                                        EchoListFormat::Na}) {
+      if (notInSetting) break;
       if (other == c.format || !fuzzref::HoldsEntry(c.list, other)) continue;
       if (other == EchoListFormat::Areafix && !fuzzref::IsAReply(c.list)) continue;
       fits = other;
@@ -143,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t settings = data[0];
   Case c;
   c.format = kFormats[settings & 3];
+  c.encoding = kEncodings[data[1] % 16];
   c.codePage = CodePage::Find(kCodePages[settings >> 2 & 3]);
   fuzzref::Check(c.codePage != nullptr, "a code page is missing");
   const int mark = settings >> 4 & 3;

@@ -181,6 +181,7 @@ std::string Shown(const RunState& run, std::string_view text) {
 void StopRun(RunState& run, const ShortString& message) { run.log->Error(kProgramTag, message); }
 
 void StopUnlessPresent(RunState& run, const ShortString& cfgPath) {
+  if (cfgPath.empty()) StopRun(run, cfgPath + " not found (FASTECHOCFG is not set in " + run.settingsPath + ")");
   const FileError status{cfgPath, FileStatus(cfgPath)};
   if (platform::IsNotFound(status.code)) StopRun(run, cfgPath + " not found" + WhereNotFound(status));
   if (status.Failed()) StopRun(run, ShortString("Can't open ") + cfgPath + Because(status));

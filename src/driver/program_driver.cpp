@@ -162,12 +162,16 @@ void ShutDown(RunState& run) {
   run.log.reset();
 }
 
+int CompletedExitCode(const RunState& run) {
+  return ConsoleWarningsTold() > 0 ? run.settings.warningExitCode : 0;
+}
+
 void RunProgram(RunState& run) {
   ShowBanner();
   StartUp(run);
   DescribeAreas(run);
   ShutDown(run);
-  platform::ExitProcess(0);
+  platform::ExitProcess(CompletedExitCode(run));
 }
 
 namespace {
@@ -183,7 +187,7 @@ void StartReadOnly(RunState& run) {
 [[noreturn]] void Finish(RunState& run) {
   run.stream.reset();
   run.log.reset();
-  platform::ExitProcess(0);
+  platform::ExitProcess(CompletedExitCode(run));
 }
 
 }  // namespace

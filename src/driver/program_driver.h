@@ -8,8 +8,11 @@ void ShowBanner();
 void StartUp(RunState& run);
 void ShutDown(RunState& run);
 
-// Runs the four phases and ends the process (exit code 0, or 255 from
-// whichever phase stops the run).
+// The exit code of a run that completes: 0, or WARNINGEXITCODE when it
+// told a warning.
+int CompletedExitCode(const RunState& run);
+// Runs the four phases and ends the process (the completed run's exit
+// code, or 255 from whichever phase stops the run).
 [[noreturn]] void RunProgram(RunState& run);
 // Does what the command line asks: the run, the preview, the listing, the
 // usage text or the version; ends the process.

@@ -214,7 +214,7 @@ void EchoListFile::ReadLines() {
   notices_.undecodableLines = undecodable;
   const bool setToUnicode = encoding_ == EchoListEncoding::Utf8 || encoding_ == EchoListEncoding::Utf16Le ||
                             encoding_ == EchoListEncoding::Utf16Be;
-  notices_.notInSetting = !givesNothing_ && setToUnicode && 2 * undecodable > highLines;
+  notices_.notInSetting = !notices_.archive && !notices_.noText && setToUnicode && 2 * undecodable > highLines;
   notices_.holdsNoEntry = !givesNothing_ && !shape.HoldsEntry();
   if (notices_.holdsNoEntry && !notices_.notInSetting) notices_.fits = shape.FormatThatFits();
   notices_.garbled = !givesNothing_ && garbled > 0;

@@ -8,6 +8,7 @@
 namespace {
 
 bool g_quiet = false;
+std::uint32_t g_warnings = 0;
 
 // A line shows what it says and nothing else: a control byte that came
 // with a description or a path (ESC, say) could recolour or scramble the
@@ -46,7 +47,12 @@ void ConsoleWriteLn(const ShortString& text) {
 
 void ConsoleProblem(const ShortString& text) { WriteLine(text, false); }
 
-void ConsoleWarning(const ShortString& msg) { WriteLine(ShortString("Warning: ") + msg, false); }
+void ConsoleWarning(const ShortString& msg) {
+  ++g_warnings;
+  WriteLine(ShortString("Warning: ") + msg, false);
+}
+
+std::uint32_t ConsoleWarningsTold() { return g_warnings; }
 
 void ConsoleError(const ShortString& msg) {
   WriteLine(ShortString("Error: ") + msg, true);

@@ -22,6 +22,8 @@ void ConsoleWriteLn(const ShortString& text);
 // in quiet runs too.
 void ConsoleProblem(const ShortString& text);
 void ConsoleWarning(const ShortString& msg);
+// How many warnings the process has told so far.
+std::uint32_t ConsoleWarningsTold();
 // "Error: " and the message, an empty line, then exit code 255.
 [[noreturn]] void ConsoleError(const ShortString& msg);
 // The message, an empty line, then the given exit code.

@@ -13,6 +13,7 @@
 
 #include "util/char_set.h"
 #include "util/short_string.h"
+#include "util/text_file.h"
 
 class ConfigReader {
  public:
@@ -46,6 +47,7 @@ class ConfigReader {
 
  private:
   void Read();
+  void DecideDecoding(TextFile& file);
   bool IsCommentLine(const ShortString& line) const;
   void ParseLine(const ShortString& line);
   ShortString WithPrefix(const ShortString& msg) const;
@@ -54,5 +56,6 @@ class ConfigReader {
   std::int32_t lineNumber_ = -1;
   std::int32_t errorCount_ = 0;
   bool slashComments_;
+  bool utf16_ = false;  // the file is UTF-16, read as code page 866
   CharSet commentChars_;
 };

@@ -69,6 +69,15 @@ const Keyword kKeywords[] = {
        return encoding != nullptr;
      },
      "Wrong value of EchoListEncoding (" + EncodingWords() + ")"},
+    {"WARNINGEXITCODE", nullptr,
+     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) {
+       const bool number = !v.empty() && v.size() <= 3 && v.view().find_first_not_of("0123456789") == std::string_view::npos;
+       const int code = number ? std::stoi(v.str()) : -1;
+       if (code < 0 || code > 254) return false;
+       s.warningExitCode = code;
+       return true;
+     },
+     "Wrong value of WarningExitCode (a number from 0 to 254)"},
 };
 
 bool IsListOwn(const ShortString& keyword) { return keyword == "ECHOLISTFORMAT" || keyword == "ECHOLISTENCODING"; }

@@ -32,6 +32,9 @@ struct ProgramSettings {
   EchoListFormat echoListFormat = EchoListFormat::FastEcho;
   int codePage = 866;  // CODEPAGE: of the texts in the FastEcho file
   EchoListEncoding echoListEncoding = EchoListEncoding::Auto;
+  // WARNINGEXITCODE: the exit code of a run that completes but told a
+  // warning; 0 keeps 0.
+  int warningExitCode = 0;
 
   EchoListFormat FormatOf(const EchoListSetting& list) const { return list.format.value_or(echoListFormat); }
   EchoListEncoding EncodingOf(const EchoListSetting& list) const { return list.encoding.value_or(echoListEncoding); }

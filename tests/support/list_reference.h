@@ -266,16 +266,22 @@ inline std::string InCodePage(long code, const CodePage& codePage) {
 }
 
 // One line of UTF-8 in the code page: each character as InCodePage makes
-// it, each maximal ill-formed part one kNoByte.
-inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePage) {
+// it, each maximal ill-formed part one kNoByte; characters are taken while
+// fewer than `limit` bytes are made. *undecodable: a part taken was no
+// character (an ill-formed part, or U+FFFD).
+inline std::string Utf8ToCodePage(std::string_view line, const CodePage& codePage, std::size_t limit = std::string::npos,
+                                  bool* undecodable = nullptr) {
   std::string out;
   std::size_t i = 0;
-  while (i < line.size()) {
+  bool bad = false;
+  while (i < line.size() && out.size() < limit) {
     std::size_t length = 0;
     const long code = DecodeUtf8At(line, i, &length);
+    bad = bad || code < 0 || code == 0xFFFD;
     out += code < 0 ? std::string(1, kNoByte) : InCodePage(code, codePage);
     i += length;
   }
+  if (undecodable) *undecodable = bad;
   return out;
 }
 
@@ -499,6 +505,9 @@ struct ListReading {
   bool looksLikeUtf16 = false;
   std::string archive;
   bool noText = false;
+  // Lines holding characters beyond ASCII, and those of them with a part
+  // that is no character of the encoding they are read in.
+  std::size_t highLines = 0, undecodableLines = 0;
   std::vector<std::string> lines;
   bool GivesNothing() const { return !archive.empty() || noText; }
 };
@@ -612,7 +621,15 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
       std::size_t first = start;
       if (first < i && characters[first] == 0xFEFF) ++first;  // a mark at a line's start
       std::string line;
-      for (std::size_t k = first; k < i; ++k) line += InCodePage(characters[k], codePage);
+      bool high = false, bad = false;
+      for (std::size_t k = first; k < i; ++k) {
+        high = high || characters[k] >= 0x80;
+        if (cutAt255 && line.size() >= kMaxLine) continue;
+        bad = bad || characters[k] == 0xFFFD;
+        line += InCodePage(characters[k], codePage);
+      }
+      list.highLines += high;
+      list.undecodableLines += high && bad;
       list.lines.push_back(cutAt255 ? CutLine(line).text : line);
       if (!end && characters[i] == U'\r' && i + 1 < characters.size() && characters[i + 1] == U'\n') ++i;
       start = i + 1;
@@ -632,23 +649,30 @@ inline ListReading ReadList(std::string_view fileBytes, EchoListEncoding encodin
   }
   list.noText = list.noText && list.archive.empty() && !list.looksLikeUtf16;
   if (!list.archive.empty()) list.looksLikeUtf16 = false;  // an archive is told as such, and no more
+  const std::size_t limit = cutAt255 ? kMaxLine : std::string::npos;
   for (std::size_t n = 0; n < raw.size(); ++n) {
-    const std::string& line = raw[n];
+    const std::string line = cutBytes ? raw[n].substr(0, kMaxLine) : raw[n];
+    bool bad = false;
     const auto translate = [&](const CodePage* page) {
       std::string out;
-      for (const char c : cutAt255 ? line.substr(0, kMaxLine) : line) {
-        const auto b = static_cast<unsigned char>(c);
-        out += b < 0x80 || !page ? std::string(1, c) : InCodePage(page->ToUnicode(b), codePage);
+      for (std::size_t k = 0; k < line.size() && out.size() < limit; ++k) {
+        const auto b = static_cast<unsigned char>(line[k]);
+        if (b >= 0x80 && page) bad = bad || page->ToUnicode(b) == CodePage::kNoCharacter;
+        out += b < 0x80 || !page ? std::string(1, line[k]) : InCodePage(page->ToUnicode(b), codePage);
       }
       return out;
     };
     std::string converted;
     switch (way) {
-      case Way::Utf8: converted = Utf8ToCodePage(line, codePage); break;
+      case Way::Utf8: converted = Utf8ToCodePage(line, codePage, limit, &bad); break;
       case Way::Translated: converted = translate(from); break;
-      case Way::Mixed: converted = ReadsAsUtf8(line, vouched[n]) ? Utf8ToCodePage(line, codePage) : translate(from); break;
+      case Way::Mixed:
+        converted = ReadsAsUtf8(line, vouched[n]) ? Utf8ToCodePage(line, codePage, limit, &bad) : translate(from);
+        break;
       default: converted = line; break;
     }
+    list.highLines += HasHighByte(line);
+    list.undecodableLines += bad;
     list.lines.push_back(cutAt255 ? CutLine(converted).text : converted);
   }
   return list;

@@ -8,6 +8,7 @@
 #include "support/fastecho_builder.h"
 #include "support/process_trap.h"
 #include "support/scratch_dir.h"
+#include "support/text_bytes.h"
 #include "util/char_set.h"
 #include "util/files.h"
 
@@ -246,3 +247,26 @@ TEST_F(ConfigReaderTest, ReadFailureEndsTheRunWithPrefix) {
     EXPECT_LT(r.calls.size(), 300u);
   }
 }
+
+namespace {
+
+// A settings file saved as Notepad's "Unicode" (UTF-16 with a byte-order
+// mark) is read as its characters, in code page 866; one without a mark
+// cannot be read for sure and stops the run, touching nothing.
+TEST_F(ConfigReaderTest, Utf16FilesAsEditorsSaveThem) {
+  const std::string text = "KEY value\r\n; note\r\nPATH C:\\\xD0\xA4\xD0\xB8\xD0\xB4\xD0\xBE\\x.lst\r\n";  // Фидо
+  for (const bool little : {true, false}) {
+    SCOPED_TRACE(little ? "UTF-16LE" : "UTF-16BE");
+    const ReadResult r = ReadText(Utf16Bytes(u"\xFEFF" + Utf16Of(text), little));
+    EXPECT_EQ(r.exitCode, -1) << r.console;
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"KEY=value", "PATH=C:\\\x94\xA8\xA4\xAE\\x.lst"}));
+    EXPECT_EQ(r.lineNumber, 3);
+  }
+  const ReadResult r = ReadText(Utf16Bytes(Utf16Of(text), true));
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.console, "Error: The settings file " + shownPath +
+                           " is UTF-16 without a byte-order mark; save it as ANSI or UTF-8\r\n\r\n");
+  EXPECT_TRUE(r.calls.empty());
+}
+
+}  // namespace

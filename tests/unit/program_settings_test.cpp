@@ -391,3 +391,27 @@ TEST(EchoListSettingNames, EveryValueHasItsWordAndCodePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// WARNINGEXITCODE: a number from 0 to 254 (255 is the exit code of a run
+// that stopped); anything else is a wrong value.
+TEST_F(ProgramSettingsTest, WarningExitCodeIsANumberUpTo254) {
+  struct Case {
+    const char* value;
+    int stored;  // -1: a wrong value
+  };
+  const std::vector<Case> cases = {{"0", 0},   {"1", 1},    {"254", 254}, {"007", 7}, {"255", -1}, {"1000", -1},
+                                   {"-1", -1}, {"one", -1}, {"", -1},     {"2 3", -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    const Outcome o = Read(std::string("WARNINGEXITCODE ") + c.value + "\r\n");
+    EXPECT_EQ(o.errorCount, c.stored < 0 ? 1 : 0);
+    EXPECT_EQ(o.settings.warningExitCode, c.stored < 0 ? 0 : c.stored);
+    if (c.stored < 0) {
+      EXPECT_EQ(o.console, Warning(1, "Wrong value of WarningExitCode (a number from 0 to 254)"));
+    }
+  }
+}
+
+}  // namespace
