@@ -643,7 +643,7 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"EXAMPLE_TWO", "Second example, unquoted"},
         {"EXA_BBS", "BBS discussion"},
         {"THE", ""},
-        {"AVAILABLE", "areas for 2:5020/9999"}}},
+        {"AVAILABLE", ""}}},
       {"a tosser's: group headings, an active mark, dot leaders, quotes",
        "Available areas for 2:5020/9999.1:\r\n"
        "\r\n"
@@ -659,7 +659,7 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"RU.SYSOP", "Sysops' chat, \\"},
         {"RU.EMPTY", ""},
         {"RU.GOLDED", "GoldED+ users"},
-        {"GROUP", "R - Russian echoes"},
+        {"GROUP", ""},
         {"HPT/LNX", ""}}},
       {"an old area manager's: marks against the tags, addresses, totals",
        "Areas available to 2:5020/9999.1\r\n"
