@@ -842,6 +842,11 @@ TEST_F(EchoListTest, ReplyShapesAtTheirEdges) {
        "A.TAG.TOO.LONG.FOR.IT", ""},
       {"a figure alone below", above + below + "?\r\n  A.TAG.TOO.LONG.FOR.IT  Later\r\n", "A.TAG.TOO.LONG.FOR.IT",
        "Later"},
+      // A line below too long to be read whole decides nothing, and the
+      // line after it is no longer the one below.
+      {"a line too long below", above + below + std::string(TextFile::kWholeLineLimit, 'x') + "\r\n" + below +
+                                    "Its description\r\n",
+       "A.TAG.TOO.LONG.FOR.IT", ""},
       {"the line below is no entry of its own", above + below + "NET_DEV  Network development\r\nNET_DEV  Later\r\n",
        "NET_DEV", "Later"},
   };
@@ -991,7 +996,9 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
       // below its tag is no entry of its own, and its marks are the tag's.
       {.name = "traffic columns", .content = "  FIDO.HELP     Help for new nodes     3\r\n  FIDONEWS   FidoNews    5\r\n",
        .format = Na, .isAReply = true},
-      {.name = "':' and zone columns", .content = "FIDONEWS     : FidoNews weekly\r\nZ2 NET_DEV  : Network development\r\n",
+      {.name = "':' columns", .content = "FIDONEWS     : FidoNews weekly\r\nNET_DEV      : Network development\r\n",
+       .format = Na, .isAReply = true},
+      {.name = "zone columns", .content = "  Z2   FIDONEWS\r\n  Z1   FIDO.HELP\r\nNET_DEV  Network development\r\n",
        .format = Na, .isAReply = true},
       {.name = "a description below its tag",
        .content = "  FIDONEWS       FidoNews weekly\r\n  VERY.LONG.TAG.NAME\r\n                 GoldED+ users   3\r\n"
