@@ -159,7 +159,8 @@ bool IsFigure(std::string_view word) {
 // before it). True when there was one.
 bool DropFigureColumns(const char* lineStart, std::string_view* text) {
   bool dropped = false;
-  while (!text->empty()) {
+  // Most descriptions end in a letter: no figure to look for.
+  while (!text->empty() && (IsDigit(text->back()) || text->back() == '?')) {
     const char* const begin = text->data();
     const char* const end = begin + text->size();
     const char* word = end;
