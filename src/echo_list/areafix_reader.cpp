@@ -92,9 +92,12 @@ std::size_t AddressLength(std::string_view text) {
   return digit && separator ? close + 1 : 0;
 }
 
+// A dot leader: two dots or more.
+bool StartsWithLeader(std::string_view text) { return text.size() >= 2 && text[0] == '.' && text[1] == '.'; }
+
 // Skips a dot leader, with the blanks around it; true when there was one.
 bool SkipLeader(std::string_view* text) {
-  if (text->size() < 2 || (*text)[0] != '.' || (*text)[1] != '.') return false;
+  if (!StartsWithLeader(*text)) return false;
   while (!text->empty() && (text->front() == '.' || IsWordBreak(text->front()))) text->remove_prefix(1);
   return true;
 }
@@ -106,8 +109,7 @@ bool StartsWithColonColumn(std::string_view text) {
 
 // What a reply writes between a tag and its description.
 bool StartsWithReplyMark(std::string_view text) {
-  return (text.size() >= 2 && text[0] == '.' && text[1] == '.') || AddressLength(text) != 0 ||
-         StartsWithColonColumn(text) || text.front() == '"';
+  return StartsWithLeader(text) || AddressLength(text) != 0 || StartsWithColonColumn(text) || text.front() == '"';
 }
 
 // The word `text` begins with; `text` moves past it and the blanks after it.
