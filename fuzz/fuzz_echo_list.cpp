@@ -26,7 +26,8 @@
 // into lines, each converted into the code page (UTF-8 and UTF-16 decoded,
 // other code pages translated through their tables), FASTECHO lines cut to
 // 255 characters, then the format's rules (AREAFIX with its wrapped
-// descriptions, and an NA list that is a reply giving nothing). The notices
+// descriptions and those below a long tag, and an NA list that is a reply
+// giving nothing). The notices
 // must agree too: the first lookup tells how the list is read and why,
 // whether it looks like UTF-16 without a mark, whether it is a reply read
 // as NA, and that it holds no entry of its format (with the other format

@@ -55,15 +55,36 @@ const char* TagStart(const char* p, const char* end, bool* flags) {
   return p != end && StartsATag(*p) ? p : nullptr;
 }
 
-// A FidoNet address in parentheses: "(2:5020/9999)", "(2:5020/9999.1@fidonet)".
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsSmall(char c) { return c >= 'a' && c <= 'z'; }
+
+// The size of a file area: digits and the unit's letters ("0kB", "1204").
+bool IsSize(std::string_view text) {
+  std::size_t digits = 0;
+  while (digits < text.size() && IsDigit(text[digits])) ++digits;
+  if (digits == 0) return false;
+  for (const char c : text.substr(digits))
+    if (!IsCapital(c) && !IsSmall(c)) return false;
+  return true;
+}
+
+// A FidoNet address in parentheses, "(2:5020/9999)",
+// "(2:5020/9999.1@fidonet)", or with the size of a file area after a
+// comma, "(1:153/757, 0kB)".
 std::size_t AddressLength(std::string_view text) {
   if (text.empty() || text.front() != '(') return 0;
   const std::size_t close = text.find(')');
   if (close == std::string_view::npos) return 0;
+  std::string_view address = text.substr(1, close - 1);
+  if (const std::size_t comma = address.find(','); comma != std::string_view::npos) {
+    if (!IsSize(SkipWordBreaks(address.substr(comma + 1)))) return 0;
+    address = address.substr(0, comma);
+  }
   bool digit = false, separator = false;
-  for (const char c : text.substr(1, close - 1)) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool isDigit = c >= '0' && c <= '9';
+  for (const char c : address) {
+    const bool letter = IsCapital(c) || IsSmall(c);
+    const bool isDigit = IsDigit(c);
     digit = digit || isDigit;
     separator = separator || c == ':' || c == '/';
     if (!letter && !isDigit && c != ':' && c != '/' && c != '.' && c != '@' && c != '-') return 0;
@@ -71,11 +92,113 @@ std::size_t AddressLength(std::string_view text) {
   return digit && separator ? close + 1 : 0;
 }
 
+// A dot leader: two dots or more.
+bool StartsWithLeader(std::string_view text) { return text.size() >= 2 && text[0] == '.' && text[1] == '.'; }
+
 // Skips a dot leader, with the blanks around it; true when there was one.
 bool SkipLeader(std::string_view* text) {
-  if (text->size() < 2 || (*text)[0] != '.' || (*text)[1] != '.') return false;
+  if (!StartsWithLeader(*text)) return false;
   while (!text->empty() && (text->front() == '.' || IsWordBreak(text->front()))) text->remove_prefix(1);
   return true;
+}
+
+// A ':' column between the tag and the description: a colon and a blank.
+bool StartsWithColonColumn(std::string_view text) {
+  return text.size() >= 2 && text[0] == ':' && IsWordBreak(text[1]);
+}
+
+// What a reply writes between a tag and its description.
+bool StartsWithReplyMark(std::string_view text) {
+  return StartsWithLeader(text) || AddressLength(text) != 0 || StartsWithColonColumn(text) || text.front() == '"';
+}
+
+// The word `text` begins with; `text` moves past it and the blanks after it.
+std::string_view TakeWord(std::string_view* text) {
+  std::size_t end = 0;
+  while (end < text->size() && !IsWordBreak((*text)[end])) ++end;
+  const std::string_view word = text->substr(0, end);
+  *text = SkipWordBreaks(text->substr(end));
+  return word;
+}
+
+// A word of the language, which begins headings ("Available areas for",
+// "List of all", "Con  Message area  Description"): letters only, a
+// capital first and a small letter among them. Tags are written in
+// capitals, or hold dots, digits or underscores.
+bool IsOrdinaryWord(std::string_view word) {
+  if (word.size() < 2 || !IsCapital(word[0])) return false;
+  bool small = false;
+  for (const char c : word.substr(1)) {
+    if (IsSmall(c)) {
+      small = true;
+    } else if (!IsCapital(c)) {
+      return false;
+    }
+  }
+  return small;
+}
+
+// The zone column of a %LISTALL reply: Z and the zone's number ("Z2").
+bool IsZoneWord(std::string_view word) {
+  if (word.size() < 2 || word[0] != 'Z') return false;
+  for (const char c : word.substr(1))
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+// A traffic or size column's figure: a number, or '?' where none is known.
+bool IsFigure(std::string_view word) {
+  if (word == "?") return true;
+  if (word.empty()) return false;
+  for (const char c : word)
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+// Drops the traffic or size columns at the end of an unquoted description:
+// each a figure after two or more blanks, or a tab, counted back in the
+// line from `lineStart` on (a description of a figure alone has its gap
+// before it). True when there was one.
+bool DropFigureColumns(const char* lineStart, std::string_view* text) {
+  bool dropped = false;
+  // Most descriptions end in a letter: no figure to look for.
+  while (!text->empty() && (IsDigit(text->back()) || text->back() == '?')) {
+    const char* const begin = text->data();
+    const char* const end = begin + text->size();
+    const char* word = end;
+    while (word != begin && !IsWordBreak(word[-1])) --word;
+    if (!IsFigure(std::string_view(word, static_cast<std::size_t>(end - word)))) break;
+    const char* gap = word;
+    bool tab = false;
+    while (gap != lineStart && IsWordBreak(gap[-1])) tab = *--gap == '\t' || tab;
+    if (word - gap < 2 && !tab) break;
+    *text = text->substr(0, gap > begin ? static_cast<std::size_t>(gap - begin) : 0);
+    dropped = true;
+  }
+  return dropped;
+}
+
+// The description part of a line, `part`, which runs to the line's end: a
+// quoted string without its quotes (open when the line ends before the
+// closing quote), or else the text before its traffic columns. `line` is
+// the line as read, whose start the column counts from. True when the part
+// shows a reply's mark: a quote or a traffic column.
+bool ReadDescriptionPart(std::string_view line, std::string_view part, AreafixLine* fields) {
+  fields->open = false;
+  fields->column = AreafixLine::kNoColumn;
+  bool marked = false;
+  if (!part.empty() && part.front() == '"') {
+    const std::size_t close = part.find('"', 1);
+    fields->open = close == std::string_view::npos;
+    fields->description = fields->open ? TrimLine(part.substr(1)) : part.substr(1, close - 1);
+    marked = true;
+  } else {
+    marked = DropFigureColumns(line.data(), &part);
+    fields->description = part;
+    if (part.empty()) return marked;
+  }
+  fields->column = static_cast<std::size_t>(part.data() - line.data());
+  return marked;
 }
 
 // A wrapped description is kept only as far as any description is used.
@@ -87,18 +210,32 @@ void AppendJoined(std::string* text, std::string_view part) {
 
 }  // namespace
 
-bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
-  line = TrimLine(line);
+bool ReadAreafixLine(std::string_view raw, AreafixLine* fields) {
+  const std::string_view line = TrimLine(raw);
   if (line.empty() || line.back() == ':') return false;
   const char* const end = line.data() + line.size();
   bool flags = false;
   const char* const start = TagStart(line.data(), end, &flags);
   if (!start) return false;
   std::string_view rest(start, static_cast<std::size_t>(end - start));
-  std::size_t tagEnd = 0;
-  while (tagEnd < rest.size() && !IsWordBreak(rest[tagEnd])) ++tagEnd;
-  std::string_view tag = rest.substr(0, tagEnd);
-  rest = SkipWordBreaks(rest.substr(tagEnd));
+  std::string_view tag = TakeWord(&rest);
+  // A zone column stands before a tag that ends the line or comes before
+  // a ':' column; an ordinary word followed by text is a heading.
+  bool zone = false;
+  if (IsZoneWord(tag) && !rest.empty() && StartsATag(rest.front())) {
+    std::string_view after = rest;
+    const std::string_view next = TakeWord(&after);
+    std::string_view beyond = after;
+    SkipLeader(&beyond);
+    if (beyond.empty() || StartsWithColonColumn(beyond)) {
+      tag = next;
+      rest = after;
+      zone = true;
+    }
+  } else if (!flags && !rest.empty() && IsOrdinaryWord(tag) && !StartsWithReplyMark(rest)) {
+    return false;
+  }
+  const bool endsAtTag = rest.empty();
   // A leader written against the tag: no tag ends in two dots.
   bool leader = false;
   if (const std::size_t dots = tag.find(".."); dots != std::string_view::npos) {
@@ -114,23 +251,27 @@ bool ReadAreafixLine(std::string_view line, AreafixLine* fields) {
     leader = SkipLeader(&rest) || leader;
     address = true;
   }
+  const bool colon = StartsWithColonColumn(rest);
+  if (colon) rest = SkipWordBreaks(rest.substr(1));
   fields->tag = tag;
-  fields->open = false;
-  const bool quoted = !rest.empty() && rest.front() == '"';
-  if (quoted) {
-    const std::size_t close = rest.find('"', 1);
-    fields->open = close == std::string_view::npos;
-    fields->description = fields->open ? TrimLine(rest.substr(1)) : rest.substr(1, close - 1);
-  } else {
-    fields->description = rest;
-  }
-  fields->marked = flags || leader || address || quoted;
+  fields->endsAtTag = endsAtTag;
+  const bool part = ReadDescriptionPart(raw, rest, fields);
+  fields->marked = flags || zone || leader || address || colon || part;
+  return true;
+}
+
+bool ReadDescriptionBelow(std::string_view raw, std::size_t column, AreafixLine* fields) {
+  const std::string_view line = TrimLine(raw);
+  if (line.empty() || static_cast<std::size_t>(line.data() - raw.data()) != column) return false;
+  fields->tag = {};
+  fields->endsAtTag = false;
+  fields->marked = ReadDescriptionPart(raw, line, fields);
   return true;
 }
 
 bool AreafixReader::Read(std::string_view line, bool cut, ListEntry* entry) {
   if (cut) {
-    open_ = false;
+    open_ = waiting_ = false;
     return false;
   }
   if (open_) {
@@ -147,13 +288,31 @@ bool AreafixReader::Read(std::string_view line, bool cut, ListEntry* entry) {
     return true;
   }
   AreafixLine fields;
+  if (waiting_) {
+    waiting_ = false;
+    if (ReadDescriptionBelow(line, column_, &fields)) {
+      if (fields.open) {
+        open_ = true;
+        text_.clear();
+        AppendJoined(&text_, fields.description);
+        return false;
+      }
+      *entry = {tag_, fields.description, !fields.description.empty()};
+      return true;
+    }
+  }
   if (!ReadAreafixLine(line, &fields)) return false;
+  if (fields.column != AreafixLine::kNoColumn) column_ = fields.column;
   if (fields.open) {
     open_ = true;
     tag_.assign(fields.tag);
     text_.clear();
     AppendJoined(&text_, fields.description);
     return false;
+  }
+  if (fields.endsAtTag && column_ != AreafixLine::kNoColumn) {
+    waiting_ = true;
+    tag_.assign(fields.tag);
   }
   *entry = {fields.tag, fields.description, !fields.description.empty()};
   return true;
@@ -166,8 +325,19 @@ void ReplyCount::Feed(std::string_view line) {
     return;
   }
   AreafixLine fields;
+  if (waiting_) {
+    waiting_ = false;
+    if (ReadDescriptionBelow(line, column_, &fields)) {
+      marked_ += fields.marked && !lastMarked_;
+      open_ = fields.open;
+      return;
+    }
+  }
   if (!ReadAreafixLine(line, &fields)) return;
   ++entries_;
   marked_ += fields.marked;
   open_ = fields.open;
+  if (fields.column != AreafixLine::kNoColumn) column_ = fields.column;
+  waiting_ = fields.endsAtTag && column_ != AreafixLine::kNoColumn;
+  lastMarked_ = fields.marked;
 }

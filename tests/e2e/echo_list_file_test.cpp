@@ -447,6 +447,110 @@ TEST_F(E2eEchoList, AHubsListReplyWithEchoListFormatAreafix) {
   EXPECT_NE(r.out.find("  Description was added to 8 areas\r\n"), std::string::npos) << r.out;
 }
 
+// The replies of more area managers, each as a hub sends it: Crashmail's
+// traffic column and a tag too long for its column, Fidogate's ':' and
+// zone columns, BBBS's file areas with an address and a size, and a
+// Russian hub's headings in code page 866. Each area gets the bytes the
+// sysop expects, on both builds.
+TEST_F(E2eEchoList, RepliesOfMoreAreaManagers) {
+  struct Area {
+    std::string tag;
+    std::string description;  // as written into the file; empty: none
+  };
+  struct Case {
+    const char* name;
+    std::string reply;
+    std::vector<Area> areas;
+  };
+  // "Sysops and all about running a node", "Archivers", in code page 866.
+  const std::string sysops = "\x91\xA8\xE1\xAE\xAF\xEB \xA8 \xA2\xE1\xF1 \xAE \xE0\xA0\xA1\xAE\xE2\xA5 \xE3\xA7\xAB\xA0";
+  const std::string archivers = "\x80\xE0\xE5\xA8\xA2\xA0\xE2\xAE\xE0\xEB";
+  const std::vector<Case> cases = {
+      {"Crashmail",
+       "Hello Ivan Petrov,\r\n"
+       "\r\n"
+       "List of areas available to 2:5020/9999.1\r\n"
+       "\r\n"
+       "   Area                            Description                        Msgs/week\r\n"
+       "   ------------------------------- ---------------------------------- ---------\r\n"
+       " * AMIGA.GENERAL                   Amiga general discussion                  34\r\n"
+       "   AMIGA.OS4                                                                  ?\r\n"
+       " * CRASHMAIL.SUPPORT.INTERNATIONAL\r\n"
+       "                                   CrashMail support, in English              3\r\n"
+       "\r\n"
+       "--- CrashMail II/Linux 1.7\r\n",
+       {{"AMIGA.GENERAL", "Amiga general discussion"},
+        {"AMIGA.OS4", ""},
+        {"CRASHMAIL.SUPPORT.INTERNATIONAL", "CrashMail support, in English"},
+        {"HELLO", ""}}},
+      {"Fidogate",
+       "Fidogate AreaFix reply for 2:5020/9999.1\r\n"
+       "\r\n"
+       "* FIDOGATE ..................... : Fidogate users and developers\r\n"
+       "  RU.UNIX.BSD .................. : FreeBSD, NetBSD, OpenBSD and friends\r\n"
+       "\r\n"
+       "All areas of all zones\r\n"
+       "\r\n"
+       "  Z2   RU.FIDOGATE               : Fidogate in Russian\r\n"
+       "  Z1   NET_DEV                   : Network development\r\n"
+       "--- FIDOGATE 4.4.10\r\n",
+       {{"FIDOGATE", "Fidogate users and developers"},
+        {"RU.UNIX.BSD", "FreeBSD, NetBSD, OpenBSD and friends"},
+        {"RU.FIDOGATE", "Fidogate in Russian"},
+        {"NET_DEV", "Network development"},
+        {"Z2", ""}}},
+      {"BBBS",
+       "File areas:\r\n"
+       "\r\n"
+       " BINKD             (1:153/757, 0kB) \"Binkd - New IP Mailer\"\r\n"
+       " NODEDIFF          (1:153/757, 312kB) \"Weekly nodelist differences for\r\n"
+       "   every zone\"\r\n"
+       " FTSC              (1:153/757, 1204kB) \"FidoNet technical standards\"\r\n"
+       "\r\n"
+       "Total 3 file areas\r\n",
+       {{"BINKD", "Binkd - New IP Mailer"},
+        {"NODEDIFF", "Weekly nodelist differences for every zone"},
+        {"FTSC", "FidoNet technical standards"},
+        {"TOTAL", ""}}},
+      {"headings",
+       "Hello Sergey!\r\n"
+       "\r\n"
+       " List of all echo areas available for node 2:5020/9999.1\r\n"
+       "\r\n"
+       " Tagname              Description                                KB/week\r\n"
+       " -------------------- ------------------------------------------ -------\r\n"
+       " RU.SYSOP             " + sysops + "                      12\r\n"
+       "\r\n"
+       " Available areas for 2:5020/9999\r\n"
+       " Con  Message area              Description\r\n"
+       " ---- ------------------------- ------------------------------------\r\n"
+       "      RU.COMPRESS               " + archivers + "\r\n",
+       {{"RU.SYSOP", sysops}, {"RU.COMPRESS", archivers}, {"LIST", ""}, {"TAGNAME", ""}, {"AVAILABLE", ""},
+        {"CON", ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    layout_.areas.clear();
+    for (const Area& area : c.areas) layout_.areas.push_back({area.tag, ""});
+    original_ = layout_.Build();
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    WriteFileText(inst_.WorkPath("reply.txt"), c.reply);
+    inst_.WriteSettings(Settings("ECHOLIST reply.txt\r\nECHOLISTFORMAT AREAFIX\r\n"));
+    const RunResult r = inst_.Run();
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    Bytes expected = original_;
+    std::size_t added = 0;
+    for (std::size_t i = 0; i < c.areas.size(); ++i) {
+      if (c.areas[i].description.empty()) continue;
+      PutDescription(expected, layout_, i, c.areas[i].description);
+      ++added;
+    }
+    EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
+    EXPECT_NE(r.out.find("  Description was added to " + std::to_string(added) + " areas\r\n"), std::string::npos)
+        << r.out;
+  }
+}
+
 // A reply read as NA gives nothing rather than dots and quotes, and says
 // which format reads it; read as FASTECHO, it is sent to AREAFIX too.
 TEST_F(E2eEchoList, AReplyReadAsAnotherFormatIsSentToAreafix) {

@@ -800,19 +800,38 @@ inline Verdict FidoConfigVerdict(std::string_view line, std::string_view key, co
   return {true, std::string(text)};
 }
 
-// AREAFIX, a hub's answer to %LIST, one line read alone:
-//   [flags] [marks]TAG [..leader..] [(address)] [..leader..] "Description" | Description
-// Flags: up to four words before another, each one mark (* + & - ! @ # % ~
-// ^) or one of the letters R W S M P U, or two different of them with a
-// mark among them. Marks: up to two different marks written against the
-// tag. The tag begins with a letter, a digit or a byte above 0x7F, and
-// holds no quote, parenthesis, colon or comma; dots written against it
-// from two on are a leader. A line that is empty or ends in ':' is none.
+// AREAFIX, a hub's answer to %LIST or %LISTALL. One line read alone:
+//   [flags] [marks][Zn] TAG [leader] [(address[, size])] [leader] [: ] "Description" | Description [figure]
+// - Flags: up to four words before another, each one mark (* + & - ! @ #
+//   % ~ ^) or one of the letters R W S M P U, or two different of them
+//   with a mark among them. Marks: up to two different marks written
+//   against the tag.
+// - A zone column, Z and a number, stands before the tag when the word
+//   after it begins like a tag and then ends the line, or is followed
+//   (after a leader) by a ':' column.
+// - The tag begins with a letter, a digit or a byte above 0x7F, and holds
+//   no quote, parenthesis, colon or comma; dots written against it from
+//   two on are a leader.
+// - After it: a leader (two dots or more, with the dots and blanks after
+//   them); an address in parentheses (letters, digits and ": / . @ -",
+//   with a digit and a ':' or '/'), perhaps with a comma and a size
+//   (digits, then letters) before the closing parenthesis, and another
+//   leader; a ':' column, a colon and a blank.
+// - The description: a quoted string without its quotes (open when the
+//   line ends before its closing quote), or the rest of the line less its
+//   traffic or size columns at the end: each a number or '?' after two or
+//   more blanks, or a tab, in the line.
+// A line that is empty or ends in ':' is none, and so is a heading: no
+// flags or marks, a first word of letters only with a capital first and a
+// small letter among the rest, and more after it that begins with none of
+// a leader, an address, a ':' column or a quote.
 struct AreafixEntry {
   std::string tag;
   std::string description;
-  bool marked = false;
-  bool open = false;  // a quote opened and not closed on the line
+  bool marked = false;     // flags, marks, zone, leader, address, ':' column, quote or traffic column
+  bool open = false;       // a quote opened and not closed on the line
+  bool tagIsLast = false;  // no word follows the tag's on the line
+  long column = -1;        // where the description (or its quote) begins in the line as read; -1: none
 };
 
 inline bool IsReplyMark(char c) { return std::string_view("*+&-!@#%~^").find(c) != std::string_view::npos; }
@@ -820,37 +839,137 @@ inline bool IsTagStart(char c) {
   const auto u = static_cast<unsigned char>(c);
   return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u >= 0x80;
 }
+inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsAsciiCapital(char c) { return c >= 'A' && c <= 'Z'; }
+inline bool IsAsciiSmall(char c) { return c >= 'a' && c <= 'z'; }
 
-inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
-  line = TrimLine(line);
+inline std::string_view FirstWord(std::string_view s) {
+  std::size_t end = 0;
+  while (end < s.size() && !IsWordBreak(s[end])) ++end;
+  return s.substr(0, end);
+}
+
+inline std::string_view WithoutLeadingBreaks(std::string_view s) {
+  while (!s.empty() && IsWordBreak(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+inline bool BeginsWithLeader(std::string_view s) { return s.size() >= 2 && s[0] == '.' && s[1] == '.'; }
+
+inline std::string_view WithoutLeader(std::string_view s) {
+  if (!BeginsWithLeader(s)) return s;
+  while (!s.empty() && (s.front() == '.' || IsWordBreak(s.front()))) s.remove_prefix(1);
+  return s;
+}
+
+inline bool BeginsWithColonColumn(std::string_view s) { return s.size() >= 2 && s[0] == ':' && IsWordBreak(s[1]); }
+
+inline bool IsOrdinaryWord(std::string_view w) {
+  if (w.size() < 2 || !IsAsciiCapital(w[0])) return false;
+  for (const char c : w)
+    if (!IsAsciiCapital(c) && !IsAsciiSmall(c)) return false;
+  return std::any_of(w.begin() + 1, w.end(), IsAsciiSmall);
+}
+
+inline bool IsZoneWord(std::string_view w) {
+  return w.size() >= 2 && w[0] == 'Z' && std::all_of(w.begin() + 1, w.end(), IsAsciiDigit);
+}
+
+// The length of the address group `s` begins with, parentheses included;
+// 0 when it begins with none.
+inline std::size_t AddressGroupLength(std::string_view s) {
+  if (s.empty() || s[0] != '(') return 0;
+  const std::size_t close = s.find(')');
+  if (close == std::string_view::npos) return 0;
+  std::string_view inside = s.substr(1, close - 1);
+  const std::size_t comma = inside.find(',');
+  if (comma != std::string_view::npos) {
+    const std::string_view size = WithoutLeadingBreaks(inside.substr(comma + 1));
+    std::size_t digits = 0;
+    while (digits < size.size() && IsAsciiDigit(size[digits])) ++digits;
+    if (digits == 0) return 0;
+    for (const char c : size.substr(digits))
+      if (!IsAsciiCapital(c) && !IsAsciiSmall(c)) return 0;
+    inside = inside.substr(0, comma);
+  }
+  const bool chars = inside.find_first_not_of("0123456789:/.@-abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+                     std::string_view::npos;
+  const bool ok = chars && inside.find_first_of("0123456789") != std::string_view::npos &&
+                  inside.find_first_of(":/") != std::string_view::npos;
+  return ok ? close + 1 : 0;
+}
+
+// The description part of `raw`, the line as read: the bytes from index
+// `from` to `to` (the end of the trimmed line). True when it shows a
+// reply's mark (a quote, a traffic column).
+inline bool ReadReplyDescription(std::string_view raw, std::size_t from, std::size_t to, AreafixEntry* entry) {
+  entry->open = false;
+  entry->column = -1;
+  const std::string_view part = raw.substr(from, to - from);
+  if (!part.empty() && part[0] == '"') {
+    const std::size_t close = part.find('"', 1);
+    entry->open = close == std::string_view::npos;
+    entry->description = std::string(entry->open ? TrimLine(part.substr(1)) : part.substr(1, close - 1));
+    entry->column = static_cast<long>(from);
+    return true;
+  }
+  bool column = false;
+  while (to > from) {
+    std::size_t word = to;
+    while (word > from && !IsWordBreak(raw[word - 1])) --word;
+    const std::string_view last = raw.substr(word, to - word);
+    if (last != "?" && !(!last.empty() && std::all_of(last.begin(), last.end(), IsAsciiDigit))) break;
+    std::size_t gap = word;
+    while (gap > 0 && IsWordBreak(raw[gap - 1])) --gap;
+    const std::string_view blanks = raw.substr(gap, word - gap);
+    if (blanks.size() < 2 && blanks.find('\t') == std::string_view::npos) break;
+    to = std::max(gap, from);
+    column = true;
+  }
+  entry->description = std::string(raw.substr(from, to - from));
+  if (to > from) entry->column = static_cast<long>(from);
+  return column;
+}
+
+inline bool ReadAreafixLine(std::string_view raw, AreafixEntry* entry) {
+  std::string_view line = TrimLine(raw);
   if (line.empty() || line.back() == ':') return false;
-  bool marked = false;
+  bool flagged = false;
   // The flag column.
   const auto isFlag = [](char c) { return IsReplyMark(c) || std::string_view("RWSMPU").find(c) != std::string_view::npos; };
   for (int n = 0; n < 4; ++n) {
-    std::size_t end = 0;
-    while (end < line.size() && !IsWordBreak(line[end])) ++end;
-    const std::string_view word = line.substr(0, end);
+    const std::string_view word = FirstWord(line);
     const bool flag = (word.size() == 1 && isFlag(word[0])) ||
                       (word.size() == 2 && word[0] != word[1] && isFlag(word[0]) && isFlag(word[1]) &&
                        (IsReplyMark(word[0]) || IsReplyMark(word[1])));
-    if (!flag || end == line.size()) break;
-    marked = true;
-    line.remove_prefix(end);
-    while (!line.empty() && IsWordBreak(line.front())) line.remove_prefix(1);
+    if (!flag || word.size() == line.size()) break;
+    flagged = true;
+    line = WithoutLeadingBreaks(line.substr(word.size()));
   }
   // Marks against the tag.
   for (int n = 0; n < 2; ++n) {
     if (line.size() < 2 || !IsReplyMark(line[0]) || line[1] == line[0]) break;
     if (!IsTagStart(line[1]) && !(IsReplyMark(line[1]) && line.size() >= 3 && IsTagStart(line[2]))) break;
-    marked = true;
+    flagged = true;
     line.remove_prefix(1);
   }
   if (line.empty() || !IsTagStart(line[0])) return false;
-  std::size_t end = 0;
-  while (end < line.size() && !IsWordBreak(line[end])) ++end;
-  std::string_view tag = line.substr(0, end);
-  line.remove_prefix(end);
+  std::string_view tag = FirstWord(line);
+  std::string_view rest = WithoutLeadingBreaks(line.substr(tag.size()));
+  bool marked = flagged;
+  if (IsZoneWord(tag) && !rest.empty() && IsTagStart(rest[0])) {
+    const std::string_view next = FirstWord(rest);
+    const std::string_view then = WithoutLeader(WithoutLeadingBreaks(rest.substr(next.size())));
+    if (then.empty() || BeginsWithColonColumn(then)) {
+      tag = next;
+      rest = WithoutLeadingBreaks(rest.substr(next.size()));
+      marked = true;
+    }
+  } else if (!flagged && !rest.empty() && IsOrdinaryWord(tag) && !BeginsWithLeader(rest) &&
+             AddressGroupLength(rest) == 0 && !BeginsWithColonColumn(rest) && rest[0] != '"') {
+    return false;  // a heading
+  }
+  entry->tagIsLast = rest.empty();
   const std::size_t dots = tag.find("..");
   if (dots != std::string_view::npos) {
     if (tag.find_first_not_of('.', dots) != std::string_view::npos) return false;
@@ -858,99 +977,108 @@ inline bool ReadAreafixLine(std::string_view line, AreafixEntry* entry) {
     marked = true;
   }
   if (tag.empty() || tag.find_first_of("\"():,") != std::string_view::npos) return false;
-  const auto skipBlanks = [&] {
-    while (!line.empty() && IsWordBreak(line.front())) line.remove_prefix(1);
-  };
-  const auto leader = [&] {
-    if (line.size() < 2 || line[0] != '.' || line[1] != '.') return;
-    while (!line.empty() && (line.front() == '.' || IsWordBreak(line.front()))) line.remove_prefix(1);
+  if (BeginsWithLeader(rest)) {
+    rest = WithoutLeader(rest);
     marked = true;
-  };
-  skipBlanks();
-  leader();
-  // An address: digits, letters and ": / . @ -", with a digit and a ':' or '/'.
-  if (!line.empty() && line.front() == '(') {
-    const std::size_t close = line.find(')');
-    if (close != std::string_view::npos) {
-      const std::string_view inside = line.substr(1, close - 1);
-      const bool chars = inside.find_first_not_of("0123456789:/.@-abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
-                         std::string_view::npos;
-      if (chars && inside.find_first_of("0123456789") != std::string_view::npos &&
-          inside.find_first_of(":/") != std::string_view::npos) {
-        line.remove_prefix(close + 1);
-        marked = true;
-        skipBlanks();
-        leader();
-      }
-    }
+  }
+  if (const std::size_t length = AddressGroupLength(rest)) {
+    rest = WithoutLeadingBreaks(rest.substr(length));
+    marked = true;
+    if (BeginsWithLeader(rest)) rest = WithoutLeader(rest);
+  }
+  if (BeginsWithColonColumn(rest)) {
+    rest = WithoutLeadingBreaks(rest.substr(1));
+    marked = true;
   }
   entry->tag = std::string(tag);
-  entry->open = false;
-  if (!line.empty() && line.front() == '"') {
-    marked = true;
-    const std::size_t close = line.find('"', 1);
-    entry->open = close == std::string_view::npos;
-    entry->description = std::string(entry->open ? TrimLine(line.substr(1)) : line.substr(1, close - 1));
-  } else {
-    entry->description = std::string(line);
-  }
+  const std::size_t from = static_cast<std::size_t>(rest.data() - raw.data());
+  if (ReadReplyDescription(raw, from, from + rest.size(), entry)) marked = true;
   entry->marked = marked;
   return true;
 }
 
-// The lines of a reply in order: a quoted description left open goes on
-// over the lines after it, joined with one blank, up to the one that holds
-// its closing quote; an empty line ends it with no description. `visit`
-// (bool(const AreafixEntry&)) sees each entry once it is complete; true
-// stops the walk.
+// The line after one whose tag is its last word holds that tag's
+// description when it begins (its first character after the trimming) at
+// `column`, where the last description above began.
+inline bool ReadDescriptionBelow(std::string_view raw, long column, AreafixEntry* entry) {
+  const std::string_view line = TrimLine(raw);
+  if (line.empty() || column < 0 || line.data() - raw.data() != column) return false;
+  const std::size_t from = static_cast<std::size_t>(column);
+  entry->marked = ReadReplyDescription(raw, from, from + line.size(), entry);
+  return true;
+}
+
+// One area of a reply, with what the lines after its own added.
+struct ReplyArea {
+  std::string tag;
+  std::string description;
+  bool marked = false;    // its line, or the line below it that holds its description, shows a mark
+  bool complete = false;  // false: its quoted description was never closed
+};
+
+// The areas of a reply in order, read line after line: a quoted
+// description left open goes on over the lines after it, joined with one
+// blank, up to the one that holds its closing quote, and an empty line (or
+// the end of the list) leaves it open; a line whose tag is its last word
+// has its description on the next line when that one begins at the column
+// of the last description above (ReadDescriptionBelow). `visit`
+// (bool(const ReplyArea&)) sees each area once it is read; true stops the
+// walk.
 template <typename Visit>
 void WalkReply(const std::vector<std::string>& lines, Visit visit) {
-  AreafixEntry open;
-  bool isOpen = false;
+  ReplyArea area;
+  bool open = false;     // area's description goes on
+  bool waiting = false;  // area's tag was the last word of the line before
+  long column = -1;
   for (const std::string& raw : lines) {
-    if (isOpen) {
+    if (open) {
       const std::string_view line = TrimLine(raw);
       if (line.empty()) {
-        isOpen = false;
+        open = false;
+        if (visit(area)) return;
         continue;
       }
       const std::size_t close = line.find('"');
       const std::string_view part = close == std::string_view::npos ? line : TrimLine(line.substr(0, close));
-      if (!part.empty()) open.description += (open.description.empty() ? "" : " ") + std::string(part);
+      if (!part.empty()) area.description += (area.description.empty() ? "" : " ") + std::string(part);
       if (close == std::string_view::npos) continue;
-      isOpen = false;
-      open.open = false;
-      if (visit(open)) return;
+      open = false;
+      area.complete = true;
+      if (visit(area)) return;
       continue;
     }
     AreafixEntry entry;
-    if (!ReadAreafixLine(raw, &entry)) continue;
-    if (entry.open) {
-      open = entry;
-      isOpen = true;
-      continue;
+    if (waiting) {
+      waiting = false;
+      if (ReadDescriptionBelow(raw, column, &entry)) {
+        area.description = entry.description;
+        area.marked = area.marked || entry.marked;
+        area.complete = !entry.open;
+        open = entry.open;
+        if (!open && visit(area)) return;
+        continue;
+      }
+      if (visit(area)) return;
     }
-    if (visit(entry)) return;
+    if (!ReadAreafixLine(raw, &entry)) continue;
+    if (entry.column >= 0) column = entry.column;
+    area = {entry.tag, entry.description, entry.marked, !entry.open};
+    open = entry.open;
+    waiting = entry.tagIsLast && column >= 0;
+    if (!open && !waiting && visit(area)) return;
   }
+  if (open || waiting) visit(area);
 }
 
-// A reply read as NA: most of its entries (read as a reply's) show its marks.
+// A reply read as NA: most of its areas show a reply's marks.
 inline bool IsAReply(const ListReading& list) {
-  std::size_t entries = 0, marked = 0;
-  AreafixEntry entry;
-  bool open = false;
-  for (const std::string& line : list.lines) {
-    if (open) {
-      const std::string_view trimmed = TrimLine(line);
-      open = !trimmed.empty() && trimmed.find('"') == std::string_view::npos;
-      continue;
-    }
-    if (!ReadAreafixLine(line, &entry)) continue;
-    ++entries;
-    marked += entry.marked;
-    open = entry.open;
-  }
-  return 2 * marked > entries;
+  std::size_t areas = 0, marked = 0;
+  WalkReply(list.lines, [&](const ReplyArea& area) {
+    ++areas;
+    marked += area.marked;
+    return false;
+  });
+  return 2 * marked > areas;
 }
 
 inline bool IsEntry(EchoListFormat format, std::string_view line) {
@@ -981,9 +1109,9 @@ inline std::string LookupDescription(const ListReading& list, EchoListFormat for
   const std::string key = Fold(tag, codePage);
   Verdict verdict;
   if (format == EchoListFormat::Areafix) {
-    WalkReply(list.lines, [&](const AreafixEntry& entry) {
-      if (Fold(entry.tag, codePage) != key || entry.description.empty()) return false;
-      verdict = {true, entry.description};
+    WalkReply(list.lines, [&](const ReplyArea& area) {
+      if (!area.complete || Fold(area.tag, codePage) != key || area.description.empty()) return false;
+      verdict = {true, area.description};
       return true;
     });
   } else if (format != EchoListFormat::Na || !IsAReply(list)) {

@@ -10,6 +10,7 @@
 #include "driver/fastecho_layout.h"
 #include "echo_list/echo_list.h"
 #include "platform/fault_injection.h"
+#include "support/embedded_files.h"
 #include "support/fastecho_builder.h"
 #include "support/scratch_dir.h"
 #include "support/text_bytes.h"
@@ -657,6 +658,13 @@ struct ReplyShape {
   std::vector<std::pair<std::string, std::string>> lookups;  // tag, description ("": nothing)
 };
 
+// Text in code page 866, written here in UTF-8.
+std::string In866(std::string_view utf8) {
+  std::string text;
+  for (const char16_t unit : Utf16Of(utf8)) text += static_cast<char>(CodePage::Cp866().FromUnicode(unit));
+  return text;
+}
+
 const std::vector<ReplyShape>& ReplyShapes() {
   static const std::vector<ReplyShape> shapes = {
       {"the example of the issue: flags, leaders, an address, a wrapped quote, a table",
@@ -677,7 +685,7 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"EXAMPLE_TWO", "Second example, unquoted"},
         {"EXA_BBS", "BBS discussion"},
         {"THE", ""},
-        {"AVAILABLE", "areas for 2:5020/9999"}}},
+        {"AVAILABLE", ""}}},
       {"a tosser's: group headings, an active mark, dot leaders, quotes",
        "Available areas for 2:5020/9999.1:\r\n"
        "\r\n"
@@ -693,7 +701,7 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"RU.SYSOP", "Sysops' chat, \\"},
         {"RU.EMPTY", ""},
         {"RU.GOLDED", "GoldED+ users"},
-        {"GROUP", "R - Russian echoes"},
+        {"GROUP", ""},
         {"HPT/LNX", ""}}},
       {"an old area manager's: marks against the tags, addresses, totals",
        "Areas available to 2:5020/9999.1\r\n"
@@ -747,6 +755,66 @@ const std::vector<ReplyShape>& ReplyShapes() {
         {"SU.LOST", ""},
         {"SU.AFTER", "After the gap"},
         {"LONG", ""}}},
+      // The replies of tests/data, each saved as it came, headings and all.
+      {"Crashmail's: a traffic column, a tag too long for its column",
+       EmbeddedFileBytes("reply.crashmail.txt"),
+       {{"AMIGA.GENERAL", "Amiga general discussion"},
+        {"AMIGA.PROG", "Amiga programming in C and assembler"},
+        {"AMIGA.A1200", "Owners of the Amiga 1200"},
+        {"AMIGA.OS4", ""},
+        {"CRASHMAIL.SUPPORT.INTERNATIONAL", "CrashMail support, in English"},
+        {"AMIGA.EMULATION", "Emulators: UAE, WinUAE and friends"},
+        {"FIDONEWS", "FidoNews weekly"},
+        {"HELLO", ""},
+        {"LIST", ""},
+        {"AREA", ""},
+        {"AREAS", ""}}},
+      {"Fidogate's: a ':' column, and the zone column of %LISTALL",
+       EmbeddedFileBytes("reply.fidogate.txt"),
+       {{"FIDOGATE", "Fidogate users and developers"},
+        {"FIDONEWS", "FidoNews weekly"},
+        {"RU.UNIX.BSD", "FreeBSD, NetBSD, OpenBSD and friends"},
+        {"COMP.OS.LINUX.MISC", "Linux: everything else"},
+        {"ZZ.TEST.AREA", ""},
+        {"RU.FIDOGATE", "Fidogate in Russian"},
+        {"Z2.CHAT", "Zone 2 chat"},
+        {"NET_DEV", "Network development"},
+        {"FSX_GEN", "fsxNet general chat"},
+        {"LOCAL.TEST", ""},
+        {"Z2", ""},
+        {"Z1", ""},
+        {"Z21", ""},
+        {"ALL", ""}}},
+      {"BBBS's: file areas with an address and a size, wrapped quotes",
+       EmbeddedFileBytes("reply.bbbs.txt"),
+       {{"FIDONEWS", "FidoNews weekly"},
+        {"NET_DEV", "Network development"},
+        {"BBBS.ENGLISH", "BBBS support, in English"},
+        {"LOCAL.NOTES", ""},
+        {"BINKD", "Binkd - New IP Mailer"},
+        {"NODEDIFF", "Weekly nodelist differences for every zone of FidoNet"},
+        {"FTSC", "FidoNet technical standards"},
+        {"AMIGA.UTILS", "Amiga utilities from the Aminet mirrors, updated weekly"},
+        {"HELLO", ""},
+        {"THIS", ""},
+        {"TOTAL", ""}}},
+      {"a Russian hub's, in code page 866: headings of every kind, a KB/week column",
+       EmbeddedFileBytes("reply.headings.866.txt"),
+       {{"RU.SYSOP", In866("Сисопы и всё о работе узла")},
+        {"RU.FIDONET.TODAY", In866("Фидонет сегодня: новости сети")},
+        {"RU.ANEKDOT", In866("Анекдоты, байки и смешные истории")},
+        {"RU.GOLDED", In866("GoldED+ и всё, что с ним связано")},
+        {"SU.GENERAL", "General chat of the former USSR zone"},
+        {"RU.LINUX", In866("Linux по-русски")},
+        {"RU.UNIX.BSD", In866("FreeBSD, NetBSD и OpenBSD")},
+        {"RU.COMPRESS", In866("Архиваторы и методы сжатия данных")},
+        {"RU.FTN.DEVELOP", In866("Разработка программ для FTN")},
+        {"HELLO", ""},
+        {"LIST", ""},
+        {"TAGNAME", ""},
+        {"AVAILABLE", ""},
+        {"CON", ""},
+        {"TOTAL", ""}}},
   };
   return shapes;
 }
@@ -765,6 +833,61 @@ TEST_F(EchoListTest, AreafixRepliesOfEveryShape) {
       EXPECT_EQ(Lookup(it->first), Field(it->second));
     }
     EXPECT_FALSE(list_.TakeNotices().holdsNoEntry);
+  }
+}
+
+// The rules of the newer reply shapes at their edges: what makes a traffic
+// column, a zone column, a ':' column, an address with a size and a
+// heading, and when the line below a tag holds its description.
+TEST_F(EchoListTest, ReplyShapesAtTheirEdges) {
+  // FIDONEWS's description begins at column 16, where the line below a
+  // tag too long for its column must begin.
+  const std::string above = "  FIDONEWS      FidoNews weekly\r\n  A.TAG.TOO.LONG.FOR.IT\r\n";
+  const std::string below = std::string(16, ' ');
+  const std::vector<ListCase> cases = {
+      {"a figure after one blank is text", "  FIDONEWS    The weekly 5\r\n", "FIDONEWS", "The weekly 5"},
+      {"after a tab it is a column", "  FIDONEWS    The weekly\t5\r\n", "FIDONEWS", "The weekly"},
+      {"after two no-break spaces", "FIDONEWS  The weekly\xFF\xFF" "5\r\n", "FIDONEWS", "The weekly"},
+      {"two columns", "  FIDONEWS    The weekly    12    340\r\n", "FIDONEWS", "The weekly"},
+      {"a figure is digits or '?'", "  FIDONEWS    The weekly    12k\r\n", "FIDONEWS", "The weekly    12k"},
+      {"a column alone decides nothing", "  FIDONEWS              ?\r\n  FIDONEWS   Later\r\n", "FIDONEWS", "Later"},
+      {"a quoted description keeps its figures", "* FIDONEWS .... \"Issue  12\"   34\r\n", "FIDONEWS", "Issue  12"},
+      {"a zone column before a ':' column", "  Z2   FIDONEWS ...... : The weekly\r\n", "FIDONEWS", "The weekly"},
+      {"the zone is no tag", "  Z2   FIDONEWS ...... : The weekly\r\n", "Z2", ""},
+      // Before a tag that ends its line Z2 is a zone; before more words, a tag.
+      {"a zone column, or a tag", "* Z2 FIDONEWS\r\nZ2 Zone two\r\n", "Z2", "Zone two"},
+      {"a colon without a blank is text", "  FIDONEWS   :The weekly\r\n", "FIDONEWS", ":The weekly"},
+      {"an address and a size", "  BINKD  (1:153/757,0kB)  \"Binkd\"\r\n", "BINKD", "Binkd"},
+      {"a size begins with a digit", "  BINKD  (1:153/757, kB) Binkd\r\n", "BINKD", "(1:153/757, kB) Binkd"},
+      {"no address before the comma", "  BINKD  (Vancouver, 1999) Binkd\r\n", "BINKD", "(Vancouver, 1999) Binkd"},
+      {"a heading", "Available areas for 2:5020/9999\r\n", "AVAILABLE", ""},
+      {"an ordinary word before a leader is a tag", "Linux ........ \"Linux chat\"\r\n", "LINUX", "Linux chat"},
+      {"an ordinary word after a flag is a tag", "*  Linux   Linux chat\r\n", "LINUX", "Linux chat"},
+      {"a tag in capitals", "LINUX   Linux chat\r\n", "LINUX", "Linux chat"},
+      {"a small letter in the first word makes a heading", "FidoNews   FidoNews weekly\r\n", "FIDONEWS", ""},
+      {"the description on the line below", above + below + "Its description   3\r\n", "A.TAG.TOO.LONG.FOR.IT",
+       "Its description"},
+      {"a quoted one below, wrapped", above + below + "\"Its description,\r\n   wrapped\"\r\n",
+       "A.TAG.TOO.LONG.FOR.IT", "Its description, wrapped"},
+      {"a column to the left", above + std::string(15, ' ') + "Its description\r\n", "A.TAG.TOO.LONG.FOR.IT", ""},
+      {"a column to the right", above + std::string(17, ' ') + "Its description\r\n", "A.TAG.TOO.LONG.FOR.IT", ""},
+      {"an empty line between", above + "\r\n" + below + "Its description\r\n", "A.TAG.TOO.LONG.FOR.IT", ""},
+      {"no description above yet", "  A.TAG.TOO.LONG.FOR.IT\r\n" + below + "Its description\r\n",
+       "A.TAG.TOO.LONG.FOR.IT", ""},
+      {"a figure alone below", above + below + "?\r\n  A.TAG.TOO.LONG.FOR.IT  Later\r\n", "A.TAG.TOO.LONG.FOR.IT",
+       "Later"},
+      // A line below too long to be read whole decides nothing, and the
+      // line after it is no longer the one below.
+      {"a line too long below", above + below + std::string(TextFile::kWholeLineLimit, 'x') + "\r\n" + below +
+                                    "Its description\r\n",
+       "A.TAG.TOO.LONG.FOR.IT", ""},
+      {"the line below is no entry of its own", above + below + "NET_DEV  Network development\r\nNET_DEV  Later\r\n",
+       "NET_DEV", "Later"},
+  };
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteList(c.content, EchoListFormat::Areafix);
+    EXPECT_EQ(Lookup(c.tag), Field(c.description));
   }
 }
 
@@ -905,10 +1028,25 @@ TEST_F(EchoListTest, NoticesAreGivenOnceAtTheFirstLookup) {
                   "*  RU.TWO ..... \"Two\r\n  lines\"\r\n",
        .format = Na,
        .isAReply = true},
+      // Traffic, ':' and zone columns are a reply's marks; a description
+      // below its tag is no entry of its own, and its marks are the tag's.
+      {.name = "traffic columns", .content = "  FIDO.HELP     Help for new nodes     3\r\n  FIDONEWS   FidoNews    5\r\n",
+       .format = Na, .isAReply = true},
+      {.name = "':' columns", .content = "FIDONEWS     : FidoNews weekly\r\nNET_DEV      : Network development\r\n",
+       .format = Na, .isAReply = true},
+      {.name = "zone columns", .content = "  Z2   FIDONEWS\r\n  Z1   FIDO.HELP\r\nNET_DEV  Network development\r\n",
+       .format = Na, .isAReply = true},
+      {.name = "a description below its tag",
+       .content = "  FIDONEWS       FidoNews weekly\r\n  VERY.LONG.TAG.NAME\r\n                 GoldED+ users   3\r\n"
+                  "  NET_DEV        Network development  7\r\n",
+       .format = Na,
+       .isAReply = true},
       {.name = "a reply as AREAFIX", .content = reply, .format = Areafix},
       {.name = "a plain NA list as AREAFIX", .content = "A  Alpha\r\n", .format = Areafix},
       {.name = "a reply's footer as AREAFIX", .content = "Total: 0 areas\r\n---\r\n", .format = Areafix,
        .noEntry = true, .fits = Na},
+      {.name = "a reply's headings as AREAFIX", .content = "Available areas for 2:5020/9999\r\nCon  Message area\r\n",
+       .format = Areafix, .noEntry = true, .fits = Na},
       // Lines of one encoding pasted into a list of another.
       {.name = "UTF-8 with a line in 866",
        .content = ",A,\xD0\xAD\xD1\x85\xD0\xBE\r\n,B,\xD0\x96\r\n,C,\x9D\xE5\xAE\r\n",

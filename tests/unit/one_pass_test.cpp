@@ -6,9 +6,11 @@
 // first lookup must be the reference's. The lines are made of what the
 // rules look at: the tags in any case, shortened and lengthened, commas,
 // blanks, tabs, the no-break space, HOLD and DOWN, EchoArea and -d, quotes,
-// flags, dot leaders, addresses, letters beyond ASCII, bytes of every value
-// and runs that reach past the 255th character. Deterministic: the same
-// lists on every run and build.
+// flags, dot leaders, addresses (with a size or without), zone and ':'
+// columns, traffic columns, headings, reply tables whose long tags have
+// their descriptions on the next line, letters beyond ASCII, bytes of
+// every value and runs that reach past the 255th character.
+// Deterministic: the same lists on every run and build.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -112,7 +114,7 @@ class Generator {
   // A token of a line, most of them things the rules look at.
   std::string Token(const std::u32string& tag) {
     std::u32string variant = tag;
-    switch (Next(40)) {
+    switch (Next(46)) {
       case 0: case 1: case 2: case 3: case 4: return Encode(tag);
       case 5: case 6:
         for (char32_t& c : variant) if (Next(2)) c = OtherCase(c);
@@ -149,6 +151,12 @@ class Generator {
         return Encode(std::u32string(200 + Next(80), fill[Next(6)]));
       }
       case 33: return "";  // an empty line, now and then
+      case 34: return Next(2) ? "Z2" : "Z21";
+      case 35: return Next(2) ? ": " : " :";
+      case 36: return std::string(2 + Next(3), ' ') + (Next(2) ? "12" : "?");
+      case 37: return Next(2) ? "(1:153/757, 0kB)" : "(2:5020/9999,12)";
+      case 38: return Next(2) ? "Available areas for" : "Con  Message area";
+      case 39: return std::string(16 + Next(16), ' ');  // as far as a description column
       default: return std::string(1, static_cast<char>('a' + Next(26)));
     }
   }
@@ -165,7 +173,7 @@ class Generator {
       for (std::uint32_t i = 1 + Next(3); i > 0; --i) text += Token(tag) + maybe(" ");
       return text;
     };
-    switch (Next(8)) {
+    switch (Next(10)) {
       case 0:  // FASTECHO
         return maybe(blanks()) + part(Next(3) ? "" : Next(2) ? "HOLD" : "down") + part(std::string(1 + Next(2), ',')) +
                tagVariant() + part(",") + description();
@@ -183,6 +191,18 @@ class Generator {
         return maybe(blanks()) + description() + maybe("\"");
       case 5:  // a tag, and the line ends
         return maybe(blanks()) + maybe(Next(2) ? "," : "*  ") + tagVariant();
+      case 6: {  // a reply's table: the description at column 14, the traffic after it
+        const auto row = [&](const std::string& lead, const std::string& text, std::size_t length) {
+          // A tag too long for its column has its description on the next line.
+          const std::size_t used = lead.size() + length;
+          return lead + text + (used + 1 < 14 ? std::string(14 - used, ' ') : "\r\n" + std::string(14, ' ')) +
+                 description() + maybe(std::string(2 + Next(3), ' ') + part(Next(2) ? "12" : "?"));
+        };
+        return maybe(row(" * ", "FIDONEWS", 8) + "\r\n") + row(Next(2) ? "  " : " * ", tagVariant(), tag.size());
+      }
+      case 7:  // a zone column, a ':' column
+        return maybe("* ") + part(Next(2) ? "Z2" : "Z1") + blanks() + tagVariant() +
+               maybe(" " + std::string(2 + Next(6), '.')) + blanks() + part(": ") + description();
       default: {
         std::string line;
         for (std::uint32_t i = 1 + Next(9); i > 0; --i) {
