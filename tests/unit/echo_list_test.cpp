@@ -915,6 +915,52 @@ TEST_F(EchoListTest, AReplyReadAsNaGivesNothing) {
 // Lines are read whole in the NA, FIDOCONFIG and AREAFIX formats (a hub's
 // EchoArea line lists hundreds of links): a description is found wherever
 // it stands, and never taken from a line cut short.
+// Lines read whole are converted whole: a UTF-8 Husky line whose -d stands
+// past its 255th character gives its description, and a line of 96 KB in
+// 1251 is translated whole (under the sanitizers too).
+TEST_F(EchoListTest, LinesReadWholeAreConvertedWhole) {
+  const std::string links = [] {
+    std::string text;
+    for (int i = 0; text.size() < 300; ++i) text += " 2:5020/" + std::to_string(1000 + i);
+    return text;
+  }();
+  WriteList("EchoArea RU.HUB /fido/hub -b Squish" + links + " -d \"\xD0\xAD\xD1\x85\xD0\xBE\"\r\n",
+            EchoListFormat::FidoConfig, EchoListEncoding::Utf8);
+  EXPECT_EQ(Lookup("RU.HUB"), Field("\x9D\xE5\xAE"));
+  std::string huge;
+  while (huge.size() < 96 * 1024) huge += " 2:5020/9999";
+  WriteList("EchoArea RU.HUB /fido/hub" + huge + " -d \"\xDD\xF5\xEE\"\r\n", EchoListFormat::FidoConfig,
+            EchoListEncoding::Cp1251);
+  EXPECT_EQ(Lookup("RU.HUB"), Field("\x9D\xE5\xAE"));
+}
+
+// A reply cut off inside a quote (a message split in two) ends there: the
+// text of one list never runs on into another list, nor into a later
+// reading of the same list.
+TEST_F(EchoListTest, AReplyCutInsideAQuoteEndsWithItsList) {
+  const std::string first = scratch_.File("first.lst"), second = scratch_.File("second.lst");
+  WriteFileText(first, "* RU.ONE ..... \"One\"\r\n* RU.TWO ..... \"Cut off in the middle of");
+  WriteFileText(second, "RU.THREE\" Three\r\n* RU.FOUR ..... \"Four\"\r\n");
+  EchoListFile one, two;
+  one.Bind(ShortString(first), EchoListFormat::Areafix);
+  two.Bind(ShortString(second), EchoListFormat::Areafix);
+  fastecho::Description field;
+  for (EchoListFile* list : {&one, &two}) {
+    list->Expect("RU.TWO");
+    list->Expect("RU.THREE");
+    list->Expect("RU.FOUR");
+  }
+  const auto lookup = [&](EchoListFile& list, const char* tag) {
+    list.LookupDescription(ShortString(tag), field);
+    return std::string(reinterpret_cast<const char*>(field), sizeof field);
+  };
+  EXPECT_EQ(lookup(one, "RU.TWO"), kNothing);
+  EXPECT_EQ(lookup(two, "RU.THREE"), kNothing) << "a line of its own, no wrap's end";
+  EXPECT_EQ(lookup(two, "RU.FOUR"), Field("Four"));
+  EXPECT_EQ(lookup(one, "RU.ONE"), Field("One")) << "not expected: a reading of its own";
+  EXPECT_EQ(lookup(one, "RU.TWO"), kNothing);
+}
+
 TEST_F(EchoListTest, HuskyNaAndReplyLinesAreReadWhole) {
   std::string links;
   for (int i = 0; links.size() < 600; ++i) links += " 2:5020/" + std::to_string(1000 + i);

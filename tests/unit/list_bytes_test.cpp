@@ -211,6 +211,10 @@ TEST(ListBytesTest, Utf16WithoutAMarkIsSeenByItsNuls) {
   EXPECT_FALSE(looks(EmbeddedFileBytes("russian.866.lst") + std::string(64, '\0')));
   EXPECT_FALSE(looks(std::string(",A,\0a\r\n,B,b\r\n,C,c\r\n", 19)));
   EXPECT_TRUE(looks(std::string(",A,\0a\r\n,B,\0b\r\n,C,c\r\n", 20)));
+  // More than half: exactly half is no such thing, nor is a list of nothing.
+  EXPECT_FALSE(looks(std::string(",A,\0a\r\n,B,b\r\n", 13)));
+  EXPECT_FALSE(looks(""));
+  EXPECT_FALSE(looks("\r\n"));
 }
 
 }  // namespace
