@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "util/code_page.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -15,7 +16,6 @@ struct Choice {
   Value value;
 };
 
-constexpr Choice<int> kCodePages[] = {{"866", 866}, {"437", 437}, {"850", 850}};
 constexpr Choice<bool> kSwitch[] = {{"YES", true}, {"NO", false}};
 
 // Sets `setting` to the value of `word` (upper-cased); false when it names none.
@@ -59,8 +59,12 @@ const Keyword kKeywords[] = {
      },
      "Wrong value of EchoListFormat (" + FormatWords() + ")"},
     {"CODEPAGE", nullptr,
-     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kCodePages, v, s.codePage); },
-     "Wrong value of CodePage (866, 437 or 850)"},
+     [](ProgramSettings& s, EchoListSetting*, const ShortString& v) {
+       const CodePage* page = CodePage::FindByName(v);
+       if (page) s.codePage = page->Number();
+       return page != nullptr;
+     },
+     "Wrong value of CodePage (" + CodePage::NodeCodePageNames() + ")"},
     {"ECHOLISTENCODING", nullptr,
      [](ProgramSettings& s, EchoListSetting* list, const ShortString& v) {
        const EncodingSetting* encoding = FindEncoding(v);

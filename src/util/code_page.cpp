@@ -180,6 +180,21 @@ const CodePage* CodePage::Find(int number) {
   return nullptr;
 }
 
+const CodePage* CodePage::FindByName(std::string_view name) {
+  for (std::size_t i = 0; i < kNodeCodePages; ++i)
+    if (kCodePages[i].Name() == name) return &kCodePages[i];
+  return nullptr;
+}
+
+std::string CodePage::NodeCodePageNames() {
+  std::string names;
+  for (std::size_t i = 0; i < kNodeCodePages; ++i) {
+    if (i > 0) names += i + 1 == kNodeCodePages ? " or " : ", ";
+    names += kCodePages[i].Name();
+  }
+  return names;
+}
+
 const CodePage* CodePage::ForList(int number) {
   for (const CodePage& page : kCodePages)
     if (page.Number() == number) return &page;

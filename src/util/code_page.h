@@ -21,6 +21,10 @@ class CodePage {
 
   // A node's code page: 866, 437 or 850; null for any other number.
   static const CodePage* Find(int number);
+  // The node's code page a settings value names ("866"); null for none.
+  static const CodePage* FindByName(std::string_view name);
+  // "866, 437 or 850", for the settings' message.
+  static std::string NodeCodePageNames();
   static const CodePage& Cp866();
   // A code page an echo list may be written in: a node's, 1251, 1252 or
   // KOI8-R; null for any other number.

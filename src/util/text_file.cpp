@@ -206,43 +206,20 @@ std::uint32_t TextFile::DecodeUtf16() {
   const std::uint32_t n = pending_ + got;
   const auto* in = reinterpret_cast<const unsigned char*>(raw_.get());
   const bool little = decoding_ == Decoding::Utf16Le;
-  const auto unit = [&](std::uint32_t at) -> char32_t {
-    return little ? in[at] | in[at + 1] << 8 : in[at] << 8 | in[at + 1];
-  };
-  char* const out = buffer_.get();
-  std::uint32_t i = 0, written = 0;
+  std::size_t start = 0;
   if (atStart_ && (n >= 2 || textEnded_)) {
     atStart_ = false;
-    if (n >= 2 && unit(0) == 0xFEFF) {  // the byte-order mark is no character of the text
-      i = 2;
+    if (n >= 2 && unicode::Utf16Unit(in, little) == 0xFEFF) {  // the byte-order mark is no character of the text
+      start = 2;
       byteOrderMark_ = little ? Mark::Utf16Le : Mark::Utf16Be;
     }
   }
-  while (n - i >= 2 && capacity_ - written >= 4) {
-    char32_t code = unit(i);
-    std::uint32_t size = 2;
-    if (unicode::IsHighSurrogate(code)) {
-      if (n - i < 4 && !textEnded_) break;  // its pair comes with the next read
-      const char32_t low = n - i >= 4 ? unit(i + 2) : 0;
-      if (unicode::IsLowSurrogate(low)) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        size = 4;
-      } else {
-        code = unicode::kReplacement;
-      }
-    } else if (unicode::IsLowSurrogate(code)) {
-      code = unicode::kReplacement;
-    }
-    written += static_cast<std::uint32_t>(unicode::PutUtf8(code, out + written));
-    i += size;
-  }
-  if (textEnded_ && n - i == 1 && capacity_ - written >= 3) {
-    written += static_cast<std::uint32_t>(unicode::PutUtf8(unicode::kReplacement, out + written));
-    ++i;
-  }
-  pending_ = n - i;
-  std::memmove(raw_.get(), raw_.get() + i, pending_);
-  return written;
+  std::size_t consumed = 0;
+  const std::size_t written =
+      unicode::DecodeUtf16(in + start, n - start, little, textEnded_, buffer_.get(), capacity_, &consumed);
+  pending_ = static_cast<std::uint32_t>(n - start - consumed);
+  std::memmove(raw_.get(), raw_.get() + start + consumed, pending_);
+  return static_cast<std::uint32_t>(written);
 }
 
 // A byte-order mark says how the text is written. A UTF-8 one is no part

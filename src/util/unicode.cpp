@@ -91,7 +91,44 @@ Utf8Shape ShapeOfUtf8(std::string_view text) {
   return shape;
 }
 
+namespace {
+
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+char32_t Utf16Unit(const unsigned char* p, bool little) {
+  return little ? static_cast<char32_t>(p[0] | p[1] << 8) : static_cast<char32_t>(p[0] << 8 | p[1]);
+}
+
+std::size_t DecodeUtf16(const unsigned char* in, std::size_t size, bool little, bool atEnd, char* out,
+                        std::size_t room, std::size_t* consumed) {
+  std::size_t i = 0, written = 0;
+  while (size - i >= 2 && room - written >= 4) {
+    char32_t code = Utf16Unit(in + i, little);
+    std::size_t units = 2;
+    if (IsHighSurrogate(code)) {
+      if (size - i < 4 && !atEnd) break;  // its pair comes with the next bytes
+      const char32_t low = size - i >= 4 ? Utf16Unit(in + i + 2, little) : 0;
+      if (IsLowSurrogate(low)) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        units = 4;
+      } else {
+        code = kReplacement;
+      }
+    } else if (IsLowSurrogate(code)) {
+      code = kReplacement;
+    }
+    written += PutUtf8(code, out + written);
+    i += units;
+  }
+  if (atEnd && size - i == 1 && room - written >= 3) {
+    written += PutUtf8(kReplacement, out + written);
+    ++i;
+  }
+  *consumed = i;
+  return written;
+}
 
 }  // namespace unicode

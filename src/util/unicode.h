@@ -31,7 +31,15 @@ struct Utf8Shape {
 };
 Utf8Shape ShapeOfUtf8(std::string_view text);
 
-bool IsHighSurrogate(char32_t unit);
-bool IsLowSurrogate(char32_t unit);
+// The UTF-16 code unit at `p`, of either byte order.
+char32_t Utf16Unit(const unsigned char* p, bool little);
+
+// Decodes UTF-16 bytes [in, in + size) into UTF-8 at `out`, which has room
+// for `room` bytes: surrogate pairs joined, an unpaired surrogate (and,
+// with `atEnd`, a lone byte last) written as U+FFFD. A character is
+// written only whole, and a pair cut by the end of the bytes waits unless
+// `atEnd`. Returns the bytes written; *consumed is the bytes of `in` used.
+std::size_t DecodeUtf16(const unsigned char* in, std::size_t size, bool little, bool atEnd, char* out,
+                        std::size_t room, std::size_t* consumed);
 
 }  // namespace unicode
