@@ -72,7 +72,8 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   if (stream.Status() != kStreamOk || std::memcmp(now, record, pass.recordSize) != 0)
     Stop(pass, pass.cfgPath + " was changed by another program during the run (area " + tag + ")");
   if (!first) return;
-  if (const FileError failure = reserveCopy.PutInPlace(); failure.Failed())
+  const FirstWrite firstWrite{DescriptionPosition(recordStart), record + kDescriptionOffset};
+  if (const FileError failure = reserveCopy.PutInPlace(firstWrite); failure.Failed())
     Stop(pass, ShortString("Can't make reserve copy") + Naming(failure));
   pass.run.log->Flush();
 }
@@ -186,7 +187,11 @@ void FinishWriting(PassContext& pass) {
   }
   run.stream->Close();  // nothing was written: its close loses nothing
   run.reserveCopy->Abandon();
-  run.log->Log('%', kProgramTag, "  Nothing was changed; the reserve copy was left as it was");
+  run.log->Log('%', kProgramTag,
+               run.reserveCopy->Settled() == Settlement::None
+                   ? "  Nothing was changed; the reserve copy was left as it was"
+                   : "  Nothing was changed; the reserve copy holds the file as it was before the last run "
+                     "that changed it");
 }
 
 }  // namespace
@@ -265,6 +270,7 @@ void DescribeAreas(RunState& run) {
             ShortString("  Making reserve copy of Fastecho.cfg [") + run.reserveCopy->Path() + "]");
     if (const FileError failure = run.reserveCopy->Make(pass.cfgPath); failure.Failed())
       log.Error(kProgramTag, ShortString("Can't make reserve copy") + Naming(failure));
+    if (const char* settled = SettlementText(run.reserveCopy->Settled())) log.Log('%', kProgramTag, settled);
     faults::Reached(faults::Moment::ReserveCopyMade);
   }
 

@@ -1,11 +1,14 @@
 // End-to-end: the program killed at many moments of a long run never leaves
 // a corrupted FastEcho file. Each description field is either as it was or
 // as a complete run writes it, and whenever anything changed, the reserve
-// copy holds the file as it was before the run.
+// copy holds the file as it was before the run. The next run settles what
+// the killed one left by its record and says so: afterwards the reserve
+// copy holds the file as it was before the last run that changed it.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -93,11 +96,13 @@ TEST(E2eKilledRun, KilledAtManyMomentsLeavesTheFileIntact) {
   ASSERT_EQ(ReadFileBytes(cfg), f.complete);
 
   const int kills = KillCount(inst);
+  const std::string older = "the reserve copy of an earlier run";
+  const std::string previous = inst.ProgPath("$FE_CFG$.QZ-");
   int killedMidway = 0;
   for (int k = 0; k < kills; ++k) {
     SCOPED_TRACE("kill " + std::to_string(k));
     WriteFileBytes(cfg, f.original);
-    std::remove(reserve.c_str());
+    WriteFileText(reserve, older);
     std::remove(inst.WorkPath("blsm.log").c_str());
     const pid_t pid = inst.Start();
     // Spread over the first four fifths of a run, so that a loaded machine's
@@ -113,9 +118,19 @@ TEST(E2eKilledRun, KilledAtManyMomentsLeavesTheFileIntact) {
     EXPECT_LE(UntoldDescriptions(f, now, inst.LogLines("blsm.log")), 1);
     if (code == -1) ++killedMidway;
 
-    // A run after the kill completes the job.
-    ASSERT_EQ(inst.Run().exitCode, 0);
+    // A run after the kill completes the job, and settles what it left.
+    const bool previousLeft = std::filesystem::exists(previous);
+    const RunResult next = inst.Run();
+    ASSERT_EQ(next.exitCode, 0) << next.out;
     EXPECT_EQ(ReadFileBytes(cfg), f.complete);
+    EXPECT_EQ(ReadFileBytes(reserve), now == f.original || now == f.complete ? f.original : now);
+    EXPECT_FALSE(std::filesystem::exists(previous));
+    const bool putBack =
+        next.out.find("  The previous reserve copy was put back (a run was stopped before its first change)\r\n") !=
+        std::string::npos;
+    const bool removed = next.out.find("  A previous run's reserve copy was removed\r\n") != std::string::npos;
+    EXPECT_EQ(putBack, previousLeft && now == f.original) << next.out;
+    EXPECT_EQ(removed, previousLeft && now != f.original) << next.out;
   }
   RecordProperty("killed_midway", killedMidway);
   std::printf("killed %d runs, %d of them before they ended\n", kills, killedMidway);
