@@ -50,6 +50,8 @@ void RefuseLogOnAnotherFile(const RunState& run) {
       {"the reserve copy", reserveCopy.Path()},
       {"the reserve copy's temporary copy", reserveCopy.TemporaryPath()},
       {"the previous reserve copy", reserveCopy.PreviousPath()},
+      {"the reserve copy's record", reserveCopy.RecordPath()},
+      {"the file a restore replaced", reserveCopy.ReplacedPath()},
       {"the settings file", run.settingsPath},
       {"the echo list", run.settings.echoListPath},
   };
