@@ -168,6 +168,10 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   // The file holds the description now: the log says so before anything
   // else can stop the run.
   log.Log('+', kProgramTag, ShortString("   Added description for area ") + tag);
+  // What FORCEDESC replaced is kept in the log, not only in a reserve copy
+  // that the next run that writes replaces.
+  if (!AreaDescriptionEmpty(record))
+    log.Log('%', kProgramTag, ShortString("    ") + tag + " was \"" + AreaDescription(record) + "\"");
   log.Flush();  // a run killed now leaves no description untold
   ++run.addedCount;
   SecureFirstWrite(pass);
@@ -267,7 +271,7 @@ void DescribeAreas(RunState& run) {
     // However the run stops, a copy of this run's is removed or settled first.
     log.SetStopHook([&run] { run.reserveCopy->Abandon(); });
     log.Log('%', kProgramTag,
-            ShortString("  Making reserve copy of Fastecho.cfg [") + run.reserveCopy->Path() + "]");
+            ShortString("  Making reserve copy of Fastecho.cfg [") + FullPath(run.reserveCopy->Path()) + "]");
     if (const FileError failure = run.reserveCopy->Make(pass.cfgPath); failure.Failed())
       log.Error(kProgramTag, ShortString("Can't make reserve copy") + Naming(failure));
     if (const char* settled = SettlementText(run.reserveCopy->Settled())) log.Log('%', kProgramTag, settled);

@@ -71,6 +71,14 @@ const std::vector<LogLine> kAllThreeAdded = {
 const std::vector<std::pair<std::size_t, std::string>> kAllThreeWritten = {
     {0, "First area"}, {1, "Second area"}, {2, "Third area"}};
 
+// Two areas whose 52-byte fields are full.
+FastEchoImage FullFieldAreas() {
+  FastEchoImage image;
+  image.areas = {{"AREA.ONE", "Fifty-two characters of text; the last one differs:X", 0x00},
+                 {"AREA.TWO", "Fifty-two characters of text; the last one differs:X", 0x00}};
+  return image;
+}
+
 // One area of each outcome without FORCEDESC: written, not listed, wrong
 // kind (listed), description present (listed).
 FastEchoImage MixedAreas() {
@@ -85,6 +93,8 @@ FastEchoImage MixedAreas() {
 struct PassCase {
   const char* name;
   FastEchoImage image;
+  const char* echoList = kEchoList;
+  bool forceDesc = false;
   std::function<void(Bytes&)> patch = nullptr;  // changes the built file, e.g. its header
   std::optional<faults::Kind> secondWriteFault = std::nullopt;
   int exitCode = -1;  // -1: the pass returned
@@ -191,6 +201,17 @@ std::vector<PassCase> PassCases() {
              PutU32(b, fastecho::kExtensionSizeOffset, 0xFFFFFFFFu);
            },
        .log = noRecord(threeAreasSize)},
+      // Under FORCEDESC a field is left alone only when all its 52 bytes are
+      // the list's; the old text follows the "+" line.
+      {.name = "a field differing in its last byte alone is rewritten",
+       .image = FullFieldAreas(),
+       .echoList = ",AREA.ONE,Fifty-two characters of text; the last one differs:Y\r\n"
+                   ",AREA.TWO,Fifty-two characters of text; the last one differs:X\r\n",
+       .forceDesc = true,
+       .written = {{0, "Fifty-two characters of text; the last one differs:Y"}},
+       .log = {{'+', "   Added description for area AREA.ONE"},
+               {'%', "    AREA.ONE was \"Fifty-two characters of text; the last one differs:X\""}},
+       .addedCount = 1},
       {.name = "file shorter than the header ends the walk with a warning",
        .image = ThreeListedAreas(),
        .patch = [](Bytes& b) { b.resize(4000); },
@@ -214,7 +235,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
   ASSERT_EQ(c.image.FirstAreaOffset(), 4908u);
   if (c.patch) c.patch(original);
   WriteFileBytes(cfgPath, original);
-  WriteFileText(echoPath, kEchoList);
+  WriteFileText(echoPath, c.echoList);
   Bytes expected = original;
   for (const auto& [area, text] : c.written) PutDescription(expected, c.image, area, text);
 
@@ -225,7 +246,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
     run.settings.fastEchoCfgPath = ShortString(cfgPath);
     run.settings.echoListPath = ShortString(echoPath);
     run.settings.logFilePath = ShortString(logPath);
-    run.settings.forceDesc = false;
+    run.settings.forceDesc = c.forceDesc;
     run.settings.upcaseFirstDescChar = true;
     run.echoList.Bind(ShortString(echoPath));
 
