@@ -2,6 +2,7 @@
 
 #include "driver/area_listing.h"
 #include "driver/area_pass.h"
+#include "driver/restore.h"
 #include "driver/version.h"
 #include "log/console.h"
 #include "util/files.h"
@@ -169,6 +170,15 @@ void ShutDown(RunState& run) {
   run.log.reset();
 }
 
+void ShutDownRestore(RunState& run) {
+  LogWriter& log = *run.log;
+  log.Log('x', kProgramTag, "  ShutDowning...");
+  run.stream.reset();  // the restore closed the FastEcho file, checked, before its result
+  log.Log('>', kProgramTag, ProgramTitle() + " finished.");
+  log.Done();
+  run.log.reset();
+}
+
 void RunProgram(RunState& run) {
   ShowBanner();
   StartUp(run);
@@ -217,6 +227,16 @@ void RunCommand(RunState& run, const CommandLine& commandLine) {
       run.listing = true;
       StartReadOnly(run);
       ListAreas(run);
+      Finish(run);
+    case Command::Restore:
+      ShowBanner();
+      StartUp(run);
+      RestoreReserveCopy(run);
+      ShutDownRestore(run);
+      platform::ExitProcess(0);
+    case Command::RestorePreview:
+      StartReadOnly(run);
+      RestoreReserveCopy(run);
       Finish(run);
     case Command::Invalid:
       break;

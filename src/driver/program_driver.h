@@ -7,10 +7,12 @@
 void ShowBanner();
 void StartUp(RunState& run);
 void ShutDown(RunState& run);
+// The restore's end: as ShutDown, without the count of descriptions.
+void ShutDownRestore(RunState& run);
 
 // Runs the four phases and ends the process (exit code 0, or 255 from
 // whichever phase stops the run).
 [[noreturn]] void RunProgram(RunState& run);
 // Does what the command line asks: the run, the preview, the listing, the
-// usage text or the version; ends the process.
+// restore or its preview, the usage text or the version; ends the process.
 [[noreturn]] void RunCommand(RunState& run, const CommandLine& commandLine);

@@ -68,13 +68,15 @@ TEST_F(E2eCommandLine, HelpAndVersionReadAndWriteNothing) {
     const RunResult r = inst_.Run({option});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("Usage: blurbsmith [-q] [-c FILE] [-n | -l]\r\n"
+                          "       blurbsmith [-q] [-c FILE] [-n] -r\r\n"
                           "       blurbsmith -h | --version\r\n\r\n", 0), 0u) << r.out;
     for (const char* line : {"  -n, --dry-run     show what the job would write; nothing is written",
+                             "  -r, --restore     put the reserve copy back as the FastEcho file, keeping",
                              "  -q, --quiet       show only warnings, errors and what -n or -l shows",
                              "  -c, --config FILE read the settings from FILE (also -cFILE and",
                              "                    --config=FILE); the reserve copy is kept beside it"})
       EXPECT_NE(r.out.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("/n, /l") != std::string::npos, inst_.UnderWine()) << r.out;
+    EXPECT_EQ(r.out.find("/n, /l, /r") != std::string::npos, inst_.UnderWine()) << r.out;
   }
   const RunResult r = inst_.Run({"--version"});
   EXPECT_EQ(r.exitCode, 0);
@@ -105,6 +107,8 @@ TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
       {{"-ca.cfg", "-cb.cfg"}, "Only one option at a time, not also \"-cb.cfg\""},
       {{"--config=a.cfg", "-c", "b.cfg"}, "Only one option at a time, not also \"-c\""},
       {{"--config", "a.cfg", "--config=b.cfg"}, "Only one option at a time, not also \"--config=b.cfg\""},
+      {{"--restore", "-l"}, "Only one option at a time, not also \"-l\""},
+      {{"-n", "--restore", "-n"}, "Only one option at a time, not also \"-n\""},
   };
   if (inst_.UnderWine()) {
     cases.push_back({{"/x"}, "Unknown option \"/x\""});

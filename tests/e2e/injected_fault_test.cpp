@@ -199,7 +199,9 @@ class Bench {
     EXPECT_EQ(ReadFileBytes(Prog(kReserveCopy)), left == complete_ ? original_ : left) << r.out;
     EXPECT_EQ(r.out.find(kPutBack) != std::string::npos, previousLeft && !stoppedRunWrote) << r.out;
     EXPECT_EQ(r.out.find(kRemoved) != std::string::npos, previousLeft && stoppedRunWrote) << r.out;
-    if (left == complete_ && previousLeft) EXPECT_NE(r.out.find(kNothingAfterSettling), std::string::npos) << r.out;
+    if (left == complete_ && previousLeft) {
+      EXPECT_NE(r.out.find(kNothingAfterSettling), std::string::npos) << r.out;
+    }
   }
 
   // The manual's restore (the reserve copy copied onto the FastEcho file),

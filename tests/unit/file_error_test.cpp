@@ -103,7 +103,9 @@ TEST(FileErrorTest, WhereAndWhy) {
     EXPECT_EQ(ReasonWords(error).str(), c.words);
     EXPECT_EQ(Because(error).str(), c.because);
     EXPECT_EQ(Naming(error).str(), c.naming);
-    if (c.code == kNoSuchFile) EXPECT_EQ(WhereNotFound(error).str(), c.whereNotFound);
+    if (c.code == kNoSuchFile) {
+      EXPECT_EQ(WhereNotFound(error).str(), c.whereNotFound);
+    }
   }
   fs::current_path(saved);
 }

@@ -90,8 +90,9 @@ class ReserveCopySettle : public testing::TestWithParam<SettleCase> {
     std::memcpy(record.before, now.data() + kField, sizeof record.before);
     if (c.fieldWritten) record.before[5] ^= 0x20;
     ASSERT_EQ(platform::GetFileId(fastEcho_.c_str(), &record.fastEcho), 0u);
-    if (c.previousThere)
+    if (c.previousThere) {
       ASSERT_EQ(platform::GetFileId(Prog(kPreviousReserveCopyName).c_str(), &record.previous), 0u);
+    }
     if (c.record == Record::OtherPrevious) ++record.previous.index;
     if (c.record == Record::OtherFastEcho) ++record.fastEcho.index;
     WriteFileText(Prog(kReserveRecordName), EncodeReserveRecord(record));
