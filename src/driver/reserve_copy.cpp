@@ -49,7 +49,7 @@ FileError FieldHolds(const ShortString& path, std::uint64_t offset, const std::u
   *holds = false;
   platform::FileHandle handle;
   if (FileError failure = OpenToRead(path, &handle); failure.Failed()) return failure;
-  std::uint8_t now[fastecho::kDescriptionWidth];
+  std::uint8_t now[fastecho::kDescriptionWidth] = {};
   std::uint32_t got = 0;
   const std::uint32_t error =
       platform::ReadFileAt(handle, static_cast<std::int64_t>(offset), now, sizeof now, &got);

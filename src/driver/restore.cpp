@@ -5,6 +5,7 @@
 
 #include "driver/area_pass.h"
 #include "log/console.h"
+#include "platform/fault_injection.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -197,6 +198,7 @@ void RestoreReserveCopy(RunState& run) {
   // The file as it is now, for $FE_CFG$.QZ+; making it settles what a
   // stopped run left, so that the reserve copy is the one to restore.
   if (const FileError failure = reserveCopy.Make(r.cfgPath, true); failure.Failed()) Fail(r, failure);
+  platform::faults::Reached(platform::faults::Moment::ReserveCopyMade);
   if (const char* settled = SettlementText(reserveCopy.Settled())) log.Log('%', kProgramTag, settled);
 
   auto copy = OpenOrStop(r, r.copyPath, kSharedReadMode);

@@ -923,6 +923,44 @@ TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
   EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
 }
 
+// The restore: the file it replaces is kept, on the disk, before the file
+// is written, and the file is on the disk before the log tells it.
+TEST(E2eDurability, TheRestoreIsOnTheDiskBeforeItIsTold) {
+  Bench bench;
+  if (bench.Inst().UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+  GTEST_SKIP() << "the sanitizer runtime makes calls of its own";
+#endif
+  ASSERT_TRUE(StraceWorks());
+  bench.ExpectCleanRunComplete();
+  ScratchDir trace;
+  bench.Inst().RunUnder({"strace", "-y", "-s", "1000", "-o", trace.File("run.trace"), "-e",
+                         "trace=rename,renameat,renameat2,fsync,fdatasync,pwrite64,write,ftruncate"});
+  const RunResult r = bench.Inst().Run({"--restore"});
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::vector<std::string> steps;
+  std::istringstream lines(ReadFileText(trace.File("run.trace")));
+  const std::string prog = bench.Inst().ProgDirPath();
+  const auto on = [](const std::string& line, const std::string& file) {
+    return line.find(file + ">") != std::string::npos;
+  };
+  for (std::string line; std::getline(lines, line);) {
+    std::string step;
+    if (StartsWith(line, "fsync(") && on(line, kTemporaryCopy)) step = "flush copy";
+    else if (StartsWith(line, "rename") && line.find("$FE_CFG$.QZ+\")") != std::string::npos) step = "kept";
+    else if (StartsWith(line, "fsync(") && line.find("<" + prog + ">") != std::string::npos) step = "flush directory";
+    else if (StartsWith(line, "pwrite64(") && on(line, kFastEchoFile)) step = "file written";
+    else if (StartsWith(line, "ftruncate(") && on(line, kFastEchoFile)) step = "file cut";
+    else if (StartsWith(line, "fsync(") && on(line, kFastEchoFile)) step = "flush file";
+    else if (StartsWith(line, "write(") && on(line, kLogFile) && line.find("Restored") != std::string::npos)
+      step = "told";
+    if (!step.empty() && (steps.empty() || steps.back() != step)) steps.push_back(step);
+  }
+  const std::vector<std::string> expected = {"flush copy", "kept",       "flush directory", "file written",
+                                             "file cut",   "flush file", "told"};
+  EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
+}
+
 // A run whose removal of the previous reserve copy fails ends with 0 and
 // leaves that copy; the sysop then restores by hand as the manual says, and
 // a run that writes nothing follows. The reserve copy stays the file as it

@@ -38,6 +38,7 @@ struct SettleCase {
   bool restoredByHand = false;  // the reserve copy was copied onto the FastEcho file
   Settlement settled;
   std::optional<std::string> copyAfter;  // what $FE_CFG$.QZ$ holds then; nullopt: none
+  bool fileEndsInTheField = false;  // the FastEcho file was cut short since
 };
 
 std::string FileText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -51,6 +52,9 @@ const SettleCase kSettleCases[] = {
      kOlder},
     {"stopped after its first description reached the field", true, true, Record::Pending, true, false,
      Settlement::Removed, kCopy},
+    // What is left of the field as it was is no field as it was.
+    {"the file now ends inside the field", true, true, Record::Pending, false, false, Settlement::Removed, kCopy,
+     true},
     // The run said its first description was on the disk: a restore by hand
     // since makes the copy equal to the file, and changes nothing of that.
     {"on the disk, then restored by hand", true, true, Record::OnDisk, false, true, Settlement::Removed, kCopy},
@@ -89,6 +93,12 @@ class ReserveCopySettle : public testing::TestWithParam<SettleCase> {
     const Bytes now = ReadFileBytes(fastEcho_);
     std::memcpy(record.before, now.data() + kField, sizeof record.before);
     if (c.fieldWritten) record.before[5] ^= 0x20;
+    if (c.fileEndsInTheField) {
+      // The field's first 20 bytes as they were, the rest past the end.
+      record.fieldOffset = now.size() - 20;
+      std::memset(record.before, 0, sizeof record.before);
+      std::memcpy(record.before, now.data() + record.fieldOffset, 20);
+    }
     ASSERT_EQ(platform::GetFileId(fastEcho_.c_str(), &record.fastEcho), 0u);
     if (c.previousThere) {
       ASSERT_EQ(platform::GetFileId(Prog(kPreviousReserveCopyName).c_str(), &record.previous), 0u);
