@@ -138,8 +138,9 @@ TEST_F(E2eRestore, RefusedWhileTheFileIsInUse) {
 // difference: a copy made before an area was added, one with the areas in
 // another order, and one that is no FastEcho file at all.
 TEST_F(E2eRestore, RefusesACopyOfOtherAreas) {
-  FastEchoImage fewer = layout_, reordered = layout_;
+  FastEchoImage fewer = layout_, reordered = layout_, none = layout_;
   fewer.areas.pop_back();
+  none.areas.clear();
   std::swap(reordered.areas[0], reordered.areas[1]);
   const struct {
     const char* label;
@@ -150,6 +151,8 @@ TEST_F(E2eRestore, RefusesACopyOfOtherAreas) {
        ": its reserve copy holds other areas (area 3: none in the copy, GAMMA in the file)"},
       {"its areas in another order", reordered.Build(),
        ": its reserve copy holds other areas (area 1: BETA in the copy, ALPHA in the file)"},
+      {"a header without areas", none.Build(),
+       ": its reserve copy " + Seen("$FE_CFG$.QZ$") + " is not a FastEcho file (it holds no area record)"},
       {"no FastEcho file", Bytes(100, 'x'),
        ": its reserve copy " + Seen("$FE_CFG$.QZ$") +
            " is not a FastEcho file (it is shorter than a FastEcho file's header)"},

@@ -71,11 +71,12 @@ const std::vector<LogLine> kAllThreeAdded = {
 const std::vector<std::pair<std::size_t, std::string>> kAllThreeWritten = {
     {0, "First area"}, {1, "Second area"}, {2, "Third area"}};
 
-// Two areas whose 52-byte fields are full.
+// Two areas whose 52-byte fields are full, and an empty one.
 FastEchoImage FullFieldAreas() {
   FastEchoImage image;
   image.areas = {{"AREA.ONE", "Fifty-two characters of text; the last one differs:X", 0x00},
-                 {"AREA.TWO", "Fifty-two characters of text; the last one differs:X", 0x00}};
+                 {"AREA.TWO", "Fifty-two characters of text; the last one differs:X", 0x00},
+                 {"AREA.THREE", "", 0x00}};
   return image;
 }
 
@@ -202,16 +203,19 @@ std::vector<PassCase> PassCases() {
            },
        .log = noRecord(threeAreasSize)},
       // Under FORCEDESC a field is left alone only when all its 52 bytes are
-      // the list's; the old text follows the "+" line.
+      // the list's; the old text follows the "+" line of a field that had
+      // one.
       {.name = "a field differing in its last byte alone is rewritten",
        .image = FullFieldAreas(),
        .echoList = ",AREA.ONE,Fifty-two characters of text; the last one differs:Y\r\n"
-                   ",AREA.TWO,Fifty-two characters of text; the last one differs:X\r\n",
+                   ",AREA.TWO,Fifty-two characters of text; the last one differs:X\r\n"
+                   ",AREA.THREE,third area\r\n",
        .forceDesc = true,
-       .written = {{0, "Fifty-two characters of text; the last one differs:Y"}},
+       .written = {{0, "Fifty-two characters of text; the last one differs:Y"}, {2, "Third area"}},
        .log = {{'+', "   Added description for area AREA.ONE"},
-               {'%', "    AREA.ONE was \"Fifty-two characters of text; the last one differs:X\""}},
-       .addedCount = 1},
+               {'%', "    AREA.ONE was \"Fifty-two characters of text; the last one differs:X\""},
+               {'+', "   Added description for area AREA.THREE"}},
+       .addedCount = 2},
       {.name = "file shorter than the header ends the walk with a warning",
        .image = ThreeListedAreas(),
        .patch = [](Bytes& b) { b.resize(4000); },
