@@ -73,7 +73,8 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   if (stream.Status() != kStreamOk || std::memcmp(now, record, pass.recordSize) != 0)
     Stop(pass, pass.cfgPath + " was changed by another program during the run (area " + tag + ")");
   if (!first) return;
-  if (const FileError failure = reserveCopy.PutInPlace(); failure.Failed())
+  const FirstWrite firstWrite{DescriptionPosition(recordStart), record + kDescriptionOffset};
+  if (const FileError failure = reserveCopy.PutInPlace(firstWrite); failure.Failed())
     Stop(pass, ShortString("Can't make reserve copy") + Naming(failure));
   pass.run.log->Flush();
 }
@@ -148,6 +149,10 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   // The file holds the description now: the log says so before anything
   // else can stop the run.
   log.Log('+', kProgramTag, ShortString("   Added description for area ") + tag);
+  // What FORCEDESC replaced is kept in the log, not only in a reserve copy
+  // that the next run that writes replaces.
+  if (!AreaDescriptionEmpty(record))
+    log.Log('%', kProgramTag, ShortString("    ") + tag + " was \"" + AreaDescription(record) + "\"");
   log.Flush();  // a run killed now leaves no description untold
   ++run.addedCount;
   SecureFirstWrite(pass);
@@ -167,7 +172,11 @@ void FinishWriting(PassContext& pass) {
   }
   run.stream->Close();  // nothing was written: its close loses nothing
   run.reserveCopy->Abandon();
-  run.log->Log('%', kProgramTag, "  Nothing was changed; the reserve copy was left as it was");
+  run.log->Log('%', kProgramTag,
+               run.reserveCopy->Settled() == Settlement::None
+                   ? "  Nothing was changed; the reserve copy was left as it was"
+                   : "  Nothing was changed; the reserve copy holds the file as it was before the last run "
+                     "that changed it");
 }
 
 }  // namespace
@@ -244,9 +253,10 @@ void DescribeAreas(RunState& run) {
     // However the run stops, a copy of this run's is removed or settled first.
     log.SetStopHook([&run] { run.reserveCopy->Abandon(); });
     log.Log('%', kProgramTag,
-            ShortString("  Making reserve copy of Fastecho.cfg [") + run.reserveCopy->Path() + "]");
+            ShortString("  Making reserve copy of Fastecho.cfg [") + FullPath(run.reserveCopy->Path()) + "]");
     if (const FileError failure = run.reserveCopy->Make(pass.cfgPath); failure.Failed())
       log.Error(kProgramTag, ShortString("Can't make reserve copy") + Naming(failure));
+    if (const char* settled = SettlementText(run.reserveCopy->Settled())) log.Log('%', kProgramTag, settled);
     faults::Reached(faults::Moment::ReserveCopyMade);
   }
 

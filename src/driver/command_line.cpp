@@ -7,7 +7,7 @@
 
 namespace {
 
-enum class Option { Help, Version, Preview, List, Quiet, Config, None };
+enum class Option { Help, Version, Preview, List, Restore, Quiet, Config, None };
 
 struct Name {
   std::string_view name;
@@ -17,7 +17,8 @@ struct Name {
 constexpr Name kNames[] = {
     {"--help", Option::Help},       {"-h", Option::Help},     {"-?", Option::Help},
     {"--version", Option::Version}, {"--dry-run", Option::Preview}, {"-n", Option::Preview},
-    {"--list", Option::List},       {"-l", Option::List},     {"--quiet", Option::Quiet},
+    {"--list", Option::List},       {"-l", Option::List},     {"--restore", Option::Restore},
+    {"-r", Option::Restore},        {"--quiet", Option::Quiet},
     {"-q", Option::Quiet},          {"--config", Option::Config}, {"-c", Option::Config},
 };
 
@@ -70,6 +71,7 @@ Command CommandOf(Option option) {
     case Option::Version: return Command::Version;
     case Option::Preview: return Command::Preview;
     case Option::List: return Command::List;
+    case Option::Restore: return Command::Restore;
     default: return Command::Run;
   }
 }
@@ -77,6 +79,7 @@ Command CommandOf(Option option) {
 // Lines of the usage text; each gets the platform's line end.
 constexpr const char* kUsage[] = {
     "Usage: blurbsmith [-q] [-c FILE] [-n | -l]",
+    "       blurbsmith [-q] [-c FILE] [-n] -r",
     "       blurbsmith -h | --version",
     "",
     "Fills empty area descriptions in FastEcho's configuration file from an",
@@ -86,12 +89,15 @@ constexpr const char* kUsage[] = {
     "  (no option)       do the job: reserve copy, descriptions, log",
     "  -n, --dry-run     show what the job would write; nothing is written",
     "  -l, --list        list every area of the FastEcho file; nothing is written",
+    "  -r, --restore     put the reserve copy back as the FastEcho file, keeping",
+    "                    the file it replaces as $FE_CFG$.QZ+ (with -n: only say",
+    "                    what it would do)",
     "  -q, --quiet       show only warnings, errors and what -n or -l shows",
     "  -c, --config FILE read the settings from FILE (also -cFILE and",
     "                    --config=FILE); the reserve copy is kept beside it",
     "  -h, -?, --help    show this text",
     "      --version     show the program's name and version",
-    platform::kDosOptions ? "  Options may also be written /n, /l, /q, /c, /h, /? and in capitals."
+    platform::kDosOptions ? "  Options may also be written /n, /l, /r, /q, /c, /h, /? and in capitals."
                           : nullptr,
     "",
     "Exit codes: 0 done, 255 stopped, 203 out of memory. Why a run stopped",
@@ -104,7 +110,7 @@ constexpr const char* kUsage[] = {
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   CommandLine line;
   bool seen[static_cast<int>(Option::None)] = {};
-  bool command = false;  // -n, -l, -h or --version given
+  bool command = false;  // -n, -l, -r, -h or --version given
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     std::string gluedFile;
@@ -114,8 +120,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       return Invalid(LooksLikeAnOption(argument) ? "Unknown option" : "Unexpected argument", argument);
     const bool modifier = option == Option::Quiet || option == Option::Config;
     const bool alone = option == Option::Help || option == Option::Version;
-    // Help and the version go with nothing; -n and -l go with -q and -c.
-    if (seen[static_cast<int>(option)] || (!modifier && command) ||
+    // -n with -r is the restore's preview, in either order.
+    const bool restorePreview = (option == Option::Restore && line.command == Command::Preview) ||
+                                (option == Option::Preview && line.command == Command::Restore);
+    // Help and the version go with nothing; -n, -l and -r go with -q and -c.
+    if (seen[static_cast<int>(option)] || (!modifier && command && !restorePreview) ||
         (alone && (line.quiet || seen[static_cast<int>(Option::Config)])) ||
         (modifier && (line.command == Command::Help || line.command == Command::Version)))
       return Invalid("Only one option at a time, not also", argument);
@@ -132,7 +141,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       }
     } else {
       command = true;
-      line.command = CommandOf(option);
+      line.command = restorePreview ? Command::RestorePreview : CommandOf(option);
     }
   }
   return line;

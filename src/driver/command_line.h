@@ -12,6 +12,8 @@ enum class Command {
   Version,  // --version
   Preview,  // --dry-run, -n: what a run would write, nothing written
   List,     // --list, -l: every area record, nothing written
+  Restore,  // --restore, -r: the reserve copy put back as the FastEcho file
+  RestorePreview,  // -n with --restore: what the restore would do, nothing changed
   Invalid,  // anything else; `error` says what
 };
 
@@ -24,9 +26,9 @@ struct CommandLine {
 };
 
 // Options come in any order. -q and -c FILE go with each other and with
-// one of: the job, -n, -l. Any other pair, and any option given twice, is
-// refused. On Windows options may also be written with '/' and in either
-// case (/N, /l, /?).
+// one of: the job, -n, -l, -r, -n with -r. Any other pair, and any option
+// given twice, is refused. On Windows options may also be written with '/'
+// and in either case (/N, /l, /R, /?).
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // The usage text and the version line, each ending with a line end.

@@ -2,6 +2,7 @@
 
 #include "driver/area_listing.h"
 #include "driver/area_pass.h"
+#include "driver/restore.h"
 #include "driver/version.h"
 #include "log/console.h"
 #include "util/files.h"
@@ -47,6 +48,8 @@ void RefuseLogOnAnotherFile(const RunState& run) {
       {"the reserve copy", reserveCopy.Path()},
       {"the reserve copy's temporary copy", reserveCopy.TemporaryPath()},
       {"the previous reserve copy", reserveCopy.PreviousPath()},
+      {"the reserve copy's record", reserveCopy.RecordPath()},
+      {"the file a restore replaced", reserveCopy.ReplacedPath()},
       {"the settings file", run.settingsPath},
   };
   for (const EchoListSetting& list : run.settings.echoLists) others.emplace_back("the echo list", list.path);
@@ -166,6 +169,15 @@ int CompletedExitCode(const RunState& run) {
   return ConsoleWarningsTold() > 0 ? run.settings.warningExitCode : 0;
 }
 
+void ShutDownRestore(RunState& run) {
+  LogWriter& log = *run.log;
+  log.Log('x', kProgramTag, "  ShutDowning...");
+  run.stream.reset();  // the restore closed the FastEcho file, checked, before its result
+  log.Log('>', kProgramTag, ProgramTitle() + " finished.");
+  log.Done();
+  run.log.reset();
+}
+
 void RunProgram(RunState& run) {
   ShowBanner();
   StartUp(run);
@@ -213,6 +225,16 @@ void RunCommand(RunState& run, const CommandLine& commandLine) {
       run.listing = true;
       StartReadOnly(run);
       ListAreas(run);
+      Finish(run);
+    case Command::Restore:
+      ShowBanner();
+      StartUp(run);
+      RestoreReserveCopy(run);
+      ShutDownRestore(run);
+      platform::ExitProcess(CompletedExitCode(run));
+    case Command::RestorePreview:
+      StartReadOnly(run);
+      RestoreReserveCopy(run);
       Finish(run);
     case Command::Invalid:
       break;

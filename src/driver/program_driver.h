@@ -7,6 +7,8 @@
 void ShowBanner();
 void StartUp(RunState& run);
 void ShutDown(RunState& run);
+// The restore's end: as ShutDown, without the count of descriptions.
+void ShutDownRestore(RunState& run);
 
 // The exit code of a run that completes: 0, or WARNINGEXITCODE when it
 // told a warning.
@@ -15,5 +17,5 @@ int CompletedExitCode(const RunState& run);
 // code, or 255 from whichever phase stops the run).
 [[noreturn]] void RunProgram(RunState& run);
 // Does what the command line asks: the run, the preview, the listing, the
-// usage text or the version; ends the process.
+// restore or its preview, the usage text or the version; ends the process.
 [[noreturn]] void RunCommand(RunState& run, const CommandLine& commandLine);

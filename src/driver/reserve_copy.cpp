@@ -1,6 +1,7 @@
 #include "driver/reserve_copy.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "util/files.h"
@@ -12,7 +13,6 @@ constexpr std::uint32_t kCompareChunkSize = 64 * 1024;
 
 using Comparison = ReserveCopy::Comparison;
 
-
 FileError Renamed(const ShortString& from, const ShortString& to) {
   return {to, platform::RenameFile(from.CStr().c_str(), to.CStr().c_str())};
 }
@@ -21,19 +21,72 @@ void Remove(const ShortString& path) {
   platform::RemoveFile(path.CStr().c_str());  // callers say why a failure does no harm
 }
 
+FileError IdentityOf(const ShortString& path, platform::FileId* id) {
+  return {path, platform::GetFileId(path.CStr().c_str(), id)};
+}
+
+// Reads up to `count` bytes at the file pointer, as many as the file has.
+std::uint32_t ReadUpTo(platform::FileHandle handle, std::uint8_t* buffer, std::uint32_t count,
+                       std::uint32_t* got) {
+  *got = 0;
+  while (*got < count) {
+    std::uint32_t n = 0;
+    if (const std::uint32_t error = platform::ReadFile(handle, buffer + *got, count - *got, &n)) return error;
+    if (n == 0) break;
+    *got += n;
+  }
+  return 0;
+}
+
+FileError OpenToRead(const ShortString& path, platform::FileHandle* handle) {
+  return {path, platform::OpenFile(path.CStr().c_str(), platform::Access::Read, platform::Sharing::ReadWrite,
+                                   platform::Creation::OpenExisting, platform::Target::DiskFile, handle)};
+}
+
+// Whether the description field at `offset` of `path` still holds `before`
+// (a file too short to hold it no longer does).
+FileError FieldHolds(const ShortString& path, std::uint64_t offset, const std::uint8_t* before, bool* holds) {
+  *holds = false;
+  platform::FileHandle handle;
+  if (FileError failure = OpenToRead(path, &handle); failure.Failed()) return failure;
+  std::uint8_t now[fastecho::kDescriptionWidth] = {};
+  std::uint32_t got = 0;
+  const std::uint32_t error =
+      platform::ReadFileAt(handle, static_cast<std::int64_t>(offset), now, sizeof now, &got);
+  platform::CloseFile(handle);  // only read: its close loses nothing
+  if (error != 0) return {path, error};
+  *holds = got == sizeof now && std::memcmp(now, before, sizeof now) == 0;
+  return {};
+}
+
 }  // namespace
+
+const char* SettlementText(Settlement settlement) {
+  switch (settlement) {
+    case Settlement::PutBack:
+      return "  The previous reserve copy was put back (a run was stopped before its first change)";
+    case Settlement::Removed:
+      return "  A previous run's reserve copy was removed";
+    case Settlement::None:
+      break;
+  }
+  return nullptr;
+}
 
 // The FastEcho file must never be one of the copy's own files: the copy
 // would empty it, a rename replace it. And the copy can take the place of
 // the previous one only where that one can be replaced.
-FileError ReserveCopy::CheckPlaces(const ShortString& source) const {
+FileError ReserveCopy::CheckPlaces(const ShortString& source, bool forRestore) const {
   const struct {
     const ShortString& path;
     const char* what;
+    bool replaced;  // this run may replace or remove it
   } places[] = {
-      {path_, "FASTECHOCFG names the reserve copy itself"},
-      {temporaryPath_, "FASTECHOCFG names the reserve copy's temporary copy"},
-      {previousPath_, "FASTECHOCFG names the previous reserve copy"},
+      {path_, "FASTECHOCFG names the reserve copy itself", true},
+      {temporaryPath_, "FASTECHOCFG names the reserve copy's temporary copy", true},
+      {previousPath_, "FASTECHOCFG names the previous reserve copy", true},
+      {recordPath_, "FASTECHOCFG names the reserve copy's record", true},
+      {replacedPath_, "FASTECHOCFG names the file a restore replaced", forRestore},
   };
   for (const auto& place : places) {
     const Sameness sameness = SameFile(source, place.path);
@@ -41,28 +94,98 @@ FileError ReserveCopy::CheckPlaces(const ShortString& source) const {
     if (sameness.same) return {source, place.what};
   }
   for (const auto& place : places)
-    if (const std::uint32_t error = ProbeReplace(place.path)) return {place.path, error};
+    if (place.replaced)
+      if (const std::uint32_t error = ProbeReplace(place.path)) return {place.path, error};
   return {};
 }
 
-// A run killed between putting its copy in place and its first write on
-// the disk left the previous copy under its third name.
-FileError ReserveCopy::Settle(const ShortString& source) {
+// What a stopped run left: the previous copy under its third name, told
+// apart by its record. Without a record of its own (an earlier version's
+// leftover, a record of another installation or a stale one, which names
+// another file) the reserve copy still equal to the FastEcho file is all
+// there is to go by.
+FileError ReserveCopy::Decide(const ShortString& source, Step* step) const {
+  *step = Step::None;
   const std::uint32_t previous = FileStatus(previousPath_);
-  if (platform::IsNotFound(previous)) return {};
+  if (platform::IsNotFound(previous)) {
+    *step = Step::DropRecord;
+    return {};
+  }
   if (previous != 0) return {previousPath_, previous};
   const std::uint32_t current = FileStatus(path_);
-  if (platform::IsNotFound(current)) return Renamed(previousPath_, path_);
+  if (platform::IsNotFound(current)) {
+    *step = Step::PutBack;  // stopped between the two renames: it wrote nothing
+    return {};
+  }
   if (current != 0) return {path_, current};
-  bool unchanged = false;
-  if (const FileError failure = CompareContents(path_, source, &unchanged); failure.Failed()) return failure;
-  if (unchanged) return Renamed(previousPath_, path_);
-  return {previousPath_, platform::RemoveFile(previousPath_.CStr().c_str())};
+
+  platform::FileHandle handle;
+  FileError failure = OpenToRead(recordPath_, &handle);
+  if (failure.Failed() && !platform::IsNotFound(failure.code)) return failure;
+  ReserveRecord record;
+  bool recorded = false;
+  if (!failure.Failed()) {
+    std::uint8_t bytes[kReserveRecordSize + 1];  // one more: a longer file is no record
+    std::uint32_t got = 0;
+    const std::uint32_t error = ReadUpTo(handle, bytes, sizeof bytes, &got);
+    platform::CloseFile(handle);  // only read: its close loses nothing
+    if (error != 0) return {recordPath_, error};
+    recorded = DecodeReserveRecord(std::string(reinterpret_cast<const char*>(bytes), got), &record);
+  }
+  if (recorded) {
+    platform::FileId previousId, fastEchoId;
+    if (failure = IdentityOf(previousPath_, &previousId); failure.Failed()) return failure;
+    if (failure = IdentityOf(source, &fastEchoId); failure.Failed()) return failure;
+    recorded = previousId == record.previous && fastEchoId == record.fastEcho;
+  }
+  bool unchanged = false;  // the stopped run changed nothing
+  if (!recorded)
+    failure = CompareContents(path_, source, &unchanged);
+  else if (record.phase == ReserveRecord::Phase::Pending)
+    failure = FieldHolds(source, record.fieldOffset, record.before, &unchanged);
+  if (failure.Failed()) return failure;
+  *step = unchanged ? Step::PutBack : Step::RemovePrevious;
+  return {};
 }
 
-FileError ReserveCopy::Make(const ShortString& source) {
+FileError ReserveCopy::Settle(const ShortString& source) {
+  Step step;
+  if (FileError failure = Decide(source, &step); failure.Failed()) return failure;
+  switch (step) {
+    case Step::None:
+      return {};
+    case Step::DropRecord:
+      // A stale record names a previous copy that is gone: it misleads
+      // nobody, and goes when it is there.
+      if (FileStatus(recordPath_) == 0) Remove(recordPath_);
+      return {};
+    case Step::PutBack:
+      if (FileError failure = Renamed(previousPath_, path_); failure.Failed()) return failure;
+      settled_ = Settlement::PutBack;
+      break;
+    case Step::RemovePrevious:
+      if (FileError failure{previousPath_, platform::RemoveFile(previousPath_.CStr().c_str())}; failure.Failed())
+        return failure;
+      settled_ = Settlement::Removed;
+      break;
+  }
+  Remove(recordPath_);  // without its previous copy a record misleads nobody
+  return {};
+}
+
+FileError ReserveCopy::ForeseeSettlement(const ShortString& source, Settlement* settlement) const {
+  Step step;
+  const FileError failure = Decide(source, &step);
+  *settlement = step == Step::PutBack          ? Settlement::PutBack
+                : step == Step::RemovePrevious ? Settlement::Removed
+                                               : Settlement::None;
+  return failure;
+}
+
+FileError ReserveCopy::Make(const ShortString& source, bool forRestore) {
   source_ = source;
-  if (FileError failure = CheckPlaces(source); failure.Failed()) return failure;
+  settled_ = Settlement::None;
+  if (FileError failure = CheckPlaces(source, forRestore); failure.Failed()) return failure;
   if (FileError failure = CopyIntoNewFile(source, temporaryPath_, platform::Sharing::None, &copy_);
       failure.Failed())
     return failure;
@@ -78,8 +201,8 @@ FileError ReserveCopy::Make(const ShortString& source) {
   return {};
 }
 
-FileError ReserveCopy::CouldMake(const ShortString& source) const {
-  if (FileError failure = CheckPlaces(source); failure.Failed()) return failure;
+FileError ReserveCopy::CouldMake(const ShortString& source, bool forRestore) const {
+  if (FileError failure = CheckPlaces(source, forRestore); failure.Failed()) return failure;
   // The run would meet this where it creates its temporary copy.
   if (const std::uint32_t error = platform::CheckDirectoryWritable(directory_.CStr().c_str()))
     return {temporaryPath_, error};
@@ -94,13 +217,9 @@ namespace {
 // Reads exactly `count` bytes at the file pointer: 0, or the failure (the
 // end of the file met too soon counts as an I/O error: the copy is cut).
 std::uint32_t ReadWhole(platform::FileHandle handle, std::uint8_t* buffer, std::uint32_t count) {
-  for (std::uint32_t done = 0; done < count;) {
-    std::uint32_t got = 0;
-    if (const std::uint32_t error = platform::ReadFile(handle, buffer + done, count - done, &got)) return error;
-    if (got == 0) return platform::kIoError;
-    done += got;
-  }
-  return 0;
+  std::uint32_t got = 0;
+  if (const std::uint32_t error = ReadUpTo(handle, buffer, count, &got)) return error;
+  return got == count ? 0 : platform::kIoError;
 }
 
 }  // namespace
@@ -138,7 +257,8 @@ Comparison ReserveCopy::CompareWith(RecordStream& stream, FileError* failure) co
   return Comparison::Same;
 }
 
-FileError ReserveCopy::PutInPlace() {
+// The copy made, on the disk and closed, with its source's attributes.
+FileError ReserveCopy::FinishCopy() {
   if (state_ != State::Made) return {temporaryPath_, platform::kNotOpen};
   // A copy whose bytes may not have reached the disk is no reserve copy.
   FileError failure{temporaryPath_, platform::FlushFile(copy_)};
@@ -147,11 +267,52 @@ FileError ReserveCopy::PutInPlace() {
   state_ = State::None;
   if (!failure.Failed()) failure.code = closed;
   if (!failure.Failed()) failure = CopyAttributes(source_, temporaryPath_);
+  return failure;
+}
+
+// The record of the previous copy about to be set aside, on the disk
+// before it is: whatever the run leaves, the next one knows it.
+FileError ReserveCopy::MakeRecord(const FirstWrite& first) {
+  ReserveRecord record;
+  record.fieldOffset = first.fieldOffset;
+  std::memcpy(record.before, first.before, sizeof record.before);
+  if (FileError failure = IdentityOf(source_, &record.fastEcho); failure.Failed()) return failure;
+  if (FileError failure = IdentityOf(path_, &record.previous); failure.Failed()) return failure;
+  FileError failure{recordPath_, platform::OpenFile(recordPath_.CStr().c_str(), platform::Access::ReadWrite,
+                                                    platform::Sharing::None, platform::Creation::CreateAlways,
+                                                    platform::Target::DiskFile, &record_)};
+  if (failure.Failed()) return failure;
+  const std::string bytes = EncodeReserveRecord(record);
+  std::uint32_t written = 0;
+  failure.code = platform::WriteFile(record_, bytes.data(), kReserveRecordSize, &written);
+  if (!failure.Failed() && written != kReserveRecordSize) failure.code = platform::kDiskFull;
+  if (!failure.Failed()) failure.code = platform::FlushFile(record_);
+  if (failure.Failed()) DropRecord();
+  return failure;
+}
+
+void ReserveCopy::DropRecord() {
+  if (record_ != platform::kInvalidHandle) platform::CloseFile(record_);  // a record that goes loses nothing
+  record_ = platform::kInvalidHandle;
+  Remove(recordPath_);  // one that stays names a previous copy that is gone: it misleads nobody
+}
+
+FileError ReserveCopy::PutInPlace(const FirstWrite& first) {
+  std::memcpy(before_, first.before, sizeof before_);
+  first_ = {first.fieldOffset, before_};
+  FileError failure = FinishCopy();
   if (!failure.Failed()) {
     const std::uint32_t current = FileStatus(path_);
     hadPrevious_ = current == 0;
-    if (hadPrevious_) failure = Renamed(path_, previousPath_);
-    else if (!platform::IsNotFound(current)) failure = {path_, current};
+    if (hadPrevious_) {
+      failure = MakeRecord(first_);
+      if (!failure.Failed()) {
+        failure = Renamed(path_, previousPath_);
+        if (failure.Failed()) DropRecord();
+      }
+    } else if (!platform::IsNotFound(current)) {
+      failure = {path_, current};
+    }
   }
   if (failure.Failed()) {
     Remove(temporaryPath_);  // a copy that cannot be removed is replaced by the next run's
@@ -161,7 +322,7 @@ FileError ReserveCopy::PutInPlace() {
   // The rename reaches the disk before the first description does.
   if (!failure.Failed()) failure = {directory_, platform::FlushDirectory(directory_.CStr().c_str())};
   if (failure.Failed()) {
-    RestorePrevious();
+    PutBackOrLeave();
     Remove(temporaryPath_);
     return failure;
   }
@@ -175,12 +336,37 @@ FileError ReserveCopy::RestorePrevious() {
   return {path_, platform::RemoveFile(path_.CStr().c_str())};
 }
 
+// The previous copy back with its record gone; should that fail, both
+// stay, and the record tells the next run to put it back.
+void ReserveCopy::PutBackOrLeave() {
+  const bool back = !RestorePrevious().Failed();
+  if (!hadPrevious_) return;
+  if (back) {
+    DropRecord();
+  } else {
+    platform::CloseFile(record_);  // written and flushed: its close loses nothing
+    record_ = platform::kInvalidHandle;
+  }
+}
+
 void ReserveCopy::Commit() {
   if (state_ != State::InPlace) return;
   state_ = State::Committed;
-  // Should this fail, the next run finds the reserve copy unlike the
-  // FastEcho file and removes the previous one then.
-  if (hadPrevious_) Remove(previousPath_);
+  if (!hadPrevious_) return;
+  // The record says so first: should the removal fail, the next run removes
+  // the previous copy whatever the FastEcho file holds by then (a restore
+  // by hand included). Should this write fail, the next run finds the
+  // description in its field and does the same.
+  const auto phase = static_cast<std::uint8_t>(ReserveRecord::Phase::OnDisk);
+  std::uint32_t written = 0;
+  if (platform::WriteFileAt(record_, kReserveRecordPhaseOffset, &phase, 1, &written) == 0 && written == 1)
+    platform::FlushFile(record_);
+  if (platform::RemoveFile(previousPath_.CStr().c_str()) == 0) {
+    DropRecord();
+  } else {
+    platform::CloseFile(record_);  // flushed, or judged by the field: its close loses nothing
+    record_ = platform::kInvalidHandle;
+  }
 }
 
 void ReserveCopy::Abandon() {
@@ -189,13 +375,26 @@ void ReserveCopy::Abandon() {
     copy_ = platform::kInvalidHandle;
     Remove(temporaryPath_);  // one that stays is replaced by the next run's
   } else if (state_ == State::InPlace) {
-    // Whether the FastEcho file changed decides which copy is the undo
-    // point; when that cannot be read now, the next run settles it.
+    // Whether the first description reached its field decides which copy
+    // is the undo point; when that cannot be read now, the record stays
+    // for the next run.
     bool unchanged = false;
-    if (!CompareContents(path_, source_, &unchanged).Failed()) {
-      if (unchanged) RestorePrevious();
-      else Commit();
+    if (FieldHolds(source_, first_.fieldOffset, first_.before, &unchanged).Failed()) {
+      if (record_ != platform::kInvalidHandle) platform::CloseFile(record_);  // flushed: loses nothing
+      record_ = platform::kInvalidHandle;
+    } else if (unchanged) {
+      PutBackOrLeave();
+    } else {
+      Commit();
     }
   }
   state_ = state_ == State::Committed ? state_ : State::None;
+}
+
+FileError ReserveCopy::KeepAsReplaced() {
+  FileError failure = FinishCopy();
+  if (!failure.Failed()) failure = Renamed(temporaryPath_, replacedPath_);
+  if (!failure.Failed()) failure = {directory_, platform::FlushDirectory(directory_.CStr().c_str())};
+  if (failure.Failed()) Remove(temporaryPath_);  // gone already once renamed
+  return failure;
 }

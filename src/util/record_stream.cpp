@@ -136,6 +136,20 @@ std::int64_t RecordStream::Size() {
   return size;
 }
 
+std::uint32_t RecordStream::Truncate(std::int64_t size) {
+  Flush();
+  if (status_ == kStreamError) return static_cast<std::uint32_t>(errorInfo_);
+  if (status_ == kStreamWriteError) return platform::kDiskFull;
+  if (status_ != kStreamOk) return platform::kIoError;
+  std::uint32_t error = platform::SeekFile(handle_, size, platform::SeekFrom::Begin, nullptr);
+  if (error == 0) {
+    filePointer_ = size;
+    error = platform::TruncateFile(handle_);
+  }
+  if (error != 0) SetError(kStreamError, static_cast<std::int32_t>(error));
+  return error;
+}
+
 std::uint32_t RecordStream::FlushToDisk() {
   Flush();
   if (handle_ == platform::kInvalidHandle) return platform::kNotOpen;

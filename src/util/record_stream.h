@@ -52,6 +52,9 @@ class RecordStream {
   // The file's length in bytes now (after a Flush); -1 after a failure.
   std::int64_t Size();
   void Flush();
+  // Flush, then cuts the file at `size` bytes: 0, or why not (also in
+  // Status).
+  std::uint32_t Truncate(std::int64_t size);
   // Flush, then brings what was written to the disk itself (fsync,
   // FlushFileBuffers): 0, or why not. Also after the walk met the end of
   // the file, which leaves Status at kStreamReadError.

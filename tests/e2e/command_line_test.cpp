@@ -40,6 +40,14 @@ class E2eCommandLine : public testing::Test {
   }
   fs::path Root() const { return fs::path(inst_.ProgDirPath()).parent_path(); }
   std::string Cfg() const { return inst_.CasedPath("fastecho.cfg"); }
+  // The reserve copy beside work/node1/blurbsmith.cfg, by its full path
+  // (Windows keeps its letter case).
+  std::string NodeReserveSeen() const {
+    std::string path = inst_.WorkPath("node1/$FE_CFG$.QZ$");
+    if (!inst_.UnderWine()) return path;
+    for (char& c : path) if (c == '/') c = '\\';
+    return "Z:" + path;
+  }
   // What the preview and the listing show before their own lines.
   std::string UpToProcessing() const {
     return StartLines(inst_) + "  Processing \"" + Cfg() + "\"..\r\n";
@@ -60,13 +68,15 @@ TEST_F(E2eCommandLine, HelpAndVersionReadAndWriteNothing) {
     const RunResult r = inst_.Run({option});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("Usage: blurbsmith [-q] [-c FILE] [-n | -l]\r\n"
+                          "       blurbsmith [-q] [-c FILE] [-n] -r\r\n"
                           "       blurbsmith -h | --version\r\n\r\n", 0), 0u) << r.out;
     for (const char* line : {"  -n, --dry-run     show what the job would write; nothing is written",
+                             "  -r, --restore     put the reserve copy back as the FastEcho file, keeping",
                              "  -q, --quiet       show only warnings, errors and what -n or -l shows",
                              "  -c, --config FILE read the settings from FILE (also -cFILE and",
                              "                    --config=FILE); the reserve copy is kept beside it"})
       EXPECT_NE(r.out.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("/n, /l") != std::string::npos, inst_.UnderWine()) << r.out;
+    EXPECT_EQ(r.out.find("/n, /l, /r") != std::string::npos, inst_.UnderWine()) << r.out;
   }
   const RunResult r = inst_.Run({"--version"});
   EXPECT_EQ(r.exitCode, 0);
@@ -97,6 +107,8 @@ TEST_F(E2eCommandLine, AnythingElseIsAnErrorThatTouchesNothing) {
       {{"-ca.cfg", "-cb.cfg"}, "Only one option at a time, not also \"-cb.cfg\""},
       {{"--config=a.cfg", "-c", "b.cfg"}, "Only one option at a time, not also \"-c\""},
       {{"--config", "a.cfg", "--config=b.cfg"}, "Only one option at a time, not also \"--config=b.cfg\""},
+      {{"--restore", "-l"}, "Only one option at a time, not also \"-l\""},
+      {{"-n", "--restore", "-n"}, "Only one option at a time, not also \"-n\""},
   };
   if (inst_.UnderWine()) {
     cases.push_back({{"/x"}, "Unknown option \"/x\""});
@@ -437,8 +449,8 @@ TEST_F(E2eCommandLine, ASettingsFileOfOnesChoosing) {
     }
     const std::string shown = inst_.CasedPath(file);
     EXPECT_NE(r.out.find("  Reading \"" + shown + "\"...\r\n"), std::string::npos) << r.out;
-    const std::string dir = file.substr(0, file.find_last_of("/\\") + 1);
-    EXPECT_NE(r.out.find("  Making reserve copy of Fastecho.cfg [" + dir + "$FE_CFG$.QZ$]\r\n"), std::string::npos)
+    // The reserve copy is named where it really is, however -c names it.
+    EXPECT_NE(r.out.find("  Making reserve copy of Fastecho.cfg [" + NodeReserveSeen() + "]\r\n"), std::string::npos)
         << r.out;
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("node1/$FE_CFG$.QZ$")), original_);
     EXPECT_NE(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), original_);

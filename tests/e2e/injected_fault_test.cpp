@@ -43,6 +43,7 @@
 #include <regex>
 #include <sstream>
 
+#include "driver/reserve_record.h"
 #include "e2e/harness.h"
 
 namespace fs = std::filesystem;
@@ -92,6 +93,14 @@ const std::string kOldReserveCopy = "An older reserve copy, which a run that wri
 const char kReserveCopy[] = "$FE_CFG$.QZ$";
 const char kTemporaryCopy[] = "$FE_CFG$.QZ~";
 const char kPreviousCopy[] = "$FE_CFG$.QZ-";
+const char kRecord[] = "$FE_CFG$.QZ#";
+// A run on the same installation that writes nothing: no echo list.
+const char kIdleSettings[] = "alt.cfg";
+const std::string kPutBack =
+    "  The previous reserve copy was put back (a run was stopped before its first change)\r\n";
+const std::string kRemoved = "  A previous run's reserve copy was removed\r\n";
+const std::string kNothingAfterSettling =
+    "  Nothing was changed; the reserve copy holds the file as it was before the last run that changed it\r\n";
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
@@ -135,6 +144,7 @@ class Bench {
   }
 
   Installation& Inst() { return inst_; }
+  const Installation& Inst() const { return inst_; }
   // The FastEcho file readable and writable by its owner alone.
   void SetOwnerOnly() { ownerOnly_ = true; }
   // Removals are failed: the previous reserve copy may stay, for the next
@@ -152,6 +162,7 @@ class Bench {
     WriteFileText(Prog(kReserveCopy), kOldReserveCopy);
     fs::remove(Prog(kTemporaryCopy));
     fs::remove(Prog(kPreviousCopy));
+    fs::remove(Prog(kRecord));
     WriteFileText(Work(kLogFile), oldLog_);
     if (ownerOnly_) fs::permissions(Work(kFastEchoFile), kOwnerOnly);
   }
@@ -168,14 +179,61 @@ class Bench {
       ADD_FAILURE() << "a clean run: " << broken;
   }
 
-  // After a run that was killed, the next one completes the job.
+  // After a run that was killed (or whose removal of the previous copy
+  // failed), the next one settles what it left, says so, and completes the
+  // job; its reserve copy then holds the file as it was before the last
+  // run that changed it. So it does after a restore by hand too.
   void ExpectNextRunCompletes() {
     inst_.RunUnder({});
+    const Bytes left = ReadFileBytes(Work(kFastEchoFile));
+    const bool previousLeft = PreviousCopyLeft();
+    if (previousLeft && fs::exists(Prog(kReserveCopy))) ExpectSettledAfterARestoreByHand();
     const RunResult r = inst_.Run();
     EXPECT_EQ(r.exitCode, 0) << "the run after the kill\n" << r.out;
     EXPECT_EQ(ReadFileBytes(Work(kFastEchoFile)), complete_) << "the run after the kill";
     EXPECT_FALSE(fs::exists(Prog(kTemporaryCopy))) << "the run after the kill";
     EXPECT_FALSE(fs::exists(Prog(kPreviousCopy))) << "the run after the kill settles what it left";
+    EXPECT_FALSE(fs::exists(Prog(kRecord))) << "the run after the kill settles what it left";
+    // Whether the stopped run changed the file decides, and nothing else.
+    const bool stoppedRunWrote = left != original_;
+    EXPECT_EQ(ReadFileBytes(Prog(kReserveCopy)), left == complete_ ? original_ : left) << r.out;
+    EXPECT_EQ(r.out.find(kPutBack) != std::string::npos, previousLeft && !stoppedRunWrote) << r.out;
+    EXPECT_EQ(r.out.find(kRemoved) != std::string::npos, previousLeft && stoppedRunWrote) << r.out;
+    if (left == complete_ && previousLeft) {
+      EXPECT_NE(r.out.find(kNothingAfterSettling), std::string::npos) << r.out;
+    }
+  }
+
+  // The manual's restore (the reserve copy copied onto the FastEcho file),
+  // then a run that writes nothing: the record decides which copy stays,
+  // not the copy's being equal to the file now. Only a stopped run whose
+  // first description reached its field but not yet its record (an
+  // instant) is then taken for one stopped before it: that cannot be told
+  // from the files once the restore has put the field back. The files are
+  // as they were afterwards, the previous copy by its own identity.
+  void ExpectSettledAfterARestoreByHand() {
+    ReserveRecord record;
+    ASSERT_TRUE(DecodeReserveRecord(ReadFileText(Prog(kRecord)), &record)) << "a previous copy without its record";
+    const bool onDisk = record.phase == ReserveRecord::Phase::OnDisk;
+    const Bytes left = ReadFileBytes(Work(kFastEchoFile)), copy = ReadFileBytes(Prog(kReserveCopy));
+    const std::string recordBytes = ReadFileText(Prog(kRecord));
+    fs::create_hard_link(Prog(kPreviousCopy), Prog("previous.keep"));
+
+    WriteFileBytes(Work(kFastEchoFile), copy);
+    WriteFileText(Prog(kIdleSettings), std::string("FASTECHOCFG ") + kFastEchoFile + "\r\nLOGFILE " + kLogFile + "\r\n");
+    const RunResult idle = inst_.Run({"-c", Prog(kIdleSettings)});
+    EXPECT_EQ(idle.exitCode, 0) << idle.out;
+    EXPECT_NE(idle.out.find(onDisk ? kRemoved : kPutBack), std::string::npos) << idle.out;
+    EXPECT_NE(idle.out.find(kNothingAfterSettling), std::string::npos) << idle.out;
+    const Bytes oldCopy(kOldReserveCopy.begin(), kOldReserveCopy.end());
+    EXPECT_EQ(ReadFileBytes(Prog(kReserveCopy)), onDisk ? original_ : oldCopy) << "after a restore by hand";
+    EXPECT_FALSE(fs::exists(Prog(kPreviousCopy)));
+    EXPECT_FALSE(fs::exists(Prog(kRecord)));
+
+    WriteFileBytes(Work(kFastEchoFile), left);  // in place: the same file
+    WriteFileBytes(Prog(kReserveCopy), copy);
+    WriteFileText(Prog(kRecord), recordBytes);
+    fs::rename(Prog("previous.keep"), Prog(kPreviousCopy));
   }
 
   // What the run broke of the promise; nothing when it kept it.
@@ -325,8 +383,8 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
 
   // The reserve copy holds the file as it was whenever the file changed,
   // and is left alone when it did not, a failed first write included. Only
-  // a kill between putting the new copy in place and the first write may
-  // leave the previous copy under its third name, for the next run.
+  // a kill between setting the previous copy aside and the first write may
+  // leave it under its third name, for the next run.
   const bool copyExists = fs::exists(Prog(kReserveCopy));
   const Bytes copy = copyExists ? ReadFileBytes(Prog(kReserveCopy)) : Bytes{};
   const bool previousExists = fs::exists(Prog(kPreviousCopy));
@@ -334,7 +392,8 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   if (changed && (!copyExists || copy != original_))
     broken.push_back("the FastEcho file changed, but the reserve copy is not the file as it was");
   const bool oldCopyKept = copyExists && copy == oldCopy && !previousExists;
-  const bool oldCopyWaits = killed && copy == original_ && previousExists &&
+  // Killed between the two renames, there is no reserve copy for a moment.
+  const bool oldCopyWaits = killed && (!copyExists || copy == original_) && previousExists &&
                             ReadFileBytes(Prog(kPreviousCopy)) == oldCopy;
   if (!changed && !oldCopyKept && !oldCopyWaits) {
     const std::string what =
@@ -356,6 +415,10 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   // Only a failed removal may leave it (the next run settles it).
   if (!killed && previousExists && !previousMayStay_)
     broken.push_back("the previous reserve copy was left behind");
+  if (!killed && fs::exists(Prog(kRecord)) && !previousMayStay_)
+    broken.push_back("the reserve copy's record was left behind");
+  if (previousExists && !fs::exists(Prog(kRecord)))
+    broken.push_back("the previous reserve copy waits without its record");
 
   // The console tells every run that was not killed, from its banner on.
   if (!killed && r.out.find("Blurbsmith ver ") == std::string::npos)
@@ -458,7 +521,9 @@ class Mounts {
 
 // ProgramFiles: every file of the program's own (the loader of a program
 // linked dynamically looks up its libraries too).
-enum class Aim { WholeRun, FastEchoFile, EchoList, ReserveCopy, Log, Settings, ProgramFiles };
+// ReserveCopyLife: the reserve copy under all its names, its record and the
+// directory that holds them (flushed after the renames).
+enum class Aim { WholeRun, FastEchoFile, EchoList, ReserveCopy, ReserveCopyLife, Log, Settings, ProgramFiles };
 
 struct FaultCase {
   const char* name;
@@ -480,6 +545,9 @@ struct FaultCase {
   // The error every run with the fault must stop with, its reason aside
   // (null: any the promise allows, or none).
   const char* stopsWith = nullptr;
+  // A file whose failed call need not stop the run, whatever mustStop says:
+  // the next run settles what it leaves.
+  const char* mayGoOnAfter = nullptr;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -507,8 +575,11 @@ const FaultCase kFaultCases[] = {
     {"SeekEioLog", "lseek", "error=EIO", Aim::Log},
     {"WriteEnospcLog", kWrites, "error=ENOSPC", Aim::Log},
     {"WriteEioLog", kWrites, "error=EIO", Aim::Log},
+    // But for the flush of the record's "on the disk" mark: its first
+    // description is on the disk, and should the mark be lost, the next
+    // run finds the description in its field.
     {"FsyncEio", "fsync,fdatasync", "error=EIO", Aim::WholeRun, false, true, false,
-     FaultCase::MustStop::Every},
+     FaultCase::MustStop::Every, nullptr, kRecord},
     // Its last close is the one of the written file; the copy's read went before.
     {"CloseEioFastEchoFile", "close", "error=EIO", Aim::FastEchoFile, false, true, false,
      FaultCase::MustStop::Last},
@@ -522,6 +593,12 @@ const FaultCase kFaultCases[] = {
     {"RenameEio", "rename,renameat,renameat2", "error=EIO", Aim::WholeRun, false, false},
     {"UnlinkEio", "unlink,unlinkat", "error=EIO", Aim::WholeRun, false, false},
     {"KilledAtEveryWrite", kWrites, "signal=KILL", Aim::WholeRun},
+    // Every call on the reserve copy's files, from the copy's making to its
+    // record's removal: the next run settles what each kill leaves.
+    {"KilledAtEveryStepOfTheReserveCopy",
+     "openat,read,write,pwrite64,lseek,fsync,fdatasync,close,flock,fcntl,fchmod,chmod,fchmodat,rename,renameat,"
+     "renameat2,unlink,unlinkat,stat,lstat,newfstatat,statx",
+     "signal=KILL", Aim::ReserveCopyLife},
     {"KilledAtEveryWriteOwnerOnly", kWrites, "signal=KILL", Aim::WholeRun, false, true, true},
 };
 
@@ -559,6 +636,10 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
       case Aim::ReserveCopy:
         paths = {bench_.Prog(kReserveCopy), bench_.Prog(kTemporaryCopy)};
         break;
+      case Aim::ReserveCopyLife:
+        paths = {bench_.Prog(kReserveCopy), bench_.Prog(kTemporaryCopy), bench_.Prog(kPreviousCopy),
+                 bench_.Prog(kRecord), bench_.Inst().ProgDirPath()};
+        break;
       case Aim::Log:
         paths = {bench_.Work(kLogFile)};
         break;
@@ -570,7 +651,7 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
         paths = {bench_.Work(kFastEchoFile), bench_.Work(kEchoListFile), bench_.Work(kLogFile),
                  kFastEchoFile,              kEchoListFile,              kLogFile,
                  bench_.Prog(kReserveCopy),  bench_.Prog(kTemporaryCopy), bench_.Prog(kPreviousCopy),
-                 bench_.Prog("blurbsmith.cfg")};
+                 bench_.Prog(kRecord),       bench_.Prog("blurbsmith.cfg")};
         break;
     }
     std::vector<std::string> options;
@@ -583,7 +664,7 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
   std::vector<std::string> Strace(const std::string& traceName, const std::string& calls,
                                   const std::vector<std::string>& pathOptions,
                                   const std::string& inject = "") const {
-    std::vector<std::string> command = {"strace", "-o", trace_.File(traceName), "-e",
+    std::vector<std::string> command = {"strace", "-y", "-o", trace_.File(traceName), "-e",
                                         "trace=" + calls};
     if (!inject.empty()) command.insert(command.end(), {"-e", "inject=" + inject});
     command.insert(command.end(), pathOptions.begin(), pathOptions.end());
@@ -640,8 +721,14 @@ TEST_P(E2eInjectedFault, EveryCallFailedInTurnKeepsThePromise) {
           << "the fault never reached the program:\n"
           << trace;
       std::vector<std::string> broken = bench_.BrokenPromises(r, kills);
-      const bool mustStop = c.stopsWith || c.mustStop == FaultCase::MustStop::Every ||
-                            (c.mustStop == FaultCase::MustStop::Last && n == count);
+      const std::size_t injected = trace.find("(INJECTED)");
+      const std::size_t lineStart = injected == std::string::npos ? 0 : trace.rfind('\n', injected) + 1;
+      const std::string injectedCall =
+          injected == std::string::npos ? "" : trace.substr(lineStart, injected - lineStart);
+      const bool mayGoOn =
+          c.mayGoOnAfter && injectedCall.find(std::string(c.mayGoOnAfter) + ">") != std::string::npos;
+      const bool mustStop = c.stopsWith || (!mayGoOn && (c.mustStop == FaultCase::MustStop::Every ||
+                                                         (c.mustStop == FaultCase::MustStop::Last && n == count)));
       if (mustStop && r.exitCode != 255) broken.push_back("the failure did not stop the run");
       if (c.stopsWith && r.out.find(std::string("\r\nError: ") + c.stopsWith + " (") == std::string::npos)
         broken.push_back(std::string("the run did not stop with ") + c.stopsWith);
@@ -809,6 +896,10 @@ TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
   for (std::string line; std::getline(lines, line);) {
     if (StartsWith(line, "fsync(") && line.find(std::string(kTemporaryCopy) + ">") != std::string::npos)
       steps.push_back("flush copy");
+    else if (StartsWith(line, "fsync(") && line.find(std::string(kRecord) + ">") != std::string::npos)
+      steps.push_back("flush record");
+    else if (StartsWith(line, "unlink") && line.find(kRecord) != std::string::npos)
+      steps.push_back("record gone");
     else if (StartsWith(line, "fsync(") && line.find("<" + prog + ">") != std::string::npos)
       steps.push_back("flush directory");
     else if (StartsWith(line, "fsync(") && line.find(std::string(kFastEchoFile) + ">") != std::string::npos)
@@ -823,10 +914,87 @@ TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
              (steps.empty() || steps.back() != "description"))
       steps.push_back("description");
   }
-  const std::vector<std::string> expected = {"flush copy",  "old copy aside", "copy in place", "flush directory",
-                                             "description", "flush file",     "old copy gone", "description",
-                                             "flush file"};
+  // The record of the old copy is on the disk before the copy is set
+  // aside, and says that the first description is on the disk before the
+  // old copy goes.
+  const std::vector<std::string> expected = {
+      "flush copy", "flush record", "old copy aside", "copy in place", "flush directory", "description",
+      "flush file", "flush record", "old copy gone",  "record gone",   "description",     "flush file"};
   EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
+}
+
+// The restore: the file it replaces is kept, on the disk, before the file
+// is written, and the file is on the disk before the log tells it.
+TEST(E2eDurability, TheRestoreIsOnTheDiskBeforeItIsTold) {
+  Bench bench;
+  if (bench.Inst().UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+  GTEST_SKIP() << "the sanitizer runtime makes calls of its own";
+#endif
+  ASSERT_TRUE(StraceWorks());
+  bench.ExpectCleanRunComplete();
+  ScratchDir trace;
+  bench.Inst().RunUnder({"strace", "-y", "-s", "1000", "-o", trace.File("run.trace"), "-e",
+                         "trace=rename,renameat,renameat2,fsync,fdatasync,pwrite64,write,ftruncate"});
+  const RunResult r = bench.Inst().Run({"--restore"});
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::vector<std::string> steps;
+  std::istringstream lines(ReadFileText(trace.File("run.trace")));
+  const std::string prog = bench.Inst().ProgDirPath();
+  const auto on = [](const std::string& line, const std::string& file) {
+    return line.find(file + ">") != std::string::npos;
+  };
+  for (std::string line; std::getline(lines, line);) {
+    std::string step;
+    if (StartsWith(line, "fsync(") && on(line, kTemporaryCopy)) step = "flush copy";
+    else if (StartsWith(line, "rename") && line.find("$FE_CFG$.QZ+\")") != std::string::npos) step = "kept";
+    else if (StartsWith(line, "fsync(") && line.find("<" + prog + ">") != std::string::npos) step = "flush directory";
+    else if (StartsWith(line, "pwrite64(") && on(line, kFastEchoFile)) step = "file written";
+    else if (StartsWith(line, "ftruncate(") && on(line, kFastEchoFile)) step = "file cut";
+    else if (StartsWith(line, "fsync(") && on(line, kFastEchoFile)) step = "flush file";
+    else if (StartsWith(line, "write(") && on(line, kLogFile) && line.find("Restored") != std::string::npos)
+      step = "told";
+    if (!step.empty() && (steps.empty() || steps.back() != step)) steps.push_back(step);
+  }
+  const std::vector<std::string> expected = {"flush copy", "kept",       "flush directory", "file written",
+                                             "file cut",   "flush file", "told"};
+  EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
+}
+
+// A run whose removal of the previous reserve copy fails ends with 0 and
+// leaves that copy; the sysop then restores by hand as the manual says, and
+// a run that writes nothing follows. The reserve copy stays the file as it
+// was before the run that wrote, and the log says what was settled.
+TEST(E2eSettle, AFailedRemovalThenARestoreByHandKeepsTheUndoPoint) {
+  Bench bench;
+  if (bench.Inst().UnderWine()) GTEST_SKIP() << "strace sees wine's calls, not the program's";
+#ifdef BLURBSMITH_SANITIZED_BUILD
+  GTEST_SKIP() << "the sanitizer runtime makes calls of its own";
+#endif
+  ASSERT_TRUE(StraceWorks());
+  bench.PutInPlace();
+  const Bytes original = ReadFileBytes(bench.Work(kFastEchoFile));
+  bench.Inst().RunUnder({"strace", "-f", "-o", "/dev/null", "-P", bench.Prog(kPreviousCopy), "-e",
+                         "inject=unlink:error=EIO:when=1"});
+  RunResult r = bench.Inst().Run();
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  ASSERT_TRUE(fs::exists(bench.Prog(kPreviousCopy)));
+  EXPECT_EQ(ReadFileBytes(bench.Prog(kReserveCopy)), original);
+
+  fs::copy_file(bench.Prog(kReserveCopy), bench.Work(kFastEchoFile), fs::copy_options::overwrite_existing);
+  WriteFileText(bench.Prog(kIdleSettings), std::string("FASTECHOCFG ") + kFastEchoFile + "\r\nLOGFILE " + kLogFile + "\r\n");
+  bench.Inst().RunUnder({});
+  r = bench.Inst().Run({"-c", bench.Prog(kIdleSettings)});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(ReadFileBytes(bench.Prog(kReserveCopy)), original);
+  EXPECT_FALSE(fs::exists(bench.Prog(kPreviousCopy)));
+  EXPECT_FALSE(fs::exists(bench.Prog(kRecord)));
+  const std::vector<std::string> log = bench.Inst().LogLines(kLogFile);
+  const auto has = [&log](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+  EXPECT_TRUE(has("% <stamp> BLSM   A previous run's reserve copy was removed"));
+  EXPECT_TRUE(has("% <stamp> BLSM   Nothing was changed; the reserve copy holds the file as it was before the last "
+                  "run that changed it"));
+  EXPECT_FALSE(has("% <stamp> BLSM   Nothing was changed; the reserve copy was left as it was"));
 }
 
 // ---------------------------------------------------------------------------

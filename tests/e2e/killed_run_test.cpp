@@ -5,11 +5,15 @@
 // last. Each description field is then either as it was or as a complete
 // run writes it, whenever anything changed the reserve copy holds the file
 // as it was before the run, at most the description being written lacks
-// its "+" line, and the next run completes the job. (The native program is
-// killed at every write of a run by the injected-fault suite.)
+// its "+" line, and the next run completes the job and settles what the
+// killed one left by its record, saying so: afterwards the reserve copy
+// holds the file as it was before the last run that changed it. (The
+// native program is killed at every write of a run by the injected-fault
+// suite.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <sstream>
 
@@ -109,10 +113,12 @@ TEST(E2eKilledRun, KilledAtWritesOfTheFastEchoFileLeavesItIntact) {
   // the reserve copy is put in place, and a spread up to the last.
   std::set<int> points = {1, 2, 3, writes};
   for (int k = 1; k <= 4; ++k) points.insert(writes * k / 5);
+  const std::string older = "the reserve copy of an earlier run";
+  const std::string previous = inst.ProgPath("$FE_CFG$.QZ-");
   for (const int n : points) {
     SCOPED_TRACE("killed at write " + std::to_string(n) + " of " + std::to_string(writes));
     WriteFileBytes(cfg, f.original);
-    std::remove(reserve.c_str());
+    WriteFileText(reserve, older);
     std::remove(inst.WorkPath("blsm.log").c_str());
     inst.RunUnder(strace("write:signal=KILL:when=" + std::to_string(n)));
     const RunResult r = inst.Run();
@@ -126,10 +132,20 @@ TEST(E2eKilledRun, KilledAtWritesOfTheFastEchoFileLeavesItIntact) {
     }
     EXPECT_LE(UntoldDescriptions(f, now, inst.LogLines("blsm.log")), 1);
 
-    // A run after the kill completes the job.
+    // A run after the kill completes the job, and settles what it left.
+    const bool previousLeft = std::filesystem::exists(previous);
     inst.RunUnder({});
-    ASSERT_EQ(inst.Run().exitCode, 0);
+    const RunResult next = inst.Run();
+    ASSERT_EQ(next.exitCode, 0) << next.out;
     EXPECT_EQ(ReadFileBytes(cfg), f.complete);
+    EXPECT_EQ(ReadFileBytes(reserve), now == f.original || now == f.complete ? f.original : now);
+    EXPECT_FALSE(std::filesystem::exists(previous));
+    const bool putBack =
+        next.out.find("  The previous reserve copy was put back (a run was stopped before its first change)\r\n") !=
+        std::string::npos;
+    const bool removed = next.out.find("  A previous run's reserve copy was removed\r\n") != std::string::npos;
+    EXPECT_EQ(putBack, previousLeft && now == f.original) << next.out;
+    EXPECT_EQ(removed, previousLeft && now != f.original) << next.out;
   }
 }
 

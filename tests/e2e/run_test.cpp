@@ -119,12 +119,19 @@ TEST_F(E2eRun, ForceDescRewritesListedAndKeepsUnlisted) {
   const RunResult r = inst_.Run();
 
   EXPECT_EQ(r.exitCode, 0);
+  // The old text follows the "+" line, on the console and in the log.
   EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
                        "   Added description for area PRESENT\r\n"
+                       "    PRESENT was \"Old text\"\r\n"
                        "   No description for areaUNLISTED\r\n" + ShutdownLines(1));
   Bytes expected = original_;
   PutDescription(expected, layout_, 0, "New text for present");
   EXPECT_EQ(Current(), expected);
+  const std::vector<std::string> log = inst_.LogLines("blsm.log");
+  const auto added = std::find(log.begin(), log.end(), "+ <stamp> BLSM    Added description for area PRESENT");
+  ASSERT_NE(added, log.end());
+  ASSERT_NE(added + 1, log.end());
+  EXPECT_EQ(added[1], "% <stamp> BLSM     PRESENT was \"Old text\"");
 }
 
 // A field that already holds the list's bytes (after the first letter is
@@ -148,7 +155,8 @@ TEST_F(E2eRun, ForceDescLeavesEqualDescriptionsAlone) {
   r = inst_.Run();
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, OpeningLines() + ReserveLine() + "\r\n" + ProcessingLine() + "\r\n" +
-                       "   Added description for area BETA.TALK\r\n" + ShutdownLines(1));
+                       "   Added description for area BETA.TALK\r\n"
+                       "    BETA.TALK was \"Beta discussions\"\r\n" + ShutdownLines(1));
   Bytes expected = original_;
   PutDescription(expected, layout_, 1, "Beta talk");
   EXPECT_EQ(Current(), expected);

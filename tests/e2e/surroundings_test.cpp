@@ -35,7 +35,9 @@ class E2eSurroundings : public testing::Test {
 
   std::string Cfg() const { return inst_.WorkPath("fastecho.cfg"); }
   std::string Reserve() const { return inst_.ProgPath("$FE_CFG$.QZ$"); }
-  std::string ReserveSeen() const { return inst_.ProgDirSeen() + "$FE_CFG$.QZ$"; }
+  std::string ReserveSeen() const { return Seen("$FE_CFG$.QZ$"); }
+  // A file beside the program as the program names it.
+  std::string Seen(const std::string& name) const { return inst_.ProgDirSeen() + name; }
 
   // The log of one complete run over the fixture, stamps replaced.
   std::vector<std::string> CompleteLog() const {
@@ -145,6 +147,12 @@ TEST_F(E2eSurroundings, ALogFileThatIsAnotherOfTheProgramsFilesIsRefused) {
       {"hard link", "hard.cfg", fastEcho},
       {"symbolic link", "soft.cfg", fastEcho},
       {"reserve copy", ReserveSeen(), "the reserve copy \"" + ReserveSeen() + "\""},
+      // The reserve copy's other names, which its runs create, rename away
+      // and remove: none of them exists before the run.
+      {"temporary copy", Seen("$FE_CFG$.QZ~"), "the reserve copy's temporary copy \"" + Seen("$FE_CFG$.QZ~") + "\""},
+      {"previous reserve copy", Seen("$FE_CFG$.QZ-"), "the previous reserve copy \"" + Seen("$FE_CFG$.QZ-") + "\""},
+      {"record", Seen("$FE_CFG$.QZ#"), "the reserve copy's record \"" + Seen("$FE_CFG$.QZ#") + "\""},
+      {"replaced file", Seen("$FE_CFG$.QZ+"), "the file a restore replaced \"" + Seen("$FE_CFG$.QZ+") + "\""},
       {"settings file", inst_.SettingsPathSeen(), "the settings file \"" + inst_.SettingsPathSeen() + "\""},
       {"echo list", "echos.lst", "the echo list \"echos.lst\""},
   };

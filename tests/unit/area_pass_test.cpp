@@ -71,6 +71,15 @@ const std::vector<LogLine> kAllThreeAdded = {
 const std::vector<std::pair<std::size_t, std::string>> kAllThreeWritten = {
     {0, "First area"}, {1, "Second area"}, {2, "Third area"}};
 
+// Two areas whose 52-byte fields are full, and an empty one.
+FastEchoImage FullFieldAreas() {
+  FastEchoImage image;
+  image.areas = {{"AREA.ONE", "Fifty-two characters of text; the last one differs:X", 0x00},
+                 {"AREA.TWO", "Fifty-two characters of text; the last one differs:X", 0x00},
+                 {"AREA.THREE", "", 0x00}};
+  return image;
+}
+
 // One area of each outcome without FORCEDESC: written, not listed, wrong
 // kind (listed), description present (listed).
 FastEchoImage MixedAreas() {
@@ -85,6 +94,8 @@ FastEchoImage MixedAreas() {
 struct PassCase {
   const char* name;
   FastEchoImage image;
+  const char* echoList = kEchoList;
+  bool forceDesc = false;
   std::function<void(Bytes&)> patch = nullptr;  // changes the built file, e.g. its header
   std::optional<faults::Kind> secondWriteFault = std::nullopt;
   int exitCode = -1;  // -1: the pass returned
@@ -191,6 +202,20 @@ std::vector<PassCase> PassCases() {
              PutU32(b, fastecho::kExtensionSizeOffset, 0xFFFFFFFFu);
            },
        .log = noRecord(threeAreasSize)},
+      // Under FORCEDESC a field is left alone only when all its 52 bytes are
+      // the list's; the old text follows the "+" line of a field that had
+      // one.
+      {.name = "a field differing in its last byte alone is rewritten",
+       .image = FullFieldAreas(),
+       .echoList = ",AREA.ONE,Fifty-two characters of text; the last one differs:Y\r\n"
+                   ",AREA.TWO,Fifty-two characters of text; the last one differs:X\r\n"
+                   ",AREA.THREE,third area\r\n",
+       .forceDesc = true,
+       .written = {{0, "Fifty-two characters of text; the last one differs:Y"}, {2, "Third area"}},
+       .log = {{'+', "   Added description for area AREA.ONE"},
+               {'%', "    AREA.ONE was \"Fifty-two characters of text; the last one differs:X\""},
+               {'+', "   Added description for area AREA.THREE"}},
+       .addedCount = 2},
       {.name = "file shorter than the header ends the walk with a warning",
        .image = ThreeListedAreas(),
        .patch = [](Bytes& b) { b.resize(4000); },
@@ -214,7 +239,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
   ASSERT_EQ(c.image.FirstAreaOffset(), 4908u);
   if (c.patch) c.patch(original);
   WriteFileBytes(cfgPath, original);
-  WriteFileText(echoPath, kEchoList);
+  WriteFileText(echoPath, c.echoList);
   Bytes expected = original;
   for (const auto& [area, text] : c.written) PutDescription(expected, c.image, area, text);
 
@@ -224,7 +249,7 @@ TEST_P(DescribeAreasCase, RunsAsTheTableSays) {
     run.installationDir = programDir;
     run.settings.fastEchoCfgPath = ShortString(cfgPath);
     run.settings.logFilePath = ShortString(logPath);
-    run.settings.forceDesc = false;
+    run.settings.forceDesc = c.forceDesc;
     run.settings.upcaseFirstDescChar = true;
     run.AddEchoList(ShortString(echoPath));
 
@@ -407,20 +432,25 @@ TEST(DescribeAreasTest, AFileChangedByAnotherProgramIsNeverWrittenAmiss) {
 
 // Only the end of the file ends the walk normally: a record read or seek
 // that fails otherwise stops the run, and what was written before stays.
-// The stream reads at offsets: no seek stands between the records.
-TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
+// The stream reads at offsets: no seek stands between the records. Before
+// the first write, a copy that cannot be read back for the check stops the
+// run too: it is never taken for the file.
+TEST(DescribeAreasTest, AFailedReadStopsTheRun) {
   FastEchoImage image = ThreeListedAreas();
   image.areas.push_back({"AREA.FOUR", "", 0x00});
   const Bytes original = image.Build();
   struct Case {
     const char* name;
-    faults::Op op;
-    std::uint64_t nth;  // counted from the moment the second description is found
+    std::uint64_t found;  // the description found when the read is armed
+    std::uint64_t nth;    // the read that fails, counted from that moment
     std::size_t written;
+    const char* error;  // "{cfg}" and "{copy}" stand for their paths as shown
   };
   const std::vector<Case> cases = {
-      {"the record read again before its write", faults::Op::Read, 1, 1},
-      {"the walk's read of the next record", faults::Op::Read, 2, 2},
+      {"the copy read back for the check", 1, 1, 0,
+       "Error: Can't check {cfg} against its reserve copy ({copy}: input/output error)"},
+      {"the record read again before its write", 2, 1, 1, "Error: Can't read {cfg} (input/output error)"},
+      {"the walk's read of the next record", 2, 2, 2, "Error: Can't read {cfg} (input/output error)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -428,9 +458,10 @@ TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
     const std::string programDir = dir.Path().string() + platform::kDirSeparator;
     const std::string cfgPath = dir.File("fastecho.cfg");
     WriteFileBytes(cfgPath, original);
+    WriteFileText(programDir + kReserveCopyName, "the reserve copy of an earlier run");
     WriteFileText(dir.File("echo.lst"), kEchoList);
-    g_change = [&c] { faults::Arm(c.op, c.nth); };
-    faults::AtMoment(faults::Moment::DescriptionFound, 2, RunChange);
+    g_change = [&c] { faults::Arm(faults::Op::Read, c.nth); };
+    faults::AtMoment(faults::Moment::DescriptionFound, c.found, RunChange);
 
     ProcessTrap trap;
     RunState run;
@@ -444,17 +475,23 @@ TEST(DescribeAreasTest, AFailedRecordReadStopsTheRun) {
     run.stream.reset();
     run.log.reset();
 
-    const std::string lastAdded = c.written == 1 ? "AREA.ONE" : "AREA.TWO";
-    const std::string cfgShown = UpCasePath(ShortString(cfgPath)).str();
-    EXPECT_NE(trap.Console().find("   Added description for area " + lastAdded + "\r\nError: Can't read " +
-                                  cfgShown + " (input/output error)\r\n\r\n"),
-              std::string::npos)
-        << trap.Console();
+    const std::string error = Replace(Replace(c.error, "{cfg}", UpCasePath(ShortString(cfgPath)).str()), "{copy}",
+                                      UpCasePath(ShortString(programDir + kTemporaryReserveCopyName)).str());
+    const std::string lastLine =
+        c.written == 0 ? "  Processing \"" + UpCasePath(ShortString(cfgPath)).str() + "\"..\r\n"
+                       : std::string("   Added description for area ") + (c.written == 1 ? "AREA.ONE" : "AREA.TWO") +
+                             "\r\n";
+    EXPECT_NE(trap.Console().find(lastLine + error + "\r\n\r\n"), std::string::npos) << trap.Console();
     Bytes expected = original;
     for (std::size_t area = 0; area < c.written; ++area)
       PutDescription(expected, image, area, std::string(area == 0 ? "First" : "Second") + " area");
     EXPECT_EQ(ReadFileBytes(cfgPath), expected);
-    EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    if (c.written == 0) {
+      EXPECT_EQ(ReadFileText(programDir + kReserveCopyName), "the reserve copy of an earlier run");
+    } else {
+      EXPECT_EQ(ReadFileBytes(programDir + kReserveCopyName), original);
+    }
+    EXPECT_FALSE(std::filesystem::exists(programDir + kTemporaryReserveCopyName));
   }
 }
 

@@ -40,6 +40,9 @@ const char* OpName(Op op) {
   return names[static_cast<int>(op)];
 }
 
+std::uint64_t g_readsBeforeTheCheck = 0;
+void CountReadsBeforeTheCheck() { g_readsBeforeTheCheck = platform::faults::Calls(Op::Read); }
+
 class FaultSweep : public testing::Test {
  protected:
   void SetUp() override {
@@ -56,12 +59,14 @@ class FaultSweep : public testing::Test {
     reserve_ = programDir_ + kReserveCopyName;
     temporary_ = programDir_ + kTemporaryReserveCopyName;
     previous_ = programDir_ + kPreviousReserveCopyName;
+    record_ = programDir_ + kReserveRecordName;
   }
   void TearDown() override {
     platform::faults::Disarm();
     std::remove(reserve_.c_str());
     std::remove(temporary_.c_str());
     std::remove(previous_.c_str());
+    std::remove(record_.c_str());
   }
 
   // One complete run in-process, from opening the log to the exit code.
@@ -70,6 +75,7 @@ class FaultSweep : public testing::Test {
     WriteFileText(reserve_, kOldReserveCopy);
     std::remove(temporary_.c_str());
     std::remove(previous_.c_str());
+    std::remove(record_.c_str());
     std::remove(dir_.File("blsm.log").c_str());
     RunState run;
     run.programDir = programDir_;
@@ -91,7 +97,9 @@ class FaultSweep : public testing::Test {
   }
 
   // The promise, checked after a run that met a fault.
-  void ExpectPromiseKept(int code, const std::string& console, Op injected) {
+  // `checkRead`: the injected failure was the first read of the temporary
+  // copy for the check against the FastEcho file before the first write.
+  void ExpectPromiseKept(int code, const std::string& console, Op injected, bool checkRead) {
     const Bytes now = ReadFileBytes(dir_.File("fastecho.cfg"));
     ASSERT_EQ(now.size(), original_.size());
     std::set<std::size_t> changedAreas;
@@ -112,6 +120,18 @@ class FaultSweep : public testing::Test {
     if (injected != Op::Remove) {
       ASSERT_FALSE(std::filesystem::exists(temporary_)) << console;
       ASSERT_FALSE(std::filesystem::exists(previous_)) << console;
+      ASSERT_FALSE(std::filesystem::exists(record_)) << console;
+    }
+    // A copy that cannot be read back is never taken for the file: nothing
+    // is written into a file it was not checked against.
+    if (checkRead) {
+      ASSERT_EQ(code, 255) << console;
+      const std::string path = UpCasePath(dir_.File("fastecho.cfg")).str();
+      const std::string copy = UpCasePath(temporary_).str();
+      EXPECT_NE(console.find("Error: Can't check " + path + " against its reserve copy (" + copy +
+                             ": input/output error)\r\n\r\n"),
+                std::string::npos)
+          << console;
     }
     // Only a list that could not be opened excuses an area said to lack the
     // description the list gives it: a failed read of the open list stops
@@ -159,6 +179,7 @@ class FaultSweep : public testing::Test {
   std::string reserve_;
   std::string temporary_;
   std::string previous_;
+  std::string record_;
   Bytes complete_;  // the file after a run that met no fault
 
   static constexpr const char* kOldReserveCopy = "an earlier run's reserve copy";
@@ -171,7 +192,10 @@ TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
   ProcessTrap trap;
   platform::faults::Disarm();
   platform::faults::ResetCounts();
+  // The reads made before the first description's check against the copy.
+  platform::faults::AtMoment(platform::faults::Moment::DescriptionFound, 1, CountReadsBeforeTheCheck);
   ASSERT_EQ(RunOnce(trap), 0) << trap.Console();
+  platform::faults::ClearMoments();
   complete_ = ReadFileBytes(dir_.File("fastecho.cfg"));
   ASSERT_NE(complete_, original_);
   std::array<std::uint64_t, kOps.size()> calls{};
@@ -192,7 +216,8 @@ TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
         const int code = RunOnce(trap);
         ++injected;
         if (code != 0) ++failedRuns;
-        ExpectPromiseKept(code, trap.Console(), kOps[k]);
+        ExpectPromiseKept(code, trap.Console(), kOps[k],
+                          kOps[k] == Op::Read && kind == Kind::Fail && n == g_readsBeforeTheCheck + 1);
         if (HasFatalFailure()) return;
       }
     }

@@ -522,3 +522,42 @@ TEST_F(FilesTest, SameFileFailsClosedWhenALookupFails) {
     EXPECT_EQ(answer.failure.path, nth == 1 ? file : dir.File("missing.log"));
   }
 }
+
+// Equal means the same bytes and the same length: a file that is the other
+// with more bytes after it is another file, also where the shorter one ends
+// on a piece of the comparison's reading.
+TEST_F(FilesTest, CompareContentsTellsAFileFromItselfWithMoreBytes) {
+  constexpr std::size_t kPiece = 64 * 1024;
+  const Bytes piece = PatternBytes(kPiece, 7), longer = PatternBytes(2 * kPiece + 5, 7);
+  Bytes lastByte = longer;
+  lastByte.back() ^= 1;
+  const auto plus = [](Bytes bytes, const std::string& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+  };
+  const struct {
+    const char* label;
+    Bytes a, b;
+    bool equal;
+  } cases[] = {
+      {"both empty", {}, {}, true},
+      {"one byte more than none", {}, {'x'}, false},
+      {"short and equal", {'a', 'b', 'c'}, {'a', 'b', 'c'}, true},
+      {"short, one byte more", {'a', 'b', 'c'}, {'a', 'b', 'c', 'd'}, false},
+      {"one piece, equal", piece, piece, true},
+      {"one piece, one byte more", piece, plus(piece, "x"), false},
+      {"one piece, another piece more", piece, plus(piece, std::string(kPiece, 'x')), false},
+      {"longer, equal", longer, longer, true},
+      {"longer, the last byte differs", longer, lastByte, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteFileBytes(dir.File("a"), c.a);
+    WriteFileBytes(dir.File("b"), c.b);
+    for (const auto& [x, y] : {std::pair{"a", "b"}, std::pair{"b", "a"}}) {
+      bool equal = !c.equal;
+      EXPECT_FALSE(CompareContents(ShortString(dir.File(x)), ShortString(dir.File(y)), &equal).Failed());
+      EXPECT_EQ(equal, c.equal) << x << " against " << y;
+    }
+  }
+}
