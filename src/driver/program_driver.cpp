@@ -64,13 +64,6 @@ void RefuseLogOnAnotherFile(const RunState& run) {
   }
 }
 
-// The directory of a path as the operating system reads it (Windows takes
-// '/' too), ending in its separator; empty for a name alone.
-ShortString DirectoryOf(std::string_view path) {
-  const std::size_t end = path.find_last_of(std::string(platform::kDirSeparators) + '/');
-  return path.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
-
 // A settings file named on the command line: its directory is that node's
 // installation, where the reserve copy lives. Both paths must fit a text
 // value whole, or they would lead to other files.
@@ -79,7 +72,7 @@ void TakeNamedSettings(RunState& run) {
   const ShortString limit = NumToStr(ShortString::kCapacity);
   if (path.size() > ShortString::kCapacity)
     ConsoleError(ShortString("The settings file's path passes ") + limit + " characters");
-  const ShortString directory = DirectoryOf(path);
+  const ShortString directory = DirectoryPart(path);
   if (directory.size() + std::string_view(kReserveCopyName).size() > ShortString::kCapacity)
     ConsoleError(ShortString("The settings file's directory is too long: its reserve copy's path would pass ") +
                  limit + " characters");
@@ -105,12 +98,10 @@ void ForeseeTheLog(const ShortString& path) {
     failure.code = ProbeOpen(path, platform::Access::ReadAppend, platform::Sharing::ReadWrite,
                              platform::Target::AnyFile);
   } else if (platform::IsNotFound(failure.code)) {
-    // The directory as the operating system reads the path (Windows takes
-    // '/' too); a directory that cannot be resolved does not exist.
+    // A directory that cannot be resolved does not exist.
     const std::string full = platform::FullPathName(path.CStr().c_str());
-    failure.code = full.empty() ? failure.code
-                                : platform::CheckDirectoryWritable(
-                                      full.substr(0, full.find_last_of(platform::kDirSeparator) + 1).c_str());
+    failure.code =
+        full.empty() ? failure.code : platform::CheckDirectoryWritable(std::string(DirectoryPart(full)).c_str());
   }
   if (failure.Failed()) ConsoleError(ShortString("Can't create file \"") + path + "\"" + Because(failure));
 }

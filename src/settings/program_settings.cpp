@@ -37,19 +37,22 @@ struct Keyword {
   // A word from a list: false when the value is none of them. `list` is
   // the echo list the line belongs to (null before the first ECHOLIST).
   bool (*choose)(ProgramSettings& settings, EchoListSetting* list, const ShortString& upperValue);
-  std::string wrongValueMessage;
+  const char* wrongValueMessage;
+  // The values it takes, for the message; made when needed, from the
+  // tables that own them.
+  std::string (*values)();
 };
 
-const Keyword kKeywords[] = {
-    {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, ""},
-    {"LOGFILE", &ProgramSettings::logFilePath, nullptr, ""},
-    {"ECHOLIST", nullptr, nullptr, ""},
+constexpr Keyword kKeywords[] = {
+    {"FASTECHOCFG", &ProgramSettings::fastEchoCfgPath, nullptr, nullptr, nullptr},
+    {"LOGFILE", &ProgramSettings::logFilePath, nullptr, nullptr, nullptr},
+    {"ECHOLIST", nullptr, nullptr, nullptr, nullptr},
     {"FORCEDESC", nullptr,
      [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kSwitch, v, s.forceDesc); },
-     "Wrong value of ForceDesc"},
+     "Wrong value of ForceDesc", nullptr},
     {"UPCASEFIRSTDESCCHAR", nullptr,
      [](ProgramSettings& s, EchoListSetting*, const ShortString& v) { return Choose(kSwitch, v, s.upcaseFirstDescChar); },
-     "Wrong value of UpcaseFirstDescChar"},
+     "Wrong value of UpcaseFirstDescChar", nullptr},
     {"ECHOLISTFORMAT", nullptr,
      [](ProgramSettings& s, EchoListSetting* list, const ShortString& v) {
        const ListFormat* format = FindFormat(v);
@@ -57,14 +60,14 @@ const Keyword kKeywords[] = {
        if (format && !list) s.echoListFormat = format->format;
        return format != nullptr;
      },
-     "Wrong value of EchoListFormat (" + FormatWords() + ")"},
+     "Wrong value of EchoListFormat", FormatWords},
     {"CODEPAGE", nullptr,
      [](ProgramSettings& s, EchoListSetting*, const ShortString& v) {
        const CodePage* page = CodePage::FindByName(v);
        if (page) s.codePage = page->Number();
        return page != nullptr;
      },
-     "Wrong value of CodePage (" + CodePage::NodeCodePageNames() + ")"},
+     "Wrong value of CodePage", CodePage::NodeCodePageNames},
     {"ECHOLISTENCODING", nullptr,
      [](ProgramSettings& s, EchoListSetting* list, const ShortString& v) {
        const EncodingSetting* encoding = FindEncoding(v);
@@ -72,7 +75,7 @@ const Keyword kKeywords[] = {
        if (encoding && !list) s.echoListEncoding = encoding->encoding;
        return encoding != nullptr;
      },
-     "Wrong value of EchoListEncoding (" + EncodingWords() + ")"},
+     "Wrong value of EchoListEncoding", EncodingWords},
     {"WARNINGEXITCODE", nullptr,
      [](ProgramSettings& s, EchoListSetting*, const ShortString& v) {
        const bool number = !v.empty() && v.size() <= 3 && v.view().find_first_not_of("0123456789") == std::string_view::npos;
@@ -81,7 +84,7 @@ const Keyword kKeywords[] = {
        s.warningExitCode = code;
        return true;
      },
-     "Wrong value of WarningExitCode (a number from 0 to 254)"},
+     "Wrong value of WarningExitCode", [] { return std::string("a number from 0 to 254"); }},
 };
 
 bool IsListOwn(const ShortString& keyword) { return keyword == "ECHOLISTFORMAT" || keyword == "ECHOLISTENCODING"; }
@@ -121,7 +124,8 @@ void SettingsReader::HandleKeyword(const ShortString& keyword, const ShortString
     return;
   }
   CountError();
-  Warning(known->wrongValueMessage);
+  Warning(known->values ? std::string(known->wrongValueMessage) + " (" + known->values() + ")"
+                        : std::string(known->wrongValueMessage));
 }
 
 void SettingsReader::NoteWhereSet(const ShortString& keyword) {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "util/files.h"
+#include "util/path.h"
 #include "util/strings.h"
 
 namespace {
@@ -13,8 +13,8 @@ namespace {
 bool DirectoryMissing(const ShortString& path) {
   const std::string full = platform::FullPathName(path.CStr().c_str());
   if (full.empty()) return true;  // its directory cannot be resolved: it is not there
-  const std::size_t end = full.find_last_of(platform::kDirSeparators);
-  return end != std::string::npos && !platform::IsDirectory(full.substr(0, end + 1).c_str());
+  const std::size_t length = DirectoryLength(full);
+  return length != 0 && !platform::IsDirectory(full.substr(0, length).c_str());
 }
 
 // Whether the path as written is already the full one.

@@ -244,13 +244,11 @@ ShortString ExtractDir(const ShortString& path) { return SplitPath(path).directo
 ProgramDirResult ProgramDir(ShortString* dir, std::size_t room) {
   std::string path;
   if (!platform::ExecutablePath(&path)) return ProgramDirResult::Unknown;
-  const std::size_t length = path.find_last_of(platform::kDirSeparator) + 1;
+  const std::size_t length = DirectoryLength(path);
   if (length == 0) return ProgramDirResult::Unknown;
   if (length + room > ShortString::kCapacity) return ProgramDirResult::TooLong;
   *dir = path.substr(0, length);
   return ProgramDirResult::Found;
 }
 
-ShortString UpCasePath(const ShortString& path) {
-  return platform::kUpcasePaths ? UpCaseStr(path) : path;
-}
+

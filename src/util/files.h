@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "util/file_error.h"
+#include "util/path.h"
 #include "util/short_string.h"
 #include "util/text_file.h"
 
@@ -83,6 +84,4 @@ enum class ProgramDirResult {
 };
 ProgramDirResult ProgramDir(ShortString* dir, std::size_t room = 0);
 
-// Upper-cases a path where the file system ignores case (Windows); on POSIX
-// paths keep their case, or the program could not find its own files.
-ShortString UpCasePath(const ShortString& path);
+
