@@ -76,7 +76,7 @@ TEST(ListBytesTest, EachTestTextIsPlacedWhole) {
 
 // Every run of 5, 10, 25 and 50 lines of each text: a list in the node's
 // code page is never placed as another, a list in another one never as a
-// third. How many runs are placed right is printed.
+// third, and most are placed right.
 TEST(ListBytesTest, EveryRunOfLinesIsPlacedRightOrLeftAsItIs) {
   for (const TestText& t : kTexts) {
     const std::vector<std::string> lines = LinesOf(EmbeddedFileBytes(t.file));
@@ -92,12 +92,13 @@ TEST(ListBytesTest, EveryRunOfLinesIsPlacedRightOrLeftAsItIs) {
         right += placed == t.placedAs;
         if (placed != 0 && placed != t.placedAs) ADD_FAILURE() << "lines " << first + 1 << " on placed as " << placed;
       }
-      std::printf("%-18s CODEPAGE %d, runs of %2zu lines: %3d of %3d placed %s\n", t.file, t.node, length, right,
-                  runs, t.placedAs ? "right" : "as they are");
-      if (t.placedAs == 0) {
+      // A Russian list is placed from five lines on (its words decide where
+      // its letters are too few); a Western one from 25, and from five
+      // lines on at least half the time.
+      if (t.placedAs == 0 || t.node == 866 || length >= 25) {
         EXPECT_EQ(right, runs);
-      } else if (t.node == 866 && length >= 10) {
-        EXPECT_EQ(right, runs) << "a Russian list of ten lines is placed";
+      } else {
+        EXPECT_GE(2 * right, runs) << right << " of " << runs << " placed";
       }
     }
   }

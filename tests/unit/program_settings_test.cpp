@@ -58,11 +58,12 @@ void ExpectStartValues(const ProgramSettings& s) {
 
 }  // namespace
 
+// The example file, its keywords in any case: each fills its own setting.
 TEST_F(ProgramSettingsTest, ReadsTheExampleFile) {
   const Outcome o = Read(
       "; where FastEcho keeps its areas\r\n"
-      "FASTECHOCFG  C:\\FE\\FASTECHO.CFG\r\n"
-      "LOGFILE      C:\\FE\\LOG\\EVENTS.LOG\r\n"
+      "FastEchoCfg  C:\\FE\\FASTECHO.CFG\r\n"
+      "logfile      C:\\FE\\LOG\\EVENTS.LOG\r\n"
       "ECHOLIST     C:\\FE\\ECHOS.LST    // tag and description per line\r\n"
       "FORCEDESC    no\r\n"
       "UPCASEFIRSTDESCCHAR Yes\r\n",
@@ -155,22 +156,6 @@ TEST_F(ProgramSettingsTest, PathsKeepCaseAndInnerBlanks) {
   EXPECT_EQ(o.errorCount, 1);
   EXPECT_TRUE(o.settings.echoLists.empty());
   EXPECT_EQ(o.settings.logFilePath.str(), "x.log");
-}
-
-TEST_F(ProgramSettingsTest, EachKeywordFillsItsOwnSetting) {
-  const Outcome o = Read(
-      "logfile L\r\n"
-      "FastEchoCfg F\r\n"
-      "ECHOLIST E\r\n"
-      "forcedesc yes\r\n"
-      "UpCaseFirstDescChar no\r\n");
-  EXPECT_EQ(o.errorCount, 0);
-  EXPECT_EQ(o.settings.fastEchoCfgPath.str(), "F");
-  EXPECT_EQ(o.settings.logFilePath.str(), "L");
-  ASSERT_EQ(o.settings.echoLists.size(), 1u);
-  EXPECT_EQ(o.settings.echoLists[0].path.str(), "E");
-  EXPECT_TRUE(o.settings.forceDesc);
-  EXPECT_FALSE(o.settings.upcaseFirstDescChar);
 }
 
 TEST_F(ProgramSettingsTest, LaterLinesOfAKeywordDecide) {
