@@ -71,20 +71,6 @@ TEST_F(E2eEchoList, AListThatCannotBeReadIsToldOnce) {
   EXPECT_EQ(r.out.find("Warning"), std::string::npos) << r.out;
 }
 
-TEST_F(E2eEchoList, TheBackbonesNaFilesWithEchoListFormatNa) {
-  WriteFileText(inst_.WorkPath("backbone.na"),
-                "; FidoNet backbone echoes\r\n"
-                "\r\n"
-                "fidonews            fidoNews, the weekly\r\n"
-                "NET_DEV\tnetwork development   \r\n"
-                "FIDONEWS            a later line never counts\r\n");
-  inst_.WriteSettings(Settings("ECHOLIST backbone.na\r\nECHOLISTFORMAT NA\r\n"));
-  const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("   No description for areaNOT.LISTED\r\n"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), Filled());
-}
-
 // Lists and settings from the web or a Linux editor end their lines in LF
 // alone: the same run as their CR LF twins, on both builds.
 TEST_F(E2eEchoList, LfLineEndsWorkOnBothBuilds) {
@@ -246,48 +232,6 @@ TEST_F(E2eEchoList, AListInAnotherFormatIsToldWithTheSettingThatFits) {
   }
 }
 
-// The backbone lists echoes without descriptions as bare tags: such a line
-// does not decide, a later one that describes the tag does.
-TEST_F(E2eEchoList, BareTagsInANaListDoNotDecide) {
-  WriteFileText(inst_.WorkPath("backbone.na"),
-                "FIDONEWS\r\nNET_DEV\r\nNOT.LISTED\r\n"
-                "FIDONEWS   fidoNews, the weekly\r\nNET_DEV    network development\r\n");
-  inst_.WriteSettings(Settings("ECHOLIST backbone.na\r\nECHOLISTFORMAT NA\r\n"));
-  const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("   No description for areaNOT.LISTED\r\n"), std::string::npos) << r.out;
-  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), Filled());
-}
-
-// Another tosser's area configuration as the list: EchoArea lines give
-// their -d description; comments, other keywords and EchoArea lines
-// without -d decide nothing.
-TEST_F(E2eEchoList, AHuskyAreaFileAsTheList) {
-  layout_.areas = {{"FIDONEWS", ""}, {"NET_DEV", ""}, {"NOT.LISTED", ""}, {"UNQUOTED", ""}, {"NO.D", ""}};
-  original_ = layout_.Build();
-  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
-  WriteFileText(inst_.WorkPath("areas.cfg"),
-                "# areas of the node\n"
-                "include /etc/fido/more.cfg\n"
-                "NetmailArea netmail /fido/netmail -b squish\n"
-                "EchoArea NO.D /fido/nod -b squish\n"
-                "  echoarea fidonews /fido/fidonews -b squish -d \"fidoNews, the weekly\" -a 2:5020/1\n"
-                "# EchoArea NET_DEV /fido/old -d \"Commented out\"\n"
-                "EchoArea\tNET_DEV\t/fido/netdev\t-p 30 -d \"Network development\"\n"
-                "EchoArea UNQUOTED /fido/unq -d Single words only\n"
-                "EchoArea NO.D /fido/nod -d \"Given by a later line\"\n");
-  inst_.WriteSettings(Settings("ECHOLIST areas.cfg\r\nECHOLISTFORMAT FIDOCONFIG\r\n"));
-  const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("   No description for areaNOT.LISTED\r\n"), std::string::npos) << r.out;
-  Bytes expected = original_;
-  PutDescription(expected, layout_, 0, "FidoNews, the weekly");
-  PutDescription(expected, layout_, 1, "Network development");
-  PutDescription(expected, layout_, 3, "Single");
-  PutDescription(expected, layout_, 4, "Given by a later line");
-  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
-}
-
 }  // namespace
 
 namespace {
@@ -384,21 +328,6 @@ TEST_F(E2eEchoList, ListsInOtherEncodingsGiveTheNodesCodePage) {
     }
     EXPECT_EQ(r.out.find("Warning"), std::string::npos) << r.out;
   }
-}
-
-// A UTF-16 list saved without a byte-order mark cannot be told by AUTO:
-// the sysop is told what to set.
-TEST_F(E2eEchoList, AUtf16ListWithoutAMarkIsToldAbout) {
-  WriteFileText(inst_.WorkPath("echos.lst"), Utf16(kRussianUtf8, true, false));
-  inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\n"));
-  const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  const std::string warning =
-      "Warning: The echo list \"echos.lst\" looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING "
-      "UTF-16LE or UTF-16BE)";
-  EXPECT_NE(r.out.find(warning + "\r\n"), std::string::npos) << r.out;
-  const std::vector<std::string> log = inst_.LogLines("blsm.log");
-  EXPECT_EQ(std::count(log.begin(), log.end(), "? <stamp> BLSM " + warning), 1);
 }
 
 // A hub's %LIST reply, saved as it came, with ECHOLISTFORMAT AREAFIX: the
@@ -588,91 +517,104 @@ TEST_F(E2eEchoList, AReplyReadAsAnotherFormatIsSentToAreafix) {
   }
 }
 
-// A Husky tosser's area lines as Husky reads them: lines read whole, -d
-// wherever it stands after the tag, quoted tags, and a quote left open
-// deciding nothing.
-TEST_F(E2eEchoList, HuskyAreaLinesAsHuskyReadsThem) {
-  layout_.areas = {{"RU.HUB", ""}, {"RU.CROSSING", ""}, {"RU.PASSTHRU", ""}, {"RU.QUOTED", ""}, {"RU.OPEN", ""}};
-  original_ = layout_.Build();
-  WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
-  std::string links;
-  for (int node = 1; links.size() < 560; ++node) links += " 2:5020/" + std::to_string(1000 + node);
-  const std::string hubLine = "EchoArea RU.HUB /fido/echo/ru.hub -b Squish -a 2:5020/9999" + links + " -d \"Hub echo\"";
-  ASSERT_GE(hubLine.size(), 600u);
-  WriteFileText(inst_.WorkPath("areas.cfg"),
-                "EchoAreaDefaults passthrough\r\n" + hubLine + "\r\n" +
-                    "EchoArea RU.CROSSING /fido/echo/crossing" + std::string(200, ' ') +
-                    "-d \"A description across column 255\"\r\n"
-                    "EchoArea RU.PASSTHRU -d \"Passed through\" -a 2:5020/1\r\n"
-                    "EchoArea \"RU.QUOTED\" /fido/echo/quoted -d Quoted\r\n"
-                    "EchoArea RU.OPEN /fido/echo/open -d \"Never closed\r\n");
-  inst_.WriteSettings(Settings("ECHOLIST areas.cfg\r\nECHOLISTFORMAT FIDOCONFIG\r\n"));
-  const RunResult r = inst_.Run();
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("   No description for areaRU.OPEN\r\n"), std::string::npos) << r.out;
-  Bytes expected = original_;
-  PutDescription(expected, layout_, 0, "Hub echo");
-  PutDescription(expected, layout_, 1, "A description across column 255");
-  PutDescription(expected, layout_, 2, "Passed through");
-  PutDescription(expected, layout_, 3, "Quoted");
-  EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
-}
-
 }  // namespace
 
 namespace {
 
-// Lists as sysops put them together, end to end: each case's list, the
-// line the run tells of it, and the description bytes of FIDONEWS and
-// NET_DEV in the FastEcho file afterwards ("": left empty).
-TEST_F(E2eEchoList, ListsAsTheyCome) {
+// The lists sysops have, end to end: each case's list and settings, the
+// line the run tells of the list (in the log too), and the description bytes
+// of each area in the FastEcho file afterwards ("": left as it was). The
+// rules behind each are the unit tests'; here the program reads them from
+// its own settings, on both builds.
+TEST_F(E2eEchoList, ListsOfEveryKind) {
   const std::string echo866 = "\x9D\xE5\xAE", echoUtf8 = "\xD0\xAD\xD1\x85\xD0\xBE";  // "Эхо"
+  std::string links;
+  for (int node = 1; links.size() < 560; ++node) links += " 2:5020/" + std::to_string(1000 + node);
+  const std::vector<std::string> standard = {"FIDONEWS", "NET_DEV", "NOT.LISTED"};
   struct Case {
     const char* name;
     std::string list;
     std::string setting;  // besides ECHOLIST
-    std::string told;     // a console line the run shows
-    std::string fidonews, netDev;
+    std::string told;     // a line the run shows; "": none to look for
+    std::vector<std::string> descriptions;
+    std::vector<std::string> areas = {};  // empty: FIDONEWS, NET_DEV, NOT.LISTED
   };
   const std::vector<Case> cases = {
+      {"the backbone's .NA file",
+       "; FidoNet backbone echoes\r\n\r\nfidonews            fidoNews, the weekly\r\nNET_DEV\tnetwork development   \r\n"
+       "FIDONEWS            a later line never counts\r\n",
+       "ECHOLISTFORMAT NA\r\n", "   No description for areaNOT.LISTED", {"FidoNews, the weekly", "Network development", ""}},
+      {"bare tags in an .NA list do not decide",
+       "FIDONEWS\r\nNET_DEV\r\nNOT.LISTED\r\nFIDONEWS   fidoNews, the weekly\r\nNET_DEV    network development\r\n",
+       "ECHOLISTFORMAT NA\r\n", "   No description for areaNOT.LISTED", {"FidoNews, the weekly", "Network development", ""}},
+      {"a Husky area file",
+       "# areas of the node\ninclude /etc/fido/more.cfg\nNetmailArea netmail /fido/netmail -b squish\n"
+       "EchoArea NO.D /fido/nod -b squish\n"
+       "  echoarea fidonews /fido/fidonews -b squish -d \"fidoNews, the weekly\" -a 2:5020/1\n"
+       "# EchoArea NET_DEV /fido/old -d \"Commented out\"\n"
+       "EchoArea\tNET_DEV\t/fido/netdev\t-p 30 -d \"Network development\"\n"
+       "EchoArea UNQUOTED /fido/unq -d Single words only\nEchoArea NO.D /fido/nod -d \"Given by a later line\"\n",
+       "ECHOLISTFORMAT FIDOCONFIG\r\n", "   No description for areaNOT.LISTED",
+       {"FidoNews, the weekly", "Network development", "", "Single", "Given by a later line"},
+       {"FIDONEWS", "NET_DEV", "NOT.LISTED", "UNQUOTED", "NO.D"}},
+      {"Husky lines as Husky reads them",
+       "EchoAreaDefaults passthrough\r\nEchoArea RU.HUB /fido/echo/ru.hub -b Squish -a 2:5020/9999" + links +
+           " -d \"Hub echo\"\r\nEchoArea RU.CROSSING /fido/echo/crossing" + std::string(200, ' ') +
+           "-d \"A description across column 255\"\r\nEchoArea RU.PASSTHRU -d \"Passed through\" -a 2:5020/1\r\n"
+           "EchoArea \"RU.QUOTED\" /fido/echo/quoted -d Quoted\r\nEchoArea RU.OPEN /fido/echo/open -d \"Never closed\r\n",
+       "ECHOLISTFORMAT FIDOCONFIG\r\n", "   No description for areaRU.OPEN",
+       {"Hub echo", "A description across column 255", "Passed through", "Quoted", ""},
+       {"RU.HUB", "RU.CROSSING", "RU.PASSTHRU", "RU.QUOTED", "RU.OPEN"}},
+      {"UTF-16 without a byte-order mark", Utf16Bytes(Utf16Of(",FIDONEWS,FidoNews\r\n"), true), "",
+       "Warning: The echo list \"echos.lst\" looks like UTF-16 without a byte-order mark (set ECHOLISTENCODING "
+       "UTF-16LE or UTF-16BE)",
+       {"", "", ""}},
       {"a UTF-8 list with a line pasted from an 866 one",
        ",FIDONEWS," + echoUtf8 + " 1\r\n,NET_DEV," + echo866 + " 2\r\n,OTHER," + echoUtf8 + "\r\n", "",
        "  Reading the echo list \"echos.lst\" as UTF-8, 1 line in code page 866 (it is UTF-8 text with 1 line "
        "that is not)",
-       echo866 + " 1", echo866 + " 2"},
+       {echo866 + " 1", echo866 + " 2", ""}},
       {"two lists joined, the second with its byte-order mark",
        ",FIDONEWS," + echo866 + "\r\n\xEF\xBB\xBF,NET_DEV," + echoUtf8 + "\r\n", "",
        "  Reading the echo list \"echos.lst\" as UTF-8, 1 line in code page 866 (it is UTF-8 text with 1 line "
        "that is not)",
-       echo866, echo866},
+       {echo866, echo866, ""}},
       {"a short list in 1251", "FIDONEWS  \xD1\xE8\xF1\xEE\xEF\xFB\r\n", "ECHOLISTFORMAT NA\r\n",
        "  Reading the echo list \"echos.lst\" as code page 1251 (its letters are those of 1251, not 866)",
-       "\x91\xA8\xE1\xAE\xAF\xEB", ""},
+       {"\x91\xA8\xE1\xAE\xAF\xEB", "", ""}},
       {"a short list in 1251 read as 866", "FIDONEWS  \xD1\xE8\xF1\xEE\xEF\xFB\r\n",
        "ECHOLISTFORMAT NA\r\nECHOLISTENCODING CODEPAGE\r\n",
        "Warning: The echo list \"echos.lst\" may not be in code page 866 (set ECHOLISTENCODING)",
-       "\xD1\xE8\xF1\xEE\xEF\xFB", ""},
+       {"\xD1\xE8\xF1\xEE\xEF\xFB", "", ""}},
       {"typographic text from a web page, no-break spaces and all",
        "FIDONEWS\xC2\xA0\xC2\xA0The \xE2\x80\x9C" "FidoNews\xE2\x80\x9D \xE2\x80\x94 weekly\xE2\x80\xA6\r\n",
        "ECHOLISTFORMAT NA\r\n", "  Reading the echo list \"echos.lst\" as UTF-8 (it is UTF-8 text)",
-       "The \"FidoNews\" - weekly...", ""},
+       {"The \"FidoNews\" - weekly...", "", ""}},
       {"a zip archive", std::string("PK\x03\x04\x14\0\0\0", 8) + ",FIDONEWS,Zipped\r\n", "",
        "Warning: The echo list \"echos.lst\" is a zip archive, not a text list; unpack it and name the list inside",
-       "", ""},
-      {"a printed report's form feed", "\f,FIDONEWS,Printed\r\n,NET_DEV,Report\f\r\n", "", "   Added description for area NET_DEV",
-       "Printed", "Report"},
+       {"", "", ""}},
+      {"a printed report's form feed", "\f,FIDONEWS,Printed\r\n,NET_DEV,Report\f\r\n", "",
+       "   Added description for area NET_DEV", {"Printed", "Report", ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original_);
+    FastEchoImage layout;
+    for (const std::string& tag : c.areas.empty() ? standard : c.areas) layout.areas.push_back({tag, ""});
+    const Bytes original = layout.Build();
+    WriteFileBytes(inst_.WorkPath("fastecho.cfg"), original);
+    fs::remove(inst_.WorkPath("blsm.log"));
     WriteFileText(inst_.WorkPath("echos.lst"), c.list);
     inst_.WriteSettings(Settings("ECHOLIST echos.lst\r\n" + c.setting));
     const RunResult r = inst_.Run();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("\r\n" + c.told + "\r\n"), std::string::npos) << r.out;
-    Bytes expected = original_;
-    if (!c.fidonews.empty()) PutDescription(expected, layout_, 0, c.fidonews);
-    if (!c.netDev.empty()) PutDescription(expected, layout_, 1, c.netDev);
+    const std::vector<std::string> log = inst_.LogLines("blsm.log");
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& line) { return line.ends_with("<stamp> BLSM " + c.told); }),
+              1) << "told once, in the log too";
+    Bytes expected = original;
+    for (std::size_t i = 0; i < c.descriptions.size(); ++i)
+      if (!c.descriptions[i].empty()) PutDescription(expected, layout, i, c.descriptions[i]);
     EXPECT_EQ(ReadFileBytes(inst_.WorkPath("fastecho.cfg")), expected);
   }
 }
