@@ -74,7 +74,7 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   if (!first) return;
   if (const FileError failure = reserveCopy.PutInPlace(); failure.Failed())
     Stop(pass, ShortString("Can't make reserve copy") + Naming(failure));
-  pass.run.log->Flush();
+  pass.run.log->FlushToDisk();  // the run's start and its reserve copy told, on the disk
 }
 
 // What the sysop should know about the echo list, told once a run, before
@@ -178,6 +178,7 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 void FinishWriting(PassContext& pass) {
   RunState& run = pass.run;
   if (run.addedCount > 0) {
+    run.log->FlushToDisk();  // every description the next sync keeps has its line there
     std::uint32_t error = run.stream->FlushToDisk();
     const std::uint32_t closed = run.stream->Close();
     if (error == 0) error = closed;
