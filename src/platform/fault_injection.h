@@ -34,6 +34,8 @@ enum class Moment {
   LogCreating,       // the log was not there; it is about to be created
   EndOfFileMarkSeen, // a file opened for appending ends in a Ctrl-Z; it is
                      // about to be taken alone to cut it there
+  FileInUse,         // another opener keeps a file that is to be appended
+                     // to; a short wait begins before the next try
   kCount,
 };
 

@@ -177,6 +177,7 @@ void TextFile::Append() {
     } else if (!InUse(error_) || !mayWait) {
       return;  // the open failed: IoError tells why
     }
+    platform::faults::Reached(platform::faults::Moment::FileInUse);
     platform::Wait(kCutWaitMilliseconds);
   }
 }

@@ -463,6 +463,43 @@ TEST_F(LogWriterTest, ALogHeldByAnotherProgramKeepsItsCtrlZ) {
   EXPECT_EQ(ReadFileText(logName), earlier + "\r\n");
 }
 
+// Another program that holds the log for a moment only (a second run
+// cutting its Ctrl-Z, say) is waited for: the log is then opened, and a
+// Ctrl-Z cut, as if it had never been held.
+platform::FileHandle g_holder = platform::kInvalidHandle;
+void LetGoOfTheLog() {
+  platform::CloseFile(g_holder);
+  g_holder = platform::kInvalidHandle;
+}
+
+TEST_F(LogWriterTest, ALogHeldForAMomentIsWaitedFor) {
+  const std::string earlier = "line of another program\r\n";
+  struct Case {
+    const char* name;
+    platform::Sharing held;  // what the other opener lets others do
+    std::string existing;
+  };
+  for (const Case& c : {Case{"held alone", platform::Sharing::None, earlier},
+                        Case{"held alone, a Ctrl-Z to cut", platform::Sharing::None, earlier + "\x1A"},
+                        Case{"held shared, a Ctrl-Z to cut", platform::Sharing::ReadWrite, earlier + "\x1A"}}) {
+    SCOPED_TRACE(c.name);
+    WriteFileText(logName, c.existing);
+    ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadWrite, c.held,
+                                 platform::Creation::OpenExisting, platform::Target::AnyFile, &g_holder),
+              0u);
+    platform::faults::AtMoment(platform::faults::Moment::FileInUse, 3, LetGoOfTheLog);
+    std::unique_ptr<LogWriter> log;
+    EXPECT_EQ(trap.Run([&] { log = Open(logName); }), -1) << trap.Console();
+    platform::faults::ClearMoments();
+    if (g_holder != platform::kInvalidHandle) LetGoOfTheLog();
+    ASSERT_NE(log, nullptr);
+    EXPECT_FALSE(log->EndOfFileMarkKept());
+    log->LogQuiet('>', "BLSM", "started");
+    log->Done();
+    EXPECT_EQ(ReadFileText(logName), earlier + "\r\n> " + kStamp + " BLSM started\r\n");
+  }
+}
+
 // What another writer appends between the look that found the Ctrl-Z and
 // the cut stays: the cut reads the end anew once it has the log alone.
 std::string g_appendedMeanwhile;
