@@ -526,6 +526,45 @@ TEST_F(LogWriterTest, LinesAppendedBeforeTheCutAreKept) {
   EXPECT_TRUE(text.ends_with("\r\n\r\n> " + std::string(kStamp) + " BLSM started\r\n")) << text;
 }
 
+// Each line lands at the end of the log as it is when it is written, not
+// where the last one ended: a line another program added in between stays.
+TEST_F(LogWriterTest, EachLineGoesToTheEndAsItIsThen) {
+  WriteFileText(logName, "");
+  auto log = Open(logName);
+  log->Log('+', "BLSM", "ours, first");
+  log->Flush();
+  platform::FileHandle other = platform::kInvalidHandle;
+  ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadAppend, platform::Sharing::ReadWrite,
+                               platform::Creation::OpenExisting, platform::Target::AnyFile, &other),
+            0u);
+  const std::string theirs = "their line, in between\r\n";
+  std::uint32_t written = 0;
+  ASSERT_EQ(platform::AppendFile(other, theirs.data(), static_cast<std::uint32_t>(theirs.size()), &written), 0u);
+  platform::CloseFile(other);
+  log->Log('+', "BLSM", "ours, second");
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), std::string("\r\n+ ") + kStamp + " BLSM ours, first\r\n" + theirs + "+ " +
+                                       kStamp + " BLSM ours, second\r\n");
+}
+
+// A log that goes away between the look that found its Ctrl-Z and the cut
+// (rotated, say) is created anew, as a missing one is.
+std::string g_removedMeanwhile;
+void RemoveTheLogMeanwhile() { std::filesystem::remove(g_removedMeanwhile); }
+
+TEST_F(LogWriterTest, ALogRemovedBeforeTheCutIsCreatedAnew) {
+  WriteFileText(logName, "old line\r\n\x1A");
+  g_removedMeanwhile = logName;
+  platform::faults::AtMoment(platform::faults::Moment::EndOfFileMarkSeen, 1, RemoveTheLogMeanwhile);
+  std::unique_ptr<LogWriter> log;
+  EXPECT_EQ(trap.Run([&] { log = Open(logName); }), -1) << trap.Console();
+  platform::faults::ClearMoments();
+  ASSERT_NE(log, nullptr);
+  log->LogQuiet('>', "BLSM", "started");
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), std::string("\r\n> ") + kStamp + " BLSM started\r\n");
+}
+
 // A log that exists is shared with other programs: an append that is
 // refused must never empty it.
 TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
