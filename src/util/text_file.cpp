@@ -169,7 +169,7 @@ void TextFile::Append() {
       if (cut) endMark_ = EndMark::Cut;
       // Cut, or gone meanwhile: the next open looks at what is there now.
       if (error == 0 || platform::IsNotFound(error)) continue;
-      if (!InUse(error)) {
+      if (!InUse(error) || !mayWait) {
         Fail(error);
         endMark_ = EndMark::Failed;
         return;
