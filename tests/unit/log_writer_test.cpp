@@ -438,6 +438,9 @@ TEST_F(LogWriterTest, AFailedLookOrCutAtTheCtrlZStopsTheRun) {
 // Another program that holds the log open (a viewer, a second run) keeps
 // the Ctrl-Z from being cut: after a short wait the run appends after it,
 // takes nothing away, and says so. A log without one is not waited for.
+bool g_waited = false;
+void NoteTheWait() { g_waited = true; }
+
 TEST_F(LogWriterTest, ALogHeldByAnotherProgramKeepsItsCtrlZ) {
   const std::string earlier = "line of another program\r\n";
   for (const std::string& existing : {earlier, earlier + "\x1A" "after the mark\r\n"}) {
@@ -448,8 +451,12 @@ TEST_F(LogWriterTest, ALogHeldByAnotherProgramKeepsItsCtrlZ) {
     ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadWrite, platform::Sharing::ReadWrite,
                                  platform::Creation::OpenExisting, platform::Target::AnyFile, &other),
               0u);
+    g_waited = false;
+    platform::faults::AtMoment(platform::faults::Moment::FileInUse, 1, NoteTheWait);
     auto log = Open(logName);
+    platform::faults::ClearMoments();
     EXPECT_EQ(log->EndOfFileMarkKept(), marked);
+    EXPECT_EQ(g_waited, marked);
     log->LogQuiet('>', "BLSM", "started");
     log->Done();
     platform::CloseFile(other);
