@@ -394,8 +394,10 @@ TEST_F(LogWriterTest, ALineThatDoesNotFitTheBufferGoesOutWhole) {
 // after a Ctrl-Z that stays is hidden from DOS viewers, and from the next
 // run's own search. Every single failure of the look for the Ctrl-Z and of
 // the cut, in turn: a failed seek, read or truncate stops the run as a
-// failed log write, with the log as it was (or cut at its Ctrl-Z), and a
-// run that goes on has no Ctrl-Z before its lines.
+// failed log write, with the log as it was (or cut at its Ctrl-Z), and so
+// does a failed close of the handle that cut (the last close of the
+// opening: the look's own handle wrote nothing); a run that goes on has
+// no Ctrl-Z before its lines.
 TEST_F(LogWriterTest, AFailedLookOrCutAtTheCtrlZStopsTheRun) {
   using platform::faults::Op;
   const std::string earlier = "line of another program\r\n";
@@ -428,6 +430,7 @@ TEST_F(LogWriterTest, AFailedLookOrCutAtTheCtrlZStopsTheRun) {
           EXPECT_NE(op, Op::Seek);
           EXPECT_NE(op, Op::Read);
           EXPECT_NE(op, Op::Truncate);
+          EXPECT_FALSE(op == Op::Close && existing != earlier && n == calls) << "the cut's close";
           EXPECT_EQ(text, earlier + "\r\n");
         }
       }
