@@ -22,19 +22,22 @@ exe=${1:?usage: check-win32-exe.sh PROGRAM.exe}
 # GetFileInformationByHandleEx, InitializeCriticalSectionEx, FlsAlloc or
 # msvcrt's _fseeki64 and rand_s, must never appear here).
 kernel32_allowed=(
-  # The platform layer: files, the console, the program's own path, time.
+  # The platform layer: files, the console, the program's own path, time,
+  # the short wait for a log another program holds (Sleep, in every
+  # Windows).
   CloseHandle CreateFileA DeleteFileA ExitProcess FlushFileBuffers
   GetFileAttributesA GetFileInformationByHandle GetFileType
   GetFullPathNameA GetLastError GetLocalTime GetModuleFileNameA
   GetStdHandle MoveFileExA ReadFile SetEndOfFile SetErrorMode
-  SetFileApisToOEM SetFileAttributesA SetFilePointer SetLastError WriteFile
+  SetFileApisToOEM SetFileAttributesA SetFilePointer SetLastError Sleep
+  WriteFile
   # mingw-w64's start-up code and runtime, libgcc and libstdc++ (the win32
   # thread model's locks and thread-local data).
   CreateSemaphoreW DeleteCriticalSection EnterCriticalSection FreeLibrary
   GetCurrentThreadId GetModuleHandleA GetModuleHandleW GetProcAddress
   GetStartupInfoA InitializeCriticalSection IsDBCSLeadByteEx
   LeaveCriticalSection LoadLibraryA LoadLibraryW MultiByteToWideChar
-  ReleaseSemaphore SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree
+  ReleaseSemaphore SetUnhandledExceptionFilter TlsAlloc TlsFree
   TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
   WideCharToMultiByte
 )

@@ -76,7 +76,7 @@ void PrepareWrite(PassContext& pass, const std::uint8_t* record, std::uint64_t r
   const FirstWrite firstWrite{DescriptionPosition(recordStart), record + kDescriptionOffset};
   if (const FileError failure = reserveCopy.PutInPlace(firstWrite); failure.Failed())
     Stop(pass, ShortString("Can't make reserve copy") + Naming(failure));
-  pass.run.log->Flush();
+  pass.run.log->FlushToDisk();  // the run's start and its reserve copy told, on the disk
 }
 
 // With several lists, the preview also says which gives the description.
@@ -164,6 +164,7 @@ void DescribeArea(PassContext& pass, const std::uint8_t* record, std::uint64_t r
 void FinishWriting(PassContext& pass) {
   RunState& run = pass.run;
   if (run.addedCount > 0) {
+    run.log->FlushToDisk();  // every description the next sync keeps has its line there
     std::uint32_t error = run.stream->FlushToDisk();
     const std::uint32_t closed = run.stream->Close();
     if (error == 0) error = closed;

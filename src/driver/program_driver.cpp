@@ -124,6 +124,8 @@ void OpenLog(RunState& run) {
   ConsoleWriteLn(ShortString("  Opening log (") + path + "..");
   run.log = LogWriter::Init(path, true);
   run.log->LogQuiet('>', kProgramTag, ProgramTitle() + " started");
+  if (run.log->EndOfFileMarkKept())
+    run.log->Log('%', kProgramTag, "  The log's Ctrl-Z was left in place (the log is in use by another program)");
 }
 
 }  // namespace

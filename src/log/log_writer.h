@@ -6,7 +6,8 @@
 // the part before CR LF is cut at 255 characters.
 //
 // The log is the record of what a run changed, so a run goes on only while
-// it can be written: the first failed or short write ends the process with
+// it can be written: the first failed or short write, a failed sync to the
+// disk, and a Ctrl-Z at its end that cannot be cut end the process with
 // exit code 255 ("Can't write to the log"), after the console has shown the
 // line that failed.
 #pragma once
@@ -47,6 +48,14 @@ class LogWriter {
   // Brings the lines written so far to the file now, rather than when the
   // buffer fills: before a change they tell of, or right after it.
   void Flush();
+  // Flush, and the log brought to the disk itself (fsync,
+  // FlushFileBuffers), so that a power cut cannot take the lines written so
+  // far; a failure ends the process as a failed write does.
+  void FlushToDisk();
+
+  // Whether the log's Ctrl-Z was left in place, because another program
+  // kept the log open: this run's lines follow it.
+  bool EndOfFileMarkKept() const;
 
   // What the run must settle before the process ends through Error, Fatal
   // or a failed log write (a reserve copy half made, say).
@@ -61,7 +70,7 @@ class LogWriter {
   bool WriteStamped(char mark, const ShortString& tag, std::string_view separator,
                     const ShortString& msg);
   bool AppendLine(std::string_view line);
-  [[noreturn]] void StopForTheLog();
+  [[noreturn]] void StopForTheLog(std::uint32_t error);
   void RunStopHook();
 
   ShortString fileName_;

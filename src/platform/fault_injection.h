@@ -32,6 +32,10 @@ enum class Moment {
   DescriptionFound,  // a description was found; it is not written yet
   LogAppending,      // the log is about to be opened for appending
   LogCreating,       // the log was not there; it is about to be created
+  EndOfFileMarkSeen, // a file opened for appending ends in a Ctrl-Z; it is
+                     // about to be taken alone to cut it there
+  FileInUse,         // another opener keeps a file that is to be appended
+                     // to; a short wait begins before the next try
   kCount,
 };
 

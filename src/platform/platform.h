@@ -16,7 +16,10 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidHandle = -1;
 
 // ReadAppend: read anywhere, write only at the end (AppendFile), as a log
-// shared with other writers needs.
+// shared with other writers needs. Such a handle can neither overwrite nor
+// shorten the file: POSIX opens it with O_APPEND, Windows with
+// FILE_APPEND_DATA and without FILE_WRITE_DATA, each the system's own way
+// of appending in one step.
 enum class Access { Read, Write, ReadWrite, ReadAppend };
 enum class Sharing { None, Read, Write, ReadWrite };
 // CreateNew: only a file that does not exist yet (kAlreadyExists else).
@@ -125,9 +128,9 @@ std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, s
                          std::uint32_t* got);
 std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,
                           std::uint32_t count, std::uint32_t* written);
-// Writes at the end of the file as it is at this moment, so that text other
-// programs append meanwhile is never overwritten. For a handle opened with
-// Access::ReadAppend.
+// Writes at the end of the file as it is at this moment, wherever the file
+// pointer stands, so that text other programs append meanwhile is never
+// overwritten. For a handle opened with Access::ReadAppend.
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written);
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
@@ -135,7 +138,9 @@ std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
 // Cuts the file at the current file pointer.
 std::uint32_t TruncateFile(FileHandle handle);
 // Brings what was written through the handle to the disk itself
-// (fsync, FlushFileBuffers): after a failure it may never get there.
+// (fsync, FlushFileBuffers): after a failure it may never get there. Any
+// handle that may write does (an append-only one too); a handle that is no
+// disk file (a device, a pipe) has nothing to bring there: 0.
 std::uint32_t FlushFile(FileHandle handle);
 std::uint32_t CloseFile(FileHandle handle);
 
@@ -225,6 +230,10 @@ constexpr bool LocaleNamesUtf8(const char* lcAll, const char* lcCtype, const cha
   };
   return equalsFolded(codeSet, "utf-8") || equalsFolded(codeSet, "utf8");
 }
+
+// Lets `milliseconds` pass doing nothing (a short wait for a file that
+// another program holds).
+void Wait(std::uint32_t milliseconds);
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

@@ -317,7 +317,12 @@ std::uint32_t TruncateFile(FileHandle handle) {
 
 std::uint32_t FlushFile(FileHandle handle) {
   if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
-  return ::fsync(ToFd(handle)) == 0 ? 0 : LastError();
+  if (::fsync(ToFd(handle)) == 0) return 0;
+  const std::uint32_t error = LastError();
+  // A device, a pipe or a socket takes no fsync (EINVAL): it keeps nothing.
+  struct stat st {};
+  if (error == EINVAL && ::fstat(ToFd(handle), &st) == 0 && !S_ISREG(st.st_mode)) return 0;
+  return error;
 }
 
 std::uint32_t CloseFile(FileHandle handle) {
@@ -485,6 +490,12 @@ LocalDateTime LocalNow() {
   std::tm tm {};
   if (!::localtime_r(&now, &tm) && !::gmtime_r(&now, &tm)) tm = {};
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+void Wait(std::uint32_t milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
 }
 
 void SetExitHook(ExitHook hook) { g_exitHook = hook; }

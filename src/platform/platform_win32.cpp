@@ -74,8 +74,12 @@ DWORD DesiredAccess(Access access) {
   switch (access) {
     case Access::Read: return GENERIC_READ;
     case Access::Write: return GENERIC_WRITE;
-    case Access::ReadWrite:
-    case Access::ReadAppend: break;  // each append names the end as its offset
+    // Without FILE_WRITE_DATA every write goes to the end of the file as it
+    // is then, in one step, wherever the file pointer stands: what the
+    // system documents as appending (O_APPEND's counterpart). Such a handle
+    // cannot shorten the file either.
+    case Access::ReadAppend: return GENERIC_READ | FILE_APPEND_DATA;
+    case Access::ReadWrite: break;
   }
   return GENERIC_READ | GENERIC_WRITE;
 }
@@ -152,24 +156,14 @@ std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std
   return 0;
 }
 
-namespace {
-
-// `where` null: at the file pointer.
-std::uint32_t WriteAt(FileHandle handle, const void* buffer, std::uint32_t count,
-                      std::uint32_t* written, OVERLAPPED* where) {
+std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
+                        std::uint32_t* written) {
   *written = 0;
   if (faults::WriteFails(&count)) return kInjectedErrorCode;
   DWORD n = 0;
-  if (!::WriteFile(ToHandle(handle), buffer, count, &n, where)) return ::GetLastError();
+  if (!::WriteFile(ToHandle(handle), buffer, count, &n, nullptr)) return ::GetLastError();
   *written = n;
   return 0;
-}
-
-}  // namespace
-
-std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
-                        std::uint32_t* written) {
-  return WriteAt(handle, buffer, count, written, nullptr);
 }
 
 namespace {
@@ -202,17 +196,14 @@ std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* bu
                           std::uint32_t count, std::uint32_t* written) {
   *written = 0;
   if (const std::uint32_t error = PlacePointer(handle, offset)) return error;
-  return WriteAt(handle, buffer, count, written, nullptr);
+  return WriteFile(handle, buffer, count, written);
 }
 
 std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* written) {
-  // An offset of all ones asks for the end of the file as it is when the
-  // write happens, in the same call.
-  OVERLAPPED atEnd{};
-  atEnd.Offset = 0xFFFFFFFF;
-  atEnd.OffsetHigh = 0xFFFFFFFF;
-  return WriteAt(handle, buffer, count, written, &atEnd);
+  // The handle may only append (FILE_APPEND_DATA alone): the write lands at
+  // the end of the file whatever the file pointer says.
+  return WriteFile(handle, buffer, count, written);
 }
 
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
@@ -240,6 +231,10 @@ std::uint32_t TruncateFile(FileHandle handle) {
 
 std::uint32_t FlushFile(FileHandle handle) {
   if (faults::Trip(faults::Op::Flush)) return kInjectedErrorCode;
+  // A console or NUL keeps nothing, and FlushFileBuffers on a pipe would
+  // wait for its reader.
+  if (::GetFileType(ToHandle(handle)) != FILE_TYPE_DISK) return 0;
+  // FILE_APPEND_DATA is write access enough for it, as FILE_WRITE_DATA is.
   return ::FlushFileBuffers(ToHandle(handle)) ? 0 : ::GetLastError();
 }
 
@@ -363,6 +358,8 @@ LocalDateTime LocalNow() {
   ::GetLocalTime(&t);
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
+
+void Wait(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void SetExitHook(ExitHook hook) { g_exitHook = hook; }
 

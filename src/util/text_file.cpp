@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/fault_injection.h"
 #include "util/unicode.h"
 
 namespace {
@@ -10,6 +11,54 @@ namespace {
 constexpr char kEndOfText = 26;
 constexpr std::int64_t kAppendSearchBlock = 128;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// While another opener keeps a file that Append must cut, it looks again
+// this many times, this long apart.
+constexpr int kCutAttempts = 20;
+constexpr std::uint32_t kCutWaitMilliseconds = 50;
+
+bool InUse(std::uint32_t error) {
+  return error != 0 && platform::KindOfError(error) == platform::ErrorKind::InUse;
+}
+
+// Where the first Ctrl-Z of the file's last 128 bytes (all of a shorter
+// file) stands, or -1. The file pointer moves. 0, or why it is not known.
+std::uint32_t FindEndOfFileMark(platform::FileHandle handle, std::int64_t* mark) {
+  *mark = -1;
+  std::int64_t size = 0;
+  if (const std::uint32_t error = platform::SeekFile(handle, 0, platform::SeekFrom::End, &size)) return error;
+  const std::int64_t blockStart = std::max<std::int64_t>(0, size - kAppendSearchBlock);
+  if (const std::uint32_t error = platform::SeekFile(handle, blockStart, platform::SeekFrom::Begin, nullptr))
+    return error;
+  char block[kAppendSearchBlock];
+  std::uint32_t got = 0;
+  if (const std::uint32_t error =
+          platform::ReadFile(handle, block, static_cast<std::uint32_t>(size - blockStart), &got))
+    return error;
+  if (const void* at = std::memchr(block, kEndOfText, got))
+    *mark = blockStart + (static_cast<const char*>(at) - block);
+  return 0;
+}
+
+// Opens `path` shared with nobody (in use: someone else has it open, or a
+// lock on it), reads its end anew, which another writer may have changed,
+// and cuts the file at the Ctrl-Z found there, if any (*cut). 0, or why
+// not.
+std::uint32_t CutAloneAtEndOfFileMark(const char* path, bool* cut) {
+  *cut = false;
+  platform::FileHandle handle = platform::kInvalidHandle;
+  if (const std::uint32_t error = platform::OpenFile(path, platform::Access::ReadWrite, platform::Sharing::None,
+                                                     platform::Creation::OpenExisting, platform::Target::AnyFile,
+                                                     &handle))
+    return error;
+  std::int64_t mark = -1;
+  std::uint32_t error = FindEndOfFileMark(handle, &mark);
+  if (error == 0 && mark >= 0) error = platform::SeekFile(handle, mark, platform::SeekFrom::Begin, nullptr);
+  if (error == 0 && mark >= 0) error = platform::TruncateFile(handle);
+  *cut = error == 0 && mark >= 0;
+  // A close that fails may have lost the cut: as much a failure as the cut.
+  const std::uint32_t closed = platform::CloseFile(handle);
+  return error != 0 ? error : closed;
+}
 
 }  // namespace
 
@@ -89,38 +138,56 @@ void TextFile::Create() {
   Open(platform::Access::ReadAppend, platform::Creation::CreateNew, platform::Target::AnyFile,
        Mode::Writing);
   appending_ = true;
+  endMark_ = EndMark::None;
 }
 
+// The handle appends only, so it cannot cut: the cut takes an open of its
+// own, and only when there is a Ctrl-Z to cut. After it the file is opened
+// and looked at anew. The last look appends after a Ctrl-Z it cannot cut.
+// A failure of the cut must never make the caller take the file for
+// missing and empty it, nor write after a Ctrl-Z that hides the lines.
 void TextFile::Append() {
-  Open(platform::Access::ReadAppend, platform::Creation::OpenExisting, platform::Target::AnyFile,
-       Mode::Writing);
-  if (IsOpen()) CutAtEndOfFileMark();
-  appending_ = true;
+  endMark_ = EndMark::None;
+  for (int attempt = 1;; ++attempt) {
+    const bool mayWait = attempt < kCutAttempts;
+    Open(platform::Access::ReadAppend, platform::Creation::OpenExisting, platform::Target::AnyFile,
+         Mode::Writing);
+    appending_ = true;
+    if (IsOpen()) {
+      std::int64_t mark = -1;
+      std::uint32_t error = FindEndOfFileMark(handle_, &mark);
+      if (error == 0 && mark < 0) return;
+      if (error == 0 && !mayWait) {
+        endMark_ = EndMark::Kept;
+        return;
+      }
+      CloseUnwritten();
+      bool cut = false;
+      if (error == 0) {
+        platform::faults::Reached(platform::faults::Moment::EndOfFileMarkSeen);
+        error = CutAloneAtEndOfFileMark(name_.CStr().c_str(), &cut);
+      }
+      if (cut) endMark_ = EndMark::Cut;
+      // Cut, or gone meanwhile: the next open looks at what is there now.
+      if (error == 0 || platform::IsNotFound(error)) continue;
+      if (!InUse(error) || !mayWait) {
+        Fail(error);
+        endMark_ = EndMark::Failed;
+        return;
+      }
+    } else if (!InUse(error_) || !mayWait) {
+      return;  // the open failed: IoError tells why
+    }
+    platform::faults::Reached(platform::faults::Moment::FileInUse);
+    platform::Wait(kCutWaitMilliseconds);
+  }
 }
 
-// Searches the last 128 bytes for Ctrl-Z and cuts the file at the first one;
-// leaves the file pointer at the (new) end. When the search or the cut
-// fails, nothing is cut: the file is only written at its end, and a failure
-// here must never make the caller take the file for missing and empty it.
-void TextFile::CutAtEndOfFileMark() {
-  std::int64_t size = 0;
-  std::uint32_t error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, &size);
-  if (error == 0) {
-    const std::int64_t blockStart = std::max<std::int64_t>(0, size - kAppendSearchBlock);
-    char block[kAppendSearchBlock];
-    std::uint32_t got = 0;
-    if (platform::SeekFile(handle_, blockStart, platform::SeekFrom::Begin, nullptr) == 0 &&
-        platform::ReadFile(handle_, block, static_cast<std::uint32_t>(size - blockStart), &got) == 0) {
-      if (const void* mark = std::memchr(block, kEndOfText, got)) {
-        const std::int64_t cut = blockStart + (static_cast<const char*>(mark) - block);
-        if (platform::SeekFile(handle_, cut, platform::SeekFrom::Begin, nullptr) == 0 &&
-            platform::TruncateFile(handle_) == 0)
-          return;
-      }
-    }
-    error = platform::SeekFile(handle_, 0, platform::SeekFrom::End, nullptr);
-  }
-  if (error != 0) Fail(error);  // the end cannot be found: no appending
+// Closes a file opened for writing that was not written: nothing is lost.
+void TextFile::CloseUnwritten() {
+  platform::CloseFile(handle_);
+  handle_ = platform::kInvalidHandle;
+  mode_ = Mode::Closed;
 }
 
 void TextFile::Rewind() {
@@ -315,6 +382,16 @@ void TextFile::WriteLine(std::string_view text) {
     Flush();
   Write(text);
   Write("\r\n");
+}
+
+void TextFile::FlushToDisk() {
+  if (mode_ != Mode::Writing) {
+    Fail(kNotOpen);
+    return;
+  }
+  Flush();
+  if (error_ != 0) return;
+  if (const std::uint32_t error = platform::FlushFile(handle_)) Fail(error);
 }
 
 void TextFile::Flush() {

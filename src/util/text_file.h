@@ -52,10 +52,24 @@ class TextFile {
   void Rewrite();  // new empty file (or a device), writing
   // A file that does not exist yet, writing at its end as Append does.
   void Create();
-  // Existing file (or a device), writing after the Ctrl-Z cut. Every write
-  // lands at the end of the file as it is then, so that lines other
-  // programs append meanwhile are kept.
+  // Existing file (or a device), writing at its end. Every write lands at
+  // the end of the file as it is then, so that lines other programs append
+  // meanwhile are kept. A Ctrl-Z in the file's last 128 bytes is cut off
+  // first, with all after it, but only while the file is had alone (no
+  // other opener, no other program's lock), and after the end was read
+  // anew: a cut never takes what another writer appended. While another
+  // opener keeps it, Append waits a little (about a second in all), then
+  // writes after the Ctrl-Z (EndOfFileMark says so).
   void Append();
+  // What Append found at the end of the file.
+  enum class EndMark {
+    None,    // no Ctrl-Z in the last 128 bytes
+    Cut,     // the file was cut at its Ctrl-Z
+    Kept,    // the file could not be had alone: the text goes after its Ctrl-Z
+    Failed,  // a seek, read, truncate or open of the cut failed: the file is
+             // closed, and IoError tells why
+  };
+  EndMark EndOfFileMark() const { return endMark_; }
   void Close();
   // Reading starts again at the first line: back to the start of the file,
   // and what is buffered is dropped, so the file is read anew.
@@ -106,6 +120,9 @@ class TextFile {
   // buffer, so that a line shared with other writers is never split.
   void WriteLine(std::string_view text);
   void Flush();
+  // Flush, then the file's bytes brought to the disk itself (fsync,
+  // FlushFileBuffers); IoError tells of a failure.
+  void FlushToDisk();
 
  private:
   enum class Mode { Closed, Reading, Writing };
@@ -119,7 +136,7 @@ class TextFile {
   bool ReadInto(char* into, std::uint32_t size, std::uint32_t* got);
   std::uint32_t DecodeUtf16();
   void SkipByteOrderMark();
-  void CutAtEndOfFileMark();
+  void CloseUnwritten();
   void Fail(std::uint32_t code) {
     if (error_ == 0) error_ = code;  // the first failure is the one to tell
   }
@@ -138,6 +155,7 @@ class TextFile {
   char head_[kHeadSize] = {};
   std::size_t headSize_ = 0;
   bool appending_ = false;  // writes go to the end of the file as it is then
+  EndMark endMark_ = EndMark::None;
   bool lineWasCut_ = false;
   std::size_t lineLimit_ = ShortString::kCapacity;
   std::unique_ptr<char[]> line_;  // a line that spans fills, gathered

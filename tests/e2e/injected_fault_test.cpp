@@ -424,10 +424,22 @@ std::vector<std::string> Bench::BrokenPromises(const RunResult& r, bool killed) 
   if (!killed && r.out.find("Blurbsmith ver ") == std::string::npos)
     broken.push_back("the console stayed silent");
 
-  // The log is only appended to.
+  // The log is only appended to, after a Ctrl-Z at its end is cut; no line
+  // of a run that completed hides behind one.
   const std::string logText = ReadFileText(Work(kLogFile));
-  if (!StartsWith(logText, oldLog_)) broken.push_back("the log lost what it held before the run");
-  const std::string runLog = StartsWith(logText, oldLog_) ? logText.substr(oldLog_.size()) : "";
+  const std::string kept = oldLog_.substr(0, oldLog_.find('\x1a'));
+  if (!StartsWith(logText, kept)) broken.push_back("the log lost what it held before the run");
+  const std::string runLog = StartsWith(logText, kept) ? logText.substr(kept.size()) : "";
+  // (A close that strace fails leaves the handle open: it keeps the log
+  // from being had alone, as another program would, and the run says so.)
+  const bool toldKept =
+      r.out.find("\r\n  The log's Ctrl-Z was left in place (the log is in use by another program)\r\n") !=
+      std::string::npos;
+  if (!killed && r.exitCode == 0 && runLog.find('\x1a') != std::string::npos && !toldKept)
+    broken.push_back("exit code 0, but the run's lines follow a Ctrl-Z");
+  if (!killed && logText != oldLog_ && logText != kept && !StartsWith(logText, kept + "\r\n> ") &&
+      !(toldKept && StartsWith(logText, oldLog_ + "\r\n> ")))
+    broken.push_back("the log is neither as it was, nor cut at its Ctrl-Z, nor followed by the run's lines");
 
   // An area the list describes is never said to have no description,
   // unless the list could not be opened at all: a read of the open list
@@ -548,6 +560,8 @@ struct FaultCase {
   // A file whose failed call need not stop the run, whatever mustStop says:
   // the next run settles what it leaves.
   const char* mayGoOnAfter = nullptr;
+  // The log ends in a Ctrl-Z with text after it, which the run must cut.
+  bool logEndsInCtrlZ = false;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -592,6 +606,22 @@ const FaultCase kFaultCases[] = {
     {"WriteEnospcReserveCopy", kWrites, "error=ENOSPC", Aim::ReserveCopy},
     {"RenameEio", "rename,renameat,renameat2", "error=EIO", Aim::WholeRun, false, false},
     {"UnlinkEio", "unlink,unlinkat", "error=EIO", Aim::WholeRun, false, false},
+    // Where the log ends must be known before a line goes there: every
+    // failed look for its Ctrl-Z, and every failed step of the cut, stops
+    // the run before anything is changed.
+    {.name = "SeekEioLogEndingInCtrlZ", .calls = "lseek", .fault = "error=EIO", .aim = Aim::Log,
+     .mustStop = FaultCase::MustStop::Every, .stopsWith = "Can't write to the log \"logs/blsm.log\"",
+     .logEndsInCtrlZ = true},
+    {.name = "ReadEioLogEndingInCtrlZ", .calls = kReads, .fault = "error=EIO", .aim = Aim::Log,
+     .mustStop = FaultCase::MustStop::Every, .stopsWith = "Can't write to the log \"logs/blsm.log\"",
+     .logEndsInCtrlZ = true},
+    {.name = "TruncateEioLogEndingInCtrlZ", .calls = "ftruncate", .fault = "error=EIO", .aim = Aim::Log,
+     .mustStop = FaultCase::MustStop::Every, .stopsWith = "Can't write to the log \"logs/blsm.log\"",
+     .logEndsInCtrlZ = true},
+    // The opens, the locks that stand for their sharing, and the closes:
+    // any outcome the promise allows.
+    {.name = "OpenEioLogEndingInCtrlZ", .calls = "openat,flock,fcntl,close", .fault = "error=EIO",
+     .aim = Aim::Log, .logEndsInCtrlZ = true},
     {"KilledAtEveryWrite", kWrites, "signal=KILL", Aim::WholeRun},
     // Every call on the reserve copy's files, from the copy's making to its
     // record's removal: the next run settles what each kill leaves.
@@ -611,6 +641,7 @@ class E2eInjectedFault : public testing::TestWithParam<FaultCase> {
 #endif
     ASSERT_TRUE(StraceWorks()) << "strace cannot trace here (scripts/install-deps.sh installs it)";
     if (GetParam().ownerOnly) bench_.SetOwnerOnly();
+    if (GetParam().logEndsInCtrlZ) bench_.SetOldLog(kOldLog + "\x1a" "junk after the mark\r\n");
     if (std::string(GetParam().calls).find("unlink") != std::string::npos) bench_.LetThePreviousCopyStay();
     if (GetParam().fastEchoOnTmpfs) {
       if (!RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
@@ -872,10 +903,11 @@ INSTANTIATE_TEST_SUITE_P(, E2eInjectedSameFile, testing::ValuesIn(kSameFileCases
                          });
 
 // ---------------------------------------------------------------------------
-// What reaches the disk, and when: the copy before it takes the old one's
-// place, the directory after the rename and before the first description,
-// the first description before the previous copy goes, and everything
-// before the run reports.
+// What reaches the disk, and when: the copy and the record of the old one
+// before the copy takes the old one's place, the directory after the
+// renames and the log (the run's start and its reserve copy line) before
+// the first description, the first description before the previous copy
+// goes, and the log and then the file before the run reports.
 
 TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
   Bench bench;
@@ -904,6 +936,8 @@ TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
       steps.push_back("flush directory");
     else if (StartsWith(line, "fsync(") && line.find(std::string(kFastEchoFile) + ">") != std::string::npos)
       steps.push_back("flush file");
+    else if (StartsWith(line, "fsync(") && line.find(std::string(kLogFile) + ">") != std::string::npos)
+      steps.push_back("flush log");
     else if (StartsWith(line, "rename") && line.find(std::string(kTemporaryCopy) + "\", ") != std::string::npos)
       steps.push_back("copy in place");
     else if (StartsWith(line, "rename") && line.find(std::string(kPreviousCopy) + "\")") != std::string::npos)
@@ -918,8 +952,9 @@ TEST(E2eDurability, EachStepIsOnTheDiskBeforeTheNextCountsOnIt) {
   // aside, and says that the first description is on the disk before the
   // old copy goes.
   const std::vector<std::string> expected = {
-      "flush copy", "flush record", "old copy aside", "copy in place", "flush directory", "description",
-      "flush file", "flush record", "old copy gone",  "record gone",   "description",     "flush file"};
+      "flush copy",  "flush record", "old copy aside", "copy in place", "flush directory",
+      "flush log",   "description",  "flush file",     "flush record",  "old copy gone",
+      "record gone", "description",  "flush log",      "flush file"};
   EXPECT_EQ(steps, expected) << ReadFileText(trace.File("run.trace"));
 }
 

@@ -226,4 +226,49 @@ TEST_F(FaultSweep, EveryOperationOfARunFailingInTurnKeepsThePromise) {
   EXPECT_GT(failedRuns, 0);
 }
 
+// The log reaches the disk at two points of a run that writes: before the
+// first description, and before the FastEcho file's last sync, so that
+// every description that sync keeps has its line on the disk. Each sync of
+// the run failed in turn shows which comes where; a failed one of the log
+// is a failed log write.
+TEST_F(FaultSweep, TheLogIsOnTheDiskBeforeTheFirstChangeAndBeforeTheLastSync) {
+  ProcessTrap trap;
+  platform::faults::Disarm();
+  platform::faults::ResetCounts();
+  ASSERT_EQ(RunOnce(trap), 0) << trap.Console();
+  complete_ = ReadFileBytes(dir_.File("fastecho.cfg"));
+  const std::string cfg = UpCasePath(dir_.File("fastecho.cfg")).str();
+  const std::string log = "Can't write to the log \"" + dir_.File("blsm.log") + "\" (input/output error)";
+  const std::string file = "Can't write to " + cfg + " (input/output error)";
+  struct Sync {
+    std::string error;  // the error line's text after "Error: ", up to the reason;
+                        // empty: the run goes on (the next run settles it)
+    bool fileChanged;   // whether the FastEcho file holds descriptions then
+  };
+  // The copy, the record and the directory after the renames, then the
+  // log, the first description, the record's "on the disk" byte, and at the
+  // end the log and the file.
+  const std::vector<Sync> expected = {
+      {"Can't make reserve copy (", false}, {"Can't make reserve copy (", false},
+      {"Can't make reserve copy (", false}, {log, false},
+      {file, true},                        {"", true},
+      {log, true},                         {file, true}};
+  ASSERT_EQ(platform::faults::Calls(Op::Flush), expected.size());
+  for (std::size_t n = 1; n <= expected.size(); ++n) {
+    SCOPED_TRACE("sync #" + std::to_string(n));
+    platform::faults::Arm(Op::Flush, n);
+    const Sync& sync = expected[n - 1];
+    const int code = RunOnce(trap);
+    const std::string& console = trap.Console();
+    ASSERT_EQ(code, sync.error.empty() ? 0 : 255) << console;
+    if (!sync.error.empty()) {
+      const std::size_t at = console.rfind("Error: ");
+      ASSERT_NE(at, std::string::npos) << console;
+      EXPECT_EQ(console.substr(at + 7, sync.error.size()), sync.error) << console;
+    }
+    EXPECT_EQ(ReadFileBytes(dir_.File("fastecho.cfg")) != original_, sync.fileChanged);
+    ExpectPromiseKept(code, console, Op::Flush, false);
+  }
+}
+
 }  // namespace

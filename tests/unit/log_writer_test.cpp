@@ -300,6 +300,54 @@ TEST_F(LogWriterTest, AFailedLogWriteEndsTheRun) {
   }
 }
 
+// The log brought to the disk: a sync that fails, or the write of the
+// buffered lines before it, is a failed log write. A log that is no disk
+// file (the null device) has nothing to sync.
+TEST_F(LogWriterTest, TheLogBroughtToTheDiskOrTheRunEnds) {
+  using platform::faults::Kind;
+  using platform::faults::Op;
+  struct Case {
+    const char* name;
+    Op op;
+    Kind kind;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"failed sync", Op::Flush, Kind::Fail, "input/output error"},
+                        Case{"failed write before it", Op::Write, Kind::Fail, "input/output error"},
+                        Case{"short write before it", Op::Write, Kind::ShortWrite, "disk full"}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(logName);
+    trap.Clear();
+    auto log = Open(logName);
+    int hookRuns = 0;
+    log->SetStopHook([&hookRuns] { ++hookRuns; });
+    log->Log('+', "BLSM", "first");
+    platform::faults::Arm(c.op, 1, c.kind);
+    const int code = trap.Run([&] { log->FlushToDisk(); });
+    platform::faults::Disarm();
+    EXPECT_EQ(code, 255);
+    EXPECT_EQ(hookRuns, 1);
+    EXPECT_EQ(trap.Console(),
+              "first\r\nError: Can't write to the log \"" + logName + "\" (" + c.reason + ")\r\n\r\n");
+  }
+
+  std::filesystem::remove(logName);
+  trap.Clear();
+  auto log = Open(logName);
+  log->Log('+', "BLSM", "first");
+  platform::faults::ResetCounts();
+  EXPECT_EQ(trap.Run([&] { log->FlushToDisk(); }), -1);
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Op::Flush), 1u);
+  EXPECT_EQ(ReadFileText(logName), std::string("\r\n+ ") + kStamp + " BLSM first\r\n");
+  log->Done();
+
+  const std::string nullDevice = platform::kDirSeparator == '/' ? "/dev/null" : "NUL";
+  auto none = Open(nullDevice);
+  none->Log('+', "BLSM", "into nothing");
+  EXPECT_EQ(trap.Run([&] { none->FlushToDisk(); }), -1) << trap.Console();
+  none->Done();
+}
+
 // The console part of a line whose log write failed still shows: the
 // sysop learns which change has no line in the log.
 TEST_F(LogWriterTest, TheLineWhoseLogWriteFailedReachesTheConsole) {
@@ -342,24 +390,195 @@ TEST_F(LogWriterTest, ALineThatDoesNotFitTheBufferGoesOutWhole) {
   EXPECT_EQ(ReadFileText(logName), expected);
 }
 
-// A log that exists is shared with other programs: a failure while looking
-// for the end-of-file mark, or an append that is refused, must never empty it.
-TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
+// Where a log ends must be known before a line is added: a line written
+// after a Ctrl-Z that stays is hidden from DOS viewers, and from the next
+// run's own search. Every single failure of the look for the Ctrl-Z and of
+// the cut, in turn: a failed seek, read or truncate stops the run as a
+// failed log write, with the log as it was (or cut at its Ctrl-Z), and so
+// does a failed close of the handle that cut (the last close of the
+// opening: the look's own handle wrote nothing); a run that goes on has
+// no Ctrl-Z before its lines.
+TEST_F(LogWriterTest, AFailedLookOrCutAtTheCtrlZStopsTheRun) {
   using platform::faults::Op;
   const std::string earlier = "line of another program\r\n";
-  // The first seek finds the end; the second and the read search the last block.
-  for (const auto& [op, nth] : {std::pair{Op::Seek, 2}, std::pair{Op::Read, 1}}) {
-    SCOPED_TRACE(op == Op::Seek ? "seek fails" : "read fails");
-    WriteFileText(logName, earlier);
-    platform::faults::Arm(op, nth);
+  const std::string stopped =
+      "Error: Can't write to the log \"" + logName + "\" (input/output error)\r\n\r\n";
+  for (const std::string& existing : {earlier, earlier + "\x1A" "after the mark\r\n"}) {
+    SCOPED_TRACE(existing.size() == earlier.size() ? "no Ctrl-Z" : "a Ctrl-Z to cut");
+    for (const Op op : {Op::Seek, Op::Read, Op::Truncate, Op::Open, Op::OpenCheck, Op::Close}) {
+      WriteFileText(logName, existing);
+      platform::faults::Disarm();
+      platform::faults::ResetCounts();
+      auto clean = Open(logName);
+      const std::uint64_t calls = platform::faults::Calls(op);  // the opening's alone
+      clean->Done();
+      for (std::uint64_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + " #" + std::to_string(n));
+        WriteFileText(logName, existing);
+        trap.Clear();
+        platform::faults::Arm(op, n);
+        std::unique_ptr<LogWriter> log;
+        const int code = trap.Run([&] { log = Open(logName); });
+        platform::faults::Disarm();
+        if (log) log->Done();
+        const std::string text = ReadFileText(logName);
+        if (code == 255) {
+          EXPECT_EQ(trap.Console(), stopped);
+          EXPECT_TRUE(text == existing || text == earlier) << text;
+        } else {
+          EXPECT_EQ(code, -1);
+          EXPECT_NE(op, Op::Seek);
+          EXPECT_NE(op, Op::Read);
+          EXPECT_NE(op, Op::Truncate);
+          EXPECT_FALSE(op == Op::Close && existing != earlier && n == calls) << "the cut's close";
+          EXPECT_EQ(text, earlier + "\r\n");
+        }
+      }
+    }
+  }
+}
+
+// Another program that holds the log open (a viewer, a second run) keeps
+// the Ctrl-Z from being cut: after a short wait the run appends after it,
+// takes nothing away, and says so. A log without one is not waited for.
+bool g_waited = false;
+void NoteTheWait() { g_waited = true; }
+
+TEST_F(LogWriterTest, ALogHeldByAnotherProgramKeepsItsCtrlZ) {
+  const std::string earlier = "line of another program\r\n";
+  for (const std::string& existing : {earlier, earlier + "\x1A" "after the mark\r\n"}) {
+    const bool marked = existing != earlier;
+    SCOPED_TRACE(marked ? "a Ctrl-Z to cut" : "no Ctrl-Z");
+    WriteFileText(logName, existing);
+    platform::FileHandle other = platform::kInvalidHandle;
+    ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadWrite, platform::Sharing::ReadWrite,
+                                 platform::Creation::OpenExisting, platform::Target::AnyFile, &other),
+              0u);
+    g_waited = false;
+    platform::faults::AtMoment(platform::faults::Moment::FileInUse, 1, NoteTheWait);
     auto log = Open(logName);
-    platform::faults::Disarm();
+    platform::faults::ClearMoments();
+    EXPECT_EQ(log->EndOfFileMarkKept(), marked);
+    EXPECT_EQ(g_waited, marked);
     log->LogQuiet('>', "BLSM", "started");
     log->Done();
-    EXPECT_EQ(ReadFileText(logName),
-              earlier + "\r\n> " + kStamp + " BLSM started\r\n");
+    platform::CloseFile(other);
+    EXPECT_EQ(ReadFileText(logName), existing + "\r\n> " + kStamp + " BLSM started\r\n");
   }
+  // Let go, the next run cuts it.
+  WriteFileText(logName, earlier + "\x1A");
+  auto log = Open(logName);
+  EXPECT_FALSE(log->EndOfFileMarkKept());
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), earlier + "\r\n");
+}
 
+// Another program that holds the log for a moment only (a second run
+// cutting its Ctrl-Z, say) is waited for: the log is then opened, and a
+// Ctrl-Z cut, as if it had never been held.
+platform::FileHandle g_holder = platform::kInvalidHandle;
+void LetGoOfTheLog() {
+  platform::CloseFile(g_holder);
+  g_holder = platform::kInvalidHandle;
+}
+
+TEST_F(LogWriterTest, ALogHeldForAMomentIsWaitedFor) {
+  const std::string earlier = "line of another program\r\n";
+  struct Case {
+    const char* name;
+    platform::Sharing held;  // what the other opener lets others do
+    std::string existing;
+  };
+  for (const Case& c : {Case{"held alone", platform::Sharing::None, earlier},
+                        Case{"held alone, a Ctrl-Z to cut", platform::Sharing::None, earlier + "\x1A"},
+                        Case{"held shared, a Ctrl-Z to cut", platform::Sharing::ReadWrite, earlier + "\x1A"}}) {
+    SCOPED_TRACE(c.name);
+    WriteFileText(logName, c.existing);
+    ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadWrite, c.held,
+                                 platform::Creation::OpenExisting, platform::Target::AnyFile, &g_holder),
+              0u);
+    platform::faults::AtMoment(platform::faults::Moment::FileInUse, 3, LetGoOfTheLog);
+    std::unique_ptr<LogWriter> log;
+    EXPECT_EQ(trap.Run([&] { log = Open(logName); }), -1) << trap.Console();
+    platform::faults::ClearMoments();
+    if (g_holder != platform::kInvalidHandle) LetGoOfTheLog();
+    ASSERT_NE(log, nullptr);
+    EXPECT_FALSE(log->EndOfFileMarkKept());
+    log->LogQuiet('>', "BLSM", "started");
+    log->Done();
+    EXPECT_EQ(ReadFileText(logName), earlier + "\r\n> " + kStamp + " BLSM started\r\n");
+  }
+}
+
+// What another writer appends between the look that found the Ctrl-Z and
+// the cut stays: the cut reads the end anew once it has the log alone.
+std::string g_appendedMeanwhile;
+void AppendToTheLogMeanwhile() {
+  std::string lines;
+  for (int i = 0; i < 4; ++i) lines += "+ the other run's line " + std::to_string(i) + " of its four\r\n";
+  WriteFileText(g_appendedMeanwhile, ReadFileText(g_appendedMeanwhile) + lines);
+}
+
+TEST_F(LogWriterTest, LinesAppendedBeforeTheCutAreKept) {
+  const std::string existing = std::string("old line\r\n\x1A");
+  WriteFileText(logName, existing);
+  g_appendedMeanwhile = logName;
+  platform::faults::AtMoment(platform::faults::Moment::EndOfFileMarkSeen, 1, AppendToTheLogMeanwhile);
+  auto log = Open(logName);
+  platform::faults::ClearMoments();
+  log->LogQuiet('>', "BLSM", "started");
+  log->Done();
+  const std::string text = ReadFileText(logName);
+  ASSERT_GT(text.size(), existing.size());
+  EXPECT_EQ(text.substr(0, existing.size()), existing);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_NE(text.find("+ the other run's line " + std::to_string(i) + " of its four\r\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("\r\n\r\n> " + std::string(kStamp) + " BLSM started\r\n")) << text;
+}
+
+// Each line lands at the end of the log as it is when it is written, not
+// where the last one ended: a line another program added in between stays.
+TEST_F(LogWriterTest, EachLineGoesToTheEndAsItIsThen) {
+  WriteFileText(logName, "");
+  auto log = Open(logName);
+  log->Log('+', "BLSM", "ours, first");
+  log->Flush();
+  platform::FileHandle other = platform::kInvalidHandle;
+  ASSERT_EQ(platform::OpenFile(logName.c_str(), platform::Access::ReadAppend, platform::Sharing::ReadWrite,
+                               platform::Creation::OpenExisting, platform::Target::AnyFile, &other),
+            0u);
+  const std::string theirs = "their line, in between\r\n";
+  std::uint32_t written = 0;
+  ASSERT_EQ(platform::AppendFile(other, theirs.data(), static_cast<std::uint32_t>(theirs.size()), &written), 0u);
+  platform::CloseFile(other);
+  log->Log('+', "BLSM", "ours, second");
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), std::string("\r\n+ ") + kStamp + " BLSM ours, first\r\n" + theirs + "+ " +
+                                       kStamp + " BLSM ours, second\r\n");
+}
+
+// A log that goes away between the look that found its Ctrl-Z and the cut
+// (rotated, say) is created anew, as a missing one is.
+std::string g_removedMeanwhile;
+void RemoveTheLogMeanwhile() { std::filesystem::remove(g_removedMeanwhile); }
+
+TEST_F(LogWriterTest, ALogRemovedBeforeTheCutIsCreatedAnew) {
+  WriteFileText(logName, "old line\r\n\x1A");
+  g_removedMeanwhile = logName;
+  platform::faults::AtMoment(platform::faults::Moment::EndOfFileMarkSeen, 1, RemoveTheLogMeanwhile);
+  std::unique_ptr<LogWriter> log;
+  EXPECT_EQ(trap.Run([&] { log = Open(logName); }), -1) << trap.Console();
+  platform::faults::ClearMoments();
+  ASSERT_NE(log, nullptr);
+  log->LogQuiet('>', "BLSM", "started");
+  log->Done();
+  EXPECT_EQ(ReadFileText(logName), std::string("\r\n> ") + kStamp + " BLSM started\r\n");
+}
+
+// A log that exists is shared with other programs: an append that is
+// refused must never empty it.
+TEST_F(LogWriterTest, AnExistingLogIsNeverEmptied) {
+  const std::string earlier = "line of another program\r\n";
   // An append refused once is tried again, never replaced by a new file;
   // refused again, it stops the run.
   for (const bool refusedTwice : {false, true}) {
