@@ -24,10 +24,6 @@ std::string PadRight(std::string text, std::size_t characters, std::size_t width
   return text.append(width > characters ? width - characters : 0, ' ');
 }
 
-std::string PadLeft(const std::string& text, std::size_t width) {
-  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
-}
-
 void ShowRows(const RunState& run, const std::vector<Row>& rows) {
   std::size_t numberWidth = 1, tagWidth = 3;
   for (const Row& row : rows) {
@@ -36,7 +32,7 @@ void ShowRows(const RunState& run, const std::vector<Row>& rows) {
   }
   const auto line = [&](const std::string& number, const std::string& kind, const std::string& tag,
                         std::size_t tagCharacters, const std::string& description) {
-    std::string text = "  " + PadLeft(number, numberWidth) + "  " + PadLeft(kind, 4) + "  " +
+    std::string text = "  " + PadLeft(number, ' ', numberWidth).str() + "  " + PadLeft(kind, ' ', 4).str() + "  " +
                        PadRight(tag, tagCharacters, tagWidth) + "  " + description;
     text.erase(text.find_last_not_of(' ') + 1);
     ConsoleResult(text);

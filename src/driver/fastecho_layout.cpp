@@ -34,7 +34,7 @@ bool AreaRecordSizeSupported(std::uint16_t size) {
 }
 
 ShortString AreaTag(const std::uint8_t* record) {
-  return CStrToShort(record + kAreaTagOffset, kDescriptionWidth);
+  return CStrToShort(record + kAreaTagOffset, kLongestTagUsed);
 }
 
 std::uint8_t AreaKind(const std::uint8_t* record) { return record[kAreaKindOffset] >> 4; }

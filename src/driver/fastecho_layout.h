@@ -21,7 +21,9 @@ inline constexpr std::uint32_t kExtensionSizeOffset = 4640;
 inline constexpr std::uint32_t kAreaTagOffset = 0;
 inline constexpr std::uint32_t kAreaKindOffset = 62;
 inline constexpr std::uint32_t kDescriptionOffset = 138;
-inline constexpr std::uint32_t kDescriptionWidth = 52;  // also the longest tag used
+inline constexpr std::uint32_t kDescriptionWidth = 52;
+// A longer tag is used as its first 52 characters.
+inline constexpr std::uint32_t kLongestTagUsed = kDescriptionWidth;
 using Description = std::uint8_t[kDescriptionWidth];
 inline constexpr std::uint32_t kRecordBufferSize = 256;
 // The smallest record that holds the whole description field.

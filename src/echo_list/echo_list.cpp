@@ -140,7 +140,7 @@ EchoListFile::Lookup EchoListFile::Pass() {
 // Opens the list; the first time also decides how it is read.
 bool EchoListFile::Open() {
   file_.Assign(path_);
-  file_.Reset();
+  file_.OpenToRead();
   if (file_.IoError() != 0) return false;
   if (!passed_) return DecideReading(file_, encoding_, *codePage_, &reading_);
   return true;  // the text file keeps the decoding decided

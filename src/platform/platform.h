@@ -21,10 +21,11 @@ inline constexpr FileHandle kInvalidHandle = -1;
 // FILE_APPEND_DATA and without FILE_WRITE_DATA, each the system's own way
 // of appending in one step.
 enum class Access { Read, Write, ReadWrite, ReadAppend };
-enum class Sharing { None, Read, Write, ReadWrite };
+// Others may open the file too (ReadWrite), or none may (None).
+enum class Sharing { None, ReadWrite };
 // CreateNew: only a file that does not exist yet (kAlreadyExists else).
 enum class Creation { OpenExisting, CreateAlways, CreateNew };
-enum class SeekFrom { Begin, Current, End };
+enum class SeekFrom { Begin, End };
 
 // Conventions of the build: Windows paths are case-insensitive and are
 // upper-cased for display, POSIX paths keep their case; console lines end
@@ -121,9 +122,10 @@ std::uint32_t OpenFile(const char* path, Access access, Sharing sharing, Creatio
 std::uint32_t ReadFile(FileHandle handle, void* buffer, std::uint32_t count, std::uint32_t* got);
 std::uint32_t WriteFile(FileHandle handle, const void* buffer, std::uint32_t count,
                         std::uint32_t* written);
-// At `offset` from the start of the file, in one call; reading at or past
-// the end gets 0 bytes. Where the file pointer stands afterwards differs by
-// build: see kPositionedIoMovesFilePointer.
+// At `offset` from the start of the file: one call on POSIX (pread,
+// pwrite), two on Windows (SetFilePointer, then ReadFile or WriteFile).
+// Reading at or past the end gets 0 bytes. Where the file pointer stands
+// afterwards differs by build: see kPositionedIoMovesFilePointer.
 std::uint32_t ReadFileAt(FileHandle handle, std::int64_t offset, void* buffer, std::uint32_t count,
                          std::uint32_t* got);
 std::uint32_t WriteFileAt(FileHandle handle, std::int64_t offset, const void* buffer,

@@ -300,8 +300,7 @@ std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t co
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
                        std::int64_t* newPosition) {
   if (faults::Trip(faults::Op::Seek)) return kInjectedErrorCode;
-  const int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR
-                                                                                   : SEEK_END;
+  const int whence = from == SeekFrom::Begin ? SEEK_SET : SEEK_END;
   const off_t pos = ::lseek(ToFd(handle), static_cast<off_t>(offset), whence);
   if (pos < 0) return LastError();
   if (newPosition) *newPosition = pos;

@@ -85,13 +85,7 @@ DWORD DesiredAccess(Access access) {
 }
 
 DWORD ShareMode(Sharing sharing) {
-  switch (sharing) {
-    case Sharing::None: return 0;
-    case Sharing::Read: return FILE_SHARE_READ;
-    case Sharing::Write: return FILE_SHARE_WRITE;
-    case Sharing::ReadWrite: break;
-  }
-  return FILE_SHARE_READ | FILE_SHARE_WRITE;
+  return sharing == Sharing::None ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 
 }  // namespace
@@ -209,9 +203,7 @@ std::uint32_t AppendFile(FileHandle handle, const void* buffer, std::uint32_t co
 std::uint32_t SeekFile(FileHandle handle, std::int64_t offset, SeekFrom from,
                        std::int64_t* newPosition) {
   if (faults::Trip(faults::Op::Seek)) return kInjectedErrorCode;
-  const DWORD method = from == SeekFrom::Begin ? FILE_BEGIN : from == SeekFrom::Current
-                                                                  ? FILE_CURRENT
-                                                                  : FILE_END;
+  const DWORD method = from == SeekFrom::Begin ? FILE_BEGIN : FILE_END;
   LONG high = static_cast<LONG>(offset >> 32);
   ::SetLastError(NO_ERROR);
   const DWORD low = ::SetFilePointer(ToHandle(handle), static_cast<LONG>(offset & 0xFFFFFFFF),

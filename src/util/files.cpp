@@ -50,7 +50,7 @@ FileError CopyChunk(RawFile& source, RawFile& destination, const ShortString& so
 }  // namespace
 
 bool OpenTextRead(TextFile& file, const ShortString& name, std::uint32_t* error) {
-  return OpenText(file, name, error, [](TextFile& f) { f.Reset(); });
+  return OpenText(file, name, error, [](TextFile& f) { f.OpenToRead(); });
 }
 
 bool OpenTextAppend(TextFile& file, const ShortString& name, std::uint32_t* error) {
@@ -58,7 +58,7 @@ bool OpenTextAppend(TextFile& file, const ShortString& name, std::uint32_t* erro
 }
 
 bool OpenTextRewrite(TextFile& file, const ShortString& name, std::uint32_t* error) {
-  return OpenText(file, name, error, [](TextFile& f) { f.Rewrite(); });
+  return OpenText(file, name, error, [](TextFile& f) { f.OpenEmptied(); });
 }
 
 bool OpenTextCreate(TextFile& file, const ShortString& name, std::uint32_t* error) {
@@ -138,7 +138,8 @@ std::uint32_t ProbeOpen(const ShortString& path, platform::Access access, platfo
 
 namespace {
 
-// Reads up to `count` bytes, as many as the file has left; false on a failure.
+// Reads up to `count` bytes, as many as the file has left; the operating
+// system's error code on a failure, else 0.
 std::uint32_t ReadUpTo(platform::FileHandle handle, char* buffer, std::uint32_t count, std::uint32_t* got) {
   *got = 0;
   while (*got < count) {

@@ -7,7 +7,7 @@
 // pointer while it stands where they start (a walk over the records, one
 // after another); any other read, and every write, names its offset
 // (positioned I/O): a record read again and written costs one read and one
-// write, and no seek is ever made.
+// write. Only Size (at the end) and Truncate (to the new end) seek.
 #pragma once
 
 #include <cstdint>

@@ -28,16 +28,6 @@ void UpCaseInPlace(ShortString& s) {
   for (std::size_t i = 0; i < s.size(); ++i) s[i] = UpCaseChar(s[i]);
 }
 
-bool EqualsUpCased(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && kUpCaseTable[static_cast<unsigned char>(a[i])] !=
-                            kUpCaseTable[static_cast<unsigned char>(b[i])])
-      return false;
-  }
-  return true;
-}
-
 std::string_view TrimView(std::string_view s, const CharSet& set) {
   while (!s.empty() && set.Contains(s.front())) s.remove_prefix(1);
   while (!s.empty() && set.Contains(s.back())) s.remove_suffix(1);

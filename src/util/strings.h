@@ -16,8 +16,6 @@ inline unsigned char UpCaseChar(unsigned char ch) { return kUpCaseTable[ch]; }
 inline char UpCaseChar(char ch) { return static_cast<char>(UpCaseChar(static_cast<unsigned char>(ch))); }
 ShortString UpCaseStr(std::string_view s);
 void UpCaseInPlace(ShortString& s);
-// True when a and b are equal after upper-casing both.
-bool EqualsUpCased(std::string_view a, std::string_view b);
 
 ShortString TrimSet(std::string_view s, const CharSet& set);
 void Trim(ShortString& s);

@@ -80,7 +80,7 @@ void TextFile::SetLineLimit(std::size_t bytes) {
 void TextFile::SetDecoding(Decoding decoding) {
   decoding_ = decoding;
   pending_ = 0;
-  if (decoding == Decoding::Bytes || raw_) return;
+  if (decoding == Decoding::Bytes || undecoded_) return;
   // A character takes up to four bytes of UTF-8 (a surrogate pair, four of
   // UTF-16): every fill decodes at least one.
   if (capacity_ < 4) {
@@ -89,8 +89,8 @@ void TextFile::SetDecoding(Decoding decoding) {
     pos_ = end_ = 0;
   }
   // Two bytes of UTF-16 make at most three of UTF-8.
-  rawCapacity_ = std::max<std::uint32_t>(4, capacity_ / 3 * 2);
-  raw_.reset(new char[rawCapacity_]);
+  undecodedCapacity_ = std::max<std::uint32_t>(4, capacity_ / 3 * 2);
+  undecoded_.reset(new char[undecodedCapacity_]);
 }
 
 TextFile::~TextFile() {
@@ -124,12 +124,12 @@ void TextFile::Open(platform::Access access, platform::Creation creation,
   mode_ = mode;
 }
 
-void TextFile::Reset() {
+void TextFile::OpenToRead() {
   Open(platform::Access::Read, platform::Creation::OpenExisting, platform::Target::DiskFile,
        Mode::Reading);
 }
 
-void TextFile::Rewrite() {
+void TextFile::OpenEmptied() {
   Open(platform::Access::ReadWrite, platform::Creation::CreateAlways, platform::Target::AnyFile,
        Mode::Writing);
 }
@@ -266,12 +266,12 @@ bool TextFile::ReadInto(char* into, std::uint32_t size, std::uint32_t* got) {
 // UTF-8; returns how many bytes that made. Surrogate pairs are decoded; an
 // unpaired surrogate, and a lone byte at the end of the file, are no
 // character: U+FFFD stands for each.
-// The bytes of a character the read cut wait in raw_ for the next fill.
+// The bytes of a character the read cut wait in undecoded_ for the next fill.
 std::uint32_t TextFile::DecodeUtf16() {
   std::uint32_t got = 0;
-  if (!textEnded_ && !ReadInto(raw_.get() + pending_, rawCapacity_ - pending_, &got)) return 0;
+  if (!textEnded_ && !ReadInto(undecoded_.get() + pending_, undecodedCapacity_ - pending_, &got)) return 0;
   const std::uint32_t n = pending_ + got;
-  const auto* in = reinterpret_cast<const unsigned char*>(raw_.get());
+  const auto* in = reinterpret_cast<const unsigned char*>(undecoded_.get());
   const bool little = decoding_ == Decoding::Utf16Le;
   std::size_t start = 0;
   if (atStart_ && (n >= 2 || textEnded_)) {
@@ -285,7 +285,7 @@ std::uint32_t TextFile::DecodeUtf16() {
   const std::size_t written =
       unicode::DecodeUtf16(in + start, n - start, little, textEnded_, buffer_.get(), capacity_, &consumed);
   pending_ = static_cast<std::uint32_t>(n - start - consumed);
-  std::memmove(raw_.get(), raw_.get() + start + consumed, pending_);
+  std::memmove(undecoded_.get(), undecoded_.get() + start + consumed, pending_);
   return static_cast<std::uint32_t>(written);
 }
 

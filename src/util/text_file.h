@@ -48,8 +48,8 @@ class TextFile {
 
   // Open modes; an open file is closed first, and the open starts with no
   // I/O error.
-  void Reset();    // existing disk file, reading from the start
-  void Rewrite();  // new empty file (or a device), writing
+  void OpenToRead();   // existing disk file, reading from the start
+  void OpenEmptied();  // new empty file (or a device), writing
   // A file that does not exist yet, writing at its end as Append does.
   void Create();
   // Existing file (or a device), writing at its end. Every write lands at
@@ -163,8 +163,8 @@ class TextFile {
   // UTF-16: the bytes read, whose characters become the buffer's UTF-8;
   // the first `pending_` of them wait for the rest of their character.
   Decoding decoding_ = Decoding::Bytes;
-  std::unique_ptr<char[]> raw_;
-  std::uint32_t rawCapacity_ = 0;
+  std::unique_ptr<char[]> undecoded_;
+  std::uint32_t undecodedCapacity_ = 0;
   std::uint32_t pending_ = 0;
 };
 
