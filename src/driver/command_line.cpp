@@ -1,9 +1,11 @@
 #include "driver/command_line.h"
 
+#include <string>
 #include <string_view>
 
 #include "driver/version.h"
 #include "platform/platform.h"
+#include "util/exit_codes.h"
 
 namespace {
 
@@ -100,10 +102,15 @@ constexpr const char* kUsage[] = {
     platform::kDosOptions ? "  Options may also be written /n, /l, /r, /q, /c, /h, /? and in capitals."
                           : nullptr,
     "",
-    "Exit codes: 0 done, 255 stopped, 203 out of memory. Why a run stopped",
-    "is on the console; once the log is open, in the log too (errors in the",
-    "settings file and a log that cannot be opened reach the console only).",
 };
+
+std::string ExitCodeLines() {
+  return "Exit codes: " + std::to_string(kDoneExitCode) + " done, " + std::to_string(kFailureExitCode) +
+         " stopped, " + std::to_string(kOutOfMemoryExitCode) + " out of memory. Why a run stopped" +
+         platform::kConsoleLineEnd +
+         "is on the console; once the log is open, in the log too (errors in the" + platform::kConsoleLineEnd +
+         "settings file and a log that cannot be opened reach the console only)." + platform::kConsoleLineEnd;
+}
 
 }  // namespace
 
@@ -154,7 +161,7 @@ std::string UsageText() {
     text += line;
     text += platform::kConsoleLineEnd;
   }
-  return text;
+  return text + ExitCodeLines();
 }
 
 std::string VersionText() {

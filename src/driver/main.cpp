@@ -6,10 +6,9 @@
 
 #include "driver/program_driver.h"
 #include "platform/platform.h"
+#include "util/exit_codes.h"
 
 namespace {
-
-constexpr int kOutOfMemoryExitCode = 203;
 
 void OutOfMemory() { platform::ExitProcess(kOutOfMemoryExitCode); }
 

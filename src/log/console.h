@@ -8,9 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "util/exit_codes.h"
 #include "util/short_string.h"
-
-inline constexpr int kFailureExitCode = 255;
 
 // A quiet run (-q) shows only warnings, errors and results: the lines
 // written with ConsoleWriteLn and ConsoleWriteText (the banner, the
