@@ -79,8 +79,10 @@ constexpr Keyword kKeywords[] = {
     {"WARNINGEXITCODE", nullptr,
      [](ProgramSettings& s, EchoListSetting*, const ShortString& v) {
        const bool number = !v.empty() && v.size() <= 3 && v.view().find_first_not_of("0123456789") == std::string_view::npos;
-       const int code = number ? std::stoi(v.str()) : -1;
-       if (code < 0 || code > 254) return false;
+       if (!number) return false;
+       int code = 0;
+       for (char digit : v.view()) code = code * 10 + (digit - '0');
+       if (code > 254) return false;
        s.warningExitCode = code;
        return true;
      },
